@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Tervana: set up, build and run.
+#   ./run.sh demo   install what is missing, build, run kq4calc on a bundled example
+#   ./run.sh test   install what is missing, build (plain and ASan+UBSan), run every test
+#   ./run.sh build  install what is missing, build only
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")"
+top=$PWD
+
+# Debian packages: what the build needs, and what only the tests need.
+build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev)
+test_pkgs=(libgtest-dev gfortran locales)
+
+missing_pkgs() {
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
+    done
+}
+
+install_pkgs() {
+    local missing
+    missing=$(missing_pkgs "$@")
+    [ -z "$missing" ] && return 0
+    echo "Installing: $missing"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    # shellcheck disable=SC2086
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+}
+
+# The file tests also run under a German locale (decimal comma in C stdio).
+ensure_de_locale() {
+    locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+    echo "Generating locale de_DE.UTF-8"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+}
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+configure_build() { # dir, extra cmake args...
+    local dir=$1
+    shift
+    local gen=()
+    command -v ninja >/dev/null && gen=(-G Ninja)
+    if [ -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$top" -B "$dir" "$@" >/dev/null
+    else
+        cmake -S "$top" -B "$dir" "${gen[@]}" "$@"
+    fi
+    cmake --build "$dir" -j "$jobs"
+}
+
+case "${1:-}" in
+demo)
+    install_pkgs "${build_pkgs[@]}"
+    configure_build build -DTERVANA_BUILD_TESTS=OFF
+    demo=build/demo
+    rm -rf "$demo" && mkdir -p "$demo"
+    cp examples/demo.kq4 "$demo/remote\$.kq4"
+    (cd "$demo" && "$top/build/calc/kq4calc" 'remote$.kq4' 0)
+    echo "=== listing ($demo/remote\$.lst)"
+    cat "$demo/remote\$.lst"
+    echo "=== result code ($demo/kq4.err): $(cat "$demo/kq4.err")"
+    ;;
+test)
+    install_pkgs "${build_pkgs[@]}" "${test_pkgs[@]}"
+    ensure_de_locale
+    configure_build build -DTERVANA_BUILD_TESTS=ON
+    configure_build build-asan -DTERVANA_BUILD_TESTS=ON -DTERVANA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    status=0
+    echo "=== tests"
+    (cd build && ctest --output-on-failure -j "$jobs") || status=1
+    echo "=== tests (ASan+UBSan)"
+    (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --output-on-failure -j "$jobs") || status=1
+    exit $status
+    ;;
+build)
+    install_pkgs "${build_pkgs[@]}"
+    configure_build build
+    ;;
+*)
+    echo "usage: $0 demo|test|build" >&2
+    exit 2
+    ;;
+esac
