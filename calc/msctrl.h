@@ -1,0 +1,13 @@
+#pragma once
+
+#include "listing.h"
+#include "records.h"
+
+namespace calc {
+
+// Validates all records. On the first failure the record is reported on the listing (its
+// number among the stored records, its nine integers, its twelve reals) and false returned;
+// the caller then reports the input error.
+[[nodiscard]] bool MSCTRL(const Records& records, OutputStream& listing);
+
+} // namespace calc
