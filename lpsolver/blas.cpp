@@ -1,0 +1,9 @@
+#include "blas.h"
+
+namespace lp {
+
+void setBlasSingleThreaded() {
+    openblas_set_num_threads(1);
+}
+
+} // namespace lp

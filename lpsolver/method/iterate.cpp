@@ -1,0 +1,272 @@
+// The iterations: phase-1 function, search direction and step, factorisation update, pricing
+// of the working set and deletion.
+#include <algorithm>
+#include <cmath>
+
+#include "blas.h"
+#include "factor/qprod.h"
+#include "factor/updates.h"
+#include "kernels/safe_arith.h"
+#include "method/solver.h"
+#include "print.h"
+
+namespace lp {
+
+void Solver::phase1Function() {
+    ninf = 0;
+    sinf = 0.0;
+    std::fill(g, g + n, 0.0);
+    for (int j = 1; j <= nctot; ++j) {
+        int& s = istate[j - 1];
+        if (s > 0) continue;
+        s = 0;
+        const double v = value(j);
+        double w = 0.0;
+        if (finiteLower(j) && bl(j) - v > wtol[j - 1]) {
+            s = -2;
+            w = -weight[j - 1];
+            sinf += weight[j - 1] * (bl(j) - v);
+        } else if (finiteUpper(j) && v - bu(j) > wtol[j - 1]) {
+            s = -1;
+            w = weight[j - 1];
+            sinf += weight[j - 1] * (v - bu(j));
+        }
+        if (s == 0) continue;
+        ++ninf;
+        if (j <= n)
+            g[j - 1] += w;
+        else
+            DAXPY(n, w, P.A + (j - n - 1), P.lda, g, 1);
+    }
+}
+
+void Solver::gtFromPhase1() {
+    std::copy(g, g + n, gt);
+    qProduct(QMode::QtFree, f, gt, scratch.data());
+}
+
+void Solver::gtFromCost() {
+    std::copy(ct, ct + n, gt);
+}
+
+// Multipliers of the working set from gt: T'lambda = gt(nz+1..nz+nwr) for the general rows, and
+// for a fixed variable its component of gt less the rows' share.
+void Solver::multipliers() {
+    std::fill(mult, mult + nctot, 0.0);
+    const int nwr = f.nwr, nz = f.nz;
+    double* lam = scratch.data();
+    std::copy(gt + nz, gt + nz + nwr, lam);
+    if (nwr > 0)
+        DTRSV(Trans::Yes, nwr, f.T + static_cast<std::ptrdiff_t>(nz) * f.ldt, f.ldt, lam, 1);
+    for (int t = 1; t <= nwr; ++t) mult[n + rowOfT(t) - 1] = lam[t - 1];
+    for (int pos = f.nfr + 1; pos <= n; ++pos) {
+        const int j = f.varorder[pos - 1];
+        double m = gt[pos - 1];
+        for (int t = 1; t <= nwr; ++t) m -= lam[t - 1] * A(rowOfT(t), j);
+        mult[j - 1] = m;
+    }
+}
+
+IterOutcome Solver::iterate(ExitWord& word) {
+    phase1Function();
+    if (ninf > 0)
+        gtFromPhase1();
+    else if (lp)
+        gtFromCost();
+
+    for (;;) {
+        const int nz = f.nz;
+        const double gzrNorm = DNRM2(nzr, gt, 1);
+        const double gzNorm = DNRM2(nz, gt, 1);
+        const double gfNorm = (f.nfr > 0 && f.nwr > 0) ? DNRM2(f.nfr, gt, 1) : gzNorm;
+        const bool feasible = ninf == 0;
+        const double objective = feasible && lp ? objectiveValue() : sinf;
+        if (logPending) logLine(gzrNorm);
+        logPending = false;
+        deletedThisLine = false;
+
+        const double mu =
+            feasible
+                ? M.eps8 * std::max({f.nwr > 0 ? f.tmax : 0.0, 1.0 + std::fabs(objective), gfNorm})
+                : M.eps8 * std::fabs(sinf);
+        if (feasible && !lp) {
+            word = ExitWord::Feasbl;
+            return IterOutcome::Exit;
+        }
+
+        if (gzrNorm > mu) {
+            // A step along the reduced gradient.
+            if (niter >= O.iterationLimit) {
+                word = ExitWord::Itnlim;
+                return IterOutcome::Exit;
+            }
+            ++niter;
+            double* pz = scratch.data();
+            std::fill(pz, pz + n, 0.0);
+            for (int k = 0; k < nzr; ++k) pz[k] = -gt[k];
+            std::copy(pz, pz + n, p);
+            qProduct(QMode::QZ, f, p, updateWork.data());
+            if (nclin > 0) DGEMV(Trans::No, nclin, n, 1.0, P.A, P.lda, p, 1, 0.0, ap, 1);
+            const double maxStep = KSDIV(O.bigstep, gzrNorm).value;
+            const RatioResult rt = ratioTest(maxStep, gzrNorm);
+            if (rt.unbounded) {
+                word = ninf > 0 ? ExitWord::Infeas : ExitWord::Unbndd;
+                return IterOutcome::Exit;
+            }
+            const double alpha = rt.alpha;
+            DAXPY(n, alpha, p, 1, x, 1);
+            if (nclin > 0) DAXPY(nclin, alpha, ap, 1, ax, 1);
+            const int j = rt.jadd;
+            istate[j - 1] = bl(j) == bu(j) ? 3 : (rt.atLower ? 1 : 2);
+            if (j <= n && alpha >= 0.0) x[j - 1] = rt.atLower ? bl(j) : bu(j);
+
+            jaddLog = j <= n ? j : j - n;
+            jaddCode = istate[j - 1] == 3 ? 'E' : (rt.atLower ? 'L' : 'U');
+            stepLog = alpha;
+            if (j <= n) {
+                if (tqAddBound(f, j, updateWork.data()) != TQStatus::Ok) {
+                    word = ExitWord::Rowerr;
+                    return IterOutcome::Exit;
+                }
+            } else {
+                const TQAddResult add = tqAddRow(f, j - n, M.huge, amax, updateWork.data());
+                if (add.status != TQStatus::Ok) {
+                    // The condition estimate overflowed: the working set cannot be held.
+                    word = ExitWord::Rowerr;
+                    return IterOutcome::Exit;
+                }
+                if (add.illConditioned && O.printLevel > 0)
+                    unitWrite(O.printUnit,
+                              "(/,' XXX  Serious ill-conditioning in the working set afte','r "
+                              "adding constraint ',I5,/,' XXX  Overflow may occur in s','ubsequent "
+                              "iterations.',/,/)",
+                              {j});
+            }
+            nzr = std::max(0, nzr - 1);
+            for (int k = 0; k < nctot; ++k) wtol[k] += tolgrow * featol[k];
+
+            int violations = 0;
+            if (niter % O.checkFrequency == 0) violations += feasibilityCheck();
+            if (niter % cycle == 0) violations += expandReset(false);
+            logPending = true;
+            if (violations > 0) {
+                logLine(DNRM2(nzr, gt, 1));
+                logPending = false;
+                return IterOutcome::Resetx;
+            }
+            if (ninf > 0) {
+                phase1Function();
+                if (ninf > 0)
+                    gtFromPhase1();
+                else if (lp)
+                    gtFromCost();
+            }
+            continue;
+        }
+
+        // Pricing: the working-set constraint (or artificial one) to leave.
+        multipliers();
+        int jdel = 0, kart = 0;
+        double best = -mu;
+        negMultipliers = 0;
+        minMultiplier = 0.0;
+        bool tiny = false;
+        auto consider = [&](int j, double s) {
+            if (s < -mu) {
+                if (feasible) ++negMultipliers;
+                if (s < best) {
+                    best = s;
+                    jdel = j;
+                    kart = 0;
+                }
+            } else if (s < mu) {
+                tiny = true;
+            }
+            minMultiplier = std::min(minMultiplier, s);
+        };
+        auto normalised = [&](int j) {
+            const double lam = mult[j - 1];
+            const int s = istate[j - 1];
+            return s == 1 ? lam : (s == 2 ? -lam : -std::fabs(lam));
+        };
+        for (int t = 1; t <= f.nwr; ++t) {
+            const int i = rowOfT(t), j = n + i;
+            if (istate[j - 1] == 3) continue;
+            consider(j, normalised(j) * rownorm[i - 1]);
+        }
+        for (int pos = f.nfr + 1; pos <= n; ++pos) {
+            const int j = f.varorder[pos - 1];
+            if (istate[j - 1] == 3) continue;
+            consider(j, normalised(j));
+        }
+        for (int k = nzr + 1; k <= nz; ++k) {
+            const double s = -std::fabs(gt[k - 1]);
+            if (s < -mu && s < best) {
+                best = s;
+                kart = k;
+                jdel = 0;
+            } else if (s >= -mu) {
+                tiny = true;
+            }
+        }
+        tinyMultiplier = tinyMultiplier || tiny;
+
+        int deletedState = 0;
+        if (jdel == 0 && kart == 0 && O.minSum == 1 && !feasible) {
+            // Minimum sum: the constraint with the largest multiplier over its weight leaves as
+            // a violated one.
+            double largest = mu + 1.0;
+            auto candidate = [&](int j) {
+                if (istate[j - 1] == 3) return;
+                const double s = normalised(j) / weight[j - 1];
+                if (s > largest) {
+                    largest = s;
+                    jdel = j;
+                }
+            };
+            for (int t = 1; t <= f.nwr; ++t) candidate(n + rowOfT(t));
+            for (int pos = f.nfr + 1; pos <= n; ++pos) candidate(f.varorder[pos - 1]);
+            if (jdel != 0) {
+                deletedState = mult[jdel - 1] <= 0.0 ? -1 : -2;
+                ++ninf;
+                minSumDeleted = true;
+            }
+        }
+
+        if (jdel == 0 && kart == 0) {
+            if (!feasible) {
+                word = ExitWord::Infeas;
+            } else {
+                bool artificialFixed = false;
+                for (int j = 1; j <= n; ++j)
+                    artificialFixed = artificialFixed || istate[j - 1] == 4;
+                word = (nzr < nz || artificialFixed || tiny) ? ExitWord::Weak : ExitWord::Optiml;
+            }
+            return IterOutcome::Exit;
+        }
+
+        deletedThisLine = true;
+        if (kart != 0) {
+            jdelLog = kart;
+            jdelCode = 'A';
+            tqSwapNull(f, kart, nzr + 1);
+        } else {
+            jdelLog = jdel <= n ? jdel : jdel - n;
+            const int s = istate[jdel - 1];
+            jdelCode = s == 1 ? 'L' : (s == 2 ? 'U' : (s == 4 ? 'F' : 'E'));
+            istate[jdel - 1] = deletedState;
+            if (tqDeleteConstraint(f, jdel, updateWork.data()) != TQStatus::Ok) {
+                word = ExitWord::Rowerr;
+                return IterOutcome::Exit;
+            }
+            // The free direction with the largest reduced gradient is released.
+            int kmax = nzr + 1;
+            for (int k = nzr + 1; k <= f.nz; ++k)
+                if (std::fabs(gt[k - 1]) > std::fabs(gt[kmax - 1])) kmax = k;
+            if (kmax != nzr + 1) tqSwapNull(f, kmax, nzr + 1);
+        }
+        ++nzr;
+    }
+}
+
+} // namespace lp

@@ -1,0 +1,108 @@
+// State of one solve of the active-set method, shared by its steps (crash, placing x, phase-1
+// function, iterations, ratio test, EXPAND, log). It lives for one call only.
+#pragma once
+
+#include <vector>
+
+#include "factor/tq_factor.h"
+#include "machine.h"
+#include "method/active_set.h"
+
+namespace lp {
+
+// Internal outcome of one run of the iterations: an exit word, or "place x again".
+enum class IterOutcome { Exit, Resetx };
+
+struct RatioResult {
+    bool unbounded = true;
+    int jadd = 0;         // constraint to enter (1..N+NCLIN)
+    bool atLower = false; // the bound reached
+    double alpha = 0.0;   // the step
+};
+
+class Solver {
+public:
+    Solver(const Problem& p, const SolveOptions& o, const WorkspaceLayout& ws, int* istate,
+           double* x, double* ax, double* mult, int* iwork, double* work);
+    MethodResult solve();
+
+private:
+    // Constraint j (1..N+NCLIN): bounds and current value.
+    double bl(int j) const { return P.bl[j - 1]; }
+    double bu(int j) const { return P.bu[j - 1]; }
+    double value(int j) const { return j <= n ? x[j - 1] : ax[j - n - 1]; }
+    bool finiteLower(int j) const { return bl(j) > -O.bigbnd; }
+    bool finiteUpper(int j) const { return bu(j) < O.bigbnd; }
+    // Row i of A (1..NCLIN), element k.
+    double A(int i, int k) const {
+        return P.A[static_cast<std::ptrdiff_t>(i - 1) + static_cast<std::ptrdiff_t>(k - 1) * P.lda];
+    }
+    int rowOfT(int t) const { return f.rowlist[f.nwr - t]; } // general row held by T row t
+
+    void setup();
+    void crash();
+    bool placeX(double& rowError);
+    void phase1Function();
+    void gtFromPhase1();
+    void gtFromCost();
+    double objectiveValue() const;
+    IterOutcome iterate(ExitWord& word);
+    RatioResult ratioTest(double maxStep, double pnorm);
+    void multipliers(); // into mult, from gt
+    int feasibilityCheck();
+    int expandReset(bool optimal);
+    void finish(MethodResult& r);
+
+    // Log of the iterations (print level >= 5).
+    void logLine(double gzrNorm);
+    void logValues();
+
+    const Problem& P;
+    const SolveOptions& O;
+    const WorkspaceLayout& W;
+    const MachineConstants& M;
+    const int n, nclin, nctot;
+    const bool lp;
+    int* istate;
+    double* x;
+    double* ax;
+    double* mult;
+    double* featol;                 // user tolerance of every constraint
+    double* rownorm;                // row norms of A
+    double* ap;                     // A p
+    double* p;                      // search direction (natural order)
+    double* g;                      // phase-1 gradient, scratch
+    double* gt;                     // transformed gradient (permuted order), kept in step with Q
+    double* ct;                     // Q'c (type LP), kept in step with Q
+    double* wtol;                   // working tolerances
+    double* weight;                 // phase-1 weights
+    std::vector<double> scratch;    // N for products and solves
+    std::vector<double> updateWork; // 3N for the factorisation updates
+    TQFactor f;
+
+    double amax = 0.0;
+    int nzr = 0;
+    int niter = 0;
+    int ninf = 0;
+    double sinf = 0.0;
+    bool minSumDeleted = false;
+    bool tinyMultiplier = false;
+
+    // EXPAND.
+    int cycle = 5; // K
+    double tolgrow = 0.0;
+    int lastReset = -1;
+    int optimalResets[2] = {0, 0}; // feasible, infeasible
+
+    // Log state.
+    bool logPending = true;
+    long logLines = 0;
+    int jdelLog = 0, jaddLog = 0;
+    char jdelCode = ' ', jaddCode = ' ';
+    double stepLog = 0.0;
+    int negMultipliers = 0;
+    double minMultiplier = 0.0;
+    bool deletedThisLine = false;
+};
+
+} // namespace lp
