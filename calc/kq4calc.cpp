@@ -6,7 +6,12 @@
 #include "fio/format.h"
 #include "fio/freeread.h"
 #include "msfnme.h"
+#include "mslok.h"
+#include "msout.h"
 #include "platform.h"
+#include "random_search.h"
+
+#include <cstdlib>
 
 namespace calc {
 
@@ -53,15 +58,34 @@ void calculate(RunState& run) {
     run.progressStep = 0.1;
     if (p.randomVariables > 0 && p.passes * static_cast<long long>(p.trials) > 0)
         run.progressStep = 1.0 / (static_cast<double>(p.passes) * p.trials);
-    // The linear programs are not part of this build yet: no result can be calculated.
-    run.listing.line(" Stufensuche nicht verfuegbar");
-    run.code = ResultCode::NotFeasible;
-}
+    run.records = run.input.records;
+    run.minimumFeasible = false;
+    const StageResult first = MSLOK(run);
+    run.solution = first.solution;
+    run.bestBeta = first.beta;
 
-// Appended to the "err" file when the driver has written no result: the violated
-// restrictions of the last program built (none when no program was built).
-void appendViolationReport(RunState& run) {
-    run.errFile.line("Verletzung folgender Restriktionen:");
+    const bool haveSolution =
+        static_cast<std::int64_t>(first.solution.size()) == run.input.variableCount;
+    if ((toInt(run.code) >= 0 || run.minimumFeasible) && haveSolution) {
+        run.firstResultPending = false;
+        ++run.resultsWritten;
+        MSOUT(run, first.solution, first.beta);
+    }
+
+    // The random search; a resonance with fixed frequency ratios recurs in every trial and
+    // ends the calculation as it stands.
+    const ResultCode c = run.code;
+    if (run.maximumReached || toInt(c) > 0 || c == ResultCode::TooLarge ||
+        c == ResultCode::EtaGridTooLong || c == ResultCode::Resonance || p.randomVariables < 1)
+        return;
+    if (!run.input.variableRequirements) {
+        run.listing.line(" Keine variablen Forderungen ! ");
+        run.code = ResultCode::NotFeasible;
+        return;
+    }
+    randomSearch(run, first);
+    if (run.minimumFeasible && run.code == ResultCode::NotFeasible) run.code = ResultCode::Normal;
+    if (run.bestBeta == 0.0 && run.resultsWritten == 0) run.code = ResultCode::NotFeasible;
 }
 
 void writeResultCode(const RunState& run, RunEnvironment& env) {
@@ -79,11 +103,13 @@ RunEnvironment systemEnvironment() {
     env.diag = &std::cerr;
     env.clock = processSeconds;
     env.beep = terminalBeep;
+    env.random = seededGenerator(std::getenv("KQ4_SEED"));
     return env;
 }
 
 ResultCode KQ4CALC(const std::vector<std::string>& args, RunEnvironment& env) {
     RunState run;
+    run.env = &env;
     run.listing.attach(*env.out);
 
     // Input: name, listing and "err" files, records, run parameters, validation, layout.
@@ -103,7 +129,7 @@ ResultCode KQ4CALC(const std::vector<std::string>& args, RunEnvironment& env) {
 
     if (toInt(run.code) >= 0) calculate(run);
 
-    if (run.resultsWritten < 1) appendViolationReport(run);
+    if (run.resultsWritten < 1) violationReport(run);
 
     writeResultCode(run, env);
     run.errFile.close();

@@ -137,6 +137,16 @@ bool MSCTRL(const Records& records, OutputStream& listing) {
                 return std::string(" Relative Restriktion ohne zweites Objekt");
             return kPass;
         },
+        // A single-harmonic restriction names a harmonic of its object.
+        [&](const Record& r, std::size_t) -> std::optional<std::string> {
+            if (recordType(r) != RecordType::Restriction || r.IPar[3] != 24) return kPass;
+            int nh = -1;
+            for (const Record& h : records)
+                if (recordType(h) == RecordType::Header && h.IPar[2] == r.IPar[1]) nh = h.IPar[3];
+            if (nh >= 0 && (r.IPar[2] < 1 || r.IPar[2] > nh)) // a missing header: below
+                return " Harmonische " + std::to_string(r.IPar[2]) + " nicht vorhanden";
+            return kPass;
+        },
         // A group needs a random variable of the start record.
         [&](const Record& r, std::size_t) -> std::optional<std::string> {
             if (recordType(r) == RecordType::Restriction && r.IPar[8] > 0 && r.IPar[8] > nRandom)

@@ -20,3 +20,25 @@ void terminalBeep() {
 }
 
 } // namespace calc
+
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <random>
+
+namespace calc {
+
+std::function<double()> seededGenerator(const char* seedText) {
+    unsigned long long seed = kDefaultSeed;
+    if (seedText != nullptr) {
+        unsigned long long v = 0;
+        const char* end = seedText + std::strlen(seedText);
+        const auto r = std::from_chars(seedText, end, v);
+        if (r.ec == std::errc() && r.ptr == end) seed = v;
+    }
+    auto rng = std::make_shared<std::mt19937_64>(seed);
+    // 53 random bits: the same numbers with every standard library.
+    return [rng] { return static_cast<double>((*rng)() >> 11) * 0x1.0p-53; };
+}
+
+} // namespace calc

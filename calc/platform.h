@@ -10,3 +10,15 @@ double processSeconds();
 void terminalBeep();
 
 } // namespace calc
+
+#include <functional>
+
+namespace calc {
+
+inline constexpr unsigned long long kDefaultSeed = 4711;
+
+// A uniform generator on [0, 1) from a fixed seed, or from the decimal seed text when one is
+// given (an unreadable text keeps the fixed seed).
+std::function<double()> seededGenerator(const char* seedText);
+
+} // namespace calc

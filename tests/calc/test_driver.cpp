@@ -57,14 +57,20 @@ TEST_F(Driver, InputErrorWithBeepSwitchedOff) {
     EXPECT_EQ(readFile("kq4.err"), " -3\n");
 }
 
-TEST_F(Driver, ValidInputReachesTheCalculation) {
+TEST_F(Driver, ConstantRequirementsAloneAreMetOnce) {
+    // Two objects without restrictions: the constant requirements hold at once (code 1), the
+    // result files are written once, and there is no violation report.
     writeFile("remote$.kq4", recordText(simpleProject(2, 5)));
-    const ResultCode c = run({"remote$.kq4", "0"});
-    // Without the linear programs no result is written: the code must not claim success.
-    EXPECT_LT(toInt(c), 0);
-    EXPECT_EQ(readFile("kq4.err"), " " + std::to_string(toInt(c)) + "\n");
-    EXPECT_EQ(readLines("remote$.err").at(0), "");
-    EXPECT_EQ(beeps, 3);
+    EXPECT_EQ(run({"remote$.kq4", "0"}), ResultCode::AllSatisfied);
+    EXPECT_EQ(readFile("kq4.err"), " 1\n");
+    EXPECT_EQ(readFile("remote$.lst"), " Konstante Forderungen erfuellbar\n");
+    EXPECT_EQ(readFile("remote$.err"), "\n");
+    EXPECT_EQ(readLines("remote$.fk1").size(), 1u + 5 + 3);
+    EXPECT_EQ(readLines("remote$.fk2").size(), 1u + 5 + 3);
+    EXPECT_EQ(readLines("remote$.as1").size(), 1u + 361 + 3);
+    EXPECT_FALSE(std::filesystem::exists("remote$.aq1"));
+    EXPECT_FALSE(std::filesystem::exists("remote$.kqe"));
+    EXPECT_EQ(beeps, 4); // start, result files, end twice
 }
 
 TEST_F(Driver, InteractiveRunAsksForTheNameAndListsOnTheConsole) {

@@ -42,7 +42,7 @@ Records validProject() {
     rs.push_back(makeRecord({2, 0, 22, 0, 0, 1}, {0, 0, 0, 0, 0.5, 1.0}));
     rs.push_back(makeRecord({2, 1, 41, 0, 0, 0, 0}, {0, 180, 0, 0, 0, -1, 0, 1}));
     rs.push_back(makeRecord({1, 2, 50, 0, 0, -1, 0}, {0, 0, 0, 360, 0, 0, 0, 0.2}));
-    rs.push_back(makeRecord({2, 3, 24, 0, 0, 0}, {0, 0, 0, 0, 0, 0.01}));
+    rs.push_back(makeRecord({2, 2, 24, 0, 0, 0}, {0, 0, 0, 0, 0, 0.01}));
     return rs;
 }
 
@@ -108,6 +108,8 @@ TEST(Validation, EachCheckFailsOnItsRecord) {
          }},
         {"relative without second object", 6, [](Record& r) { r.IPar[2] = 0; }},
         {"group beyond random variables", 3, [](Record& r) { r.IPar[8] = 3; }},
+        {"single harmonic beyond nh", 8, [](Record& r) { r.IPar[2] = 5; }},
+        {"single harmonic zero", 8, [](Record& r) { r.IPar[2] = 0; }},
     };
     for (const auto& c : cases) {
         Records rs = validProject();

@@ -1,0 +1,17 @@
+// Debugging and benchmarking aid: when the environment variable KQ4_DUMP_LP names a directory,
+// every linear program the run solves is written there as a free-format MPS file
+// (lp0001.mps, lp0002.mps, ...).
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "msmod.h"
+
+namespace calc {
+
+void writeMps(std::ostream& out, const LPProgram& lp, const std::vector<double>& cost,
+              const char* name);
+void dumpProgram(const LPProgram& lp, const std::vector<double>& cost);
+
+} // namespace calc
