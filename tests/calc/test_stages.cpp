@@ -1,0 +1,317 @@
+// Whole calculations: the stage search, result files and random search, with every written
+// result checked against its restrictions by an evaluation independent of the row builder.
+#include <cmath>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "calc_test_support.h"
+#include "fio/freeread.h"
+#include "kq4calc.h"
+#include "msread.h"
+#include "platform.h"
+
+using namespace calc;
+using namespace calc::test;
+
+namespace {
+
+struct Series {
+    int nh = 0;
+    double a0 = 0, c1 = 0, c2 = 0, etaMax = 0, etaMin = 0, theta = 0, beta = 0;
+    std::vector<double> a, b;
+};
+
+// Reads a coefficient file of the machine-readable layout.
+Series readCoefficients(const std::string& file, int nh) {
+    std::istringstream in(readFile(file));
+    fio::FreeReader r(in);
+    Series s;
+    s.nh = nh;
+    std::array<double, 2> v{};
+    EXPECT_EQ(r.readReals(v), fio::ReadStatus::Ok);
+    s.a0 = v[0], s.etaMax = v[1];
+    for (int k = 1; k <= nh; ++k) {
+        EXPECT_EQ(r.readReals(v), fio::ReadStatus::Ok);
+        s.a.push_back(v[0]);
+        s.b.push_back(v[1]);
+    }
+    EXPECT_EQ(r.readReals(v), fio::ReadStatus::Ok);
+    s.c1 = v[0], s.c2 = v[1];
+    EXPECT_EQ(r.readReals(v), fio::ReadStatus::Ok);
+    s.theta = v[0], s.etaMin = v[1];
+    EXPECT_EQ(r.readReals(v), fio::ReadStatus::Ok);
+    s.beta = v[0];
+    return s;
+}
+
+// Derivative p of s (eta < 0) or of the elastic output q at eta, as complex harmonics:
+// q_k = s_k (1 + i 2 k theta eta ...) / (1 - (k eta)^2 + i 2 k theta eta) in the module's form.
+double evaluate(const Series& s, double phi, int p, double eta) {
+    const double t = phi * M_PI / 180.0;
+    double v = p == 0   ? s.c2 * t * t / 2 + s.c1 * t + s.a0
+               : p == 1 ? s.c2 * t + s.c1
+               : p == 2 ? s.c2
+                        : 0;
+    for (int k = 1; k <= s.nh; ++k) {
+        double a = s.a[static_cast<std::size_t>(k - 1)], b = s.b[static_cast<std::size_t>(k - 1)];
+        if (eta > 0.00001) {
+            const double h = (k * eta) * (k * eta), g = 2 * k * s.theta * eta;
+            const double den = (1 - h) * (1 - h) + g * g;
+            const double w = ((1 - h) + g * g) / den,
+                         E = 2 * std::pow(k, 3) * s.theta * std::pow(eta, 3) / den;
+            const double aq = w * a - E * b, bq = w * b + E * a;
+            a = aq, b = bq;
+        }
+        const double ph = k * t + p * M_PI / 2;
+        v += std::pow(k, p) * (a * std::cos(ph) + b * std::sin(ph));
+    }
+    return v;
+}
+
+double atLevel(bool variable, double c, double one, double beta) {
+    return variable ? c + beta * (one - c) : c;
+}
+
+// Checks every kinematic row, and the dynamic rows at eta max, of every absolute and relative
+// restriction, and every spectrum row, at the level written in the coefficient files.
+void expectRestrictionsHold(const Records& rs, const std::vector<Series>& objs) {
+    const double beta = objs.at(0).beta;
+    for (std::size_t idx = 0; idx < rs.size(); ++idx) {
+        const Record& r = rs[idx];
+        if (r.IPar[1] == 0) continue;
+        SCOPED_TRACE("record " + std::to_string(idx + 1));
+        const int kind = r.IPar[3];
+        const Series& s1 = objs.at(static_cast<std::size_t>(r.IPar[1] - 1));
+        const double lo =
+            r.IPar[6] == -1 ? -1e6 : atLevel(r.IPar[6] == 1, r.RPar[6], r.RPar[5], beta);
+        const double up =
+            r.IPar[7] == -1 ? 1e6 : atLevel(r.IPar[7] == 1, r.RPar[8], r.RPar[7], beta);
+        const double tol = 1e-6 * (1.0 + std::max(std::fabs(lo), std::fabs(up)));
+        const double f1 = atLevel(r.IPar[4] == 1, r.RPar[2], r.RPar[1], beta);
+        const double f2 = atLevel(r.IPar[5] == 1, r.RPar[4], r.RPar[3], beta);
+        std::vector<double> phis;
+        if (kind % 10 <= 3 && kind != 24 && (kind / 10 == 0 || kind / 10 == 4)) phis = {r.RPar[2]};
+        if (kind / 10 == 1 || kind / 10 == 5) {
+            const double d = s1.nh < 1 ? 10.0 : 30.0 / s1.nh;
+            const int n = std::max(1, static_cast<int>((f2 - f1) / d));
+            for (int i = 0; i <= n; ++i) phis.push_back(f1 + i * (f2 - f1) / n);
+        }
+        const int p = kind % 10;
+        for (double phi : phis) {
+            for (double eta : {-1.0, s1.etaMax}) {
+                double v = evaluate(s1, phi, p, eta);
+                if (kind >= 40) {
+                    const Series& s2 = objs.at(static_cast<std::size_t>(r.IPar[2] - 1));
+                    if (eta > 0 && s2.etaMax <= 0.00001 && eta > 0.00001) continue; // matched grids
+                    v -= evaluate(s2, phi, p, eta > 0 ? s2.etaMax : -1.0);
+                }
+                EXPECT_GE(v, lo - tol) << "phi " << phi << " eta " << eta;
+                EXPECT_LE(v, up + tol) << "phi " << phi << " eta " << eta;
+            }
+        }
+        if (kind >= 20 && kind <= 24) {
+            double sum = 0;
+            for (int k = 1; k <= s1.nh; ++k) {
+                if (kind == 24 && k != r.IPar[2]) continue;
+                const double kp = kind == 24 ? 1.0 : std::pow(k, kind - 20);
+                sum += kp * (std::fabs(s1.a[static_cast<std::size_t>(k - 1)]) +
+                             std::fabs(s1.b[static_cast<std::size_t>(k - 1)]));
+            }
+            const double bound = r.IPar[6] == -1 ? 1e6 : lo;
+            EXPECT_LE(sum, bound + 1e-6 * (1 + bound));
+        }
+    }
+}
+
+class Calculation : public InScratchDir {
+protected:
+    ResultCode run(const std::string& input, int reportMode = 0) {
+        RunEnvironment env;
+        env.in = &in;
+        env.out = &out;
+        env.diag = &diag;
+        env.clock = [this] { return clock += 0.001; };
+        env.beep = [] {};
+        env.random = seededGenerator(nullptr);
+        return KQ4CALC({input, std::to_string(reportMode)}, env);
+    }
+    Records records(const std::string& file) {
+        Records rs;
+        EXPECT_EQ(MSREAD(file, rs), ReadResult::Read);
+        return rs;
+    }
+    std::vector<Series> results(const std::string& name, const Records& rs) {
+        std::vector<Series> objs;
+        for (const Record& r : rs)
+            if (r.IPar[1] == 0 && r.IPar[2] > 0)
+                objs.push_back(
+                    readCoefficients(name + ".fk" + std::to_string(r.IPar[2]), r.IPar[3]));
+        return objs;
+    }
+    std::istringstream in;
+    std::ostringstream out, diag;
+    double clock = 0.0;
+};
+
+std::string example(const char* name) {
+    return std::string(TERVANA_SOURCE_DIR) + "/examples/" + name;
+}
+
+} // namespace
+
+TEST_F(Calculation, EveryExampleMeetsItsRestrictions) {
+    for (const char* name :
+         {"demo.kq4", "variable_bounds.kq4", "spectrum_weight.kq4", "elastic_output.kq4",
+          "two_drives_relative.kq4", "global_groups.kq4"}) {
+        SCOPED_TRACE(name);
+        std::filesystem::copy_file(example(name), "job.kq4",
+                                   std::filesystem::copy_options::overwrite_existing);
+        const ResultCode c = run("job.kq4");
+        ASSERT_TRUE(c == ResultCode::Normal || c == ResultCode::AllSatisfied)
+            << toInt(c) << "\n"
+            << readFile("job.lst");
+        const Records rs = records("job.kq4");
+        const auto objs = results("job", rs);
+        ASSERT_FALSE(objs.empty());
+        // Bisection levels are multiples of 2^-steps of beta maximum 1.
+        const double scaled = objs[0].beta * 4096;
+        EXPECT_EQ(scaled, std::floor(scaled)) << objs[0].beta;
+        if (std::string(name) == "global_groups.kq4") {
+            // The result was found with shifted angles: check against the varied records.
+            expectRestrictionsHold(records("job.kqe"), objs);
+        } else {
+            expectRestrictionsHold(rs, objs);
+        }
+    }
+}
+
+TEST_F(Calculation, FileLayoutsAndLineCounts) {
+    Records rs = simpleProject(1, 3);
+    rs.push_back(makeRecord({1, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 1.0, 0, 1.0}));
+    writeFile("remote$.kq4", recordText(rs));
+    EXPECT_EQ(run("remote$.kq4"), ResultCode::AllSatisfied);
+    EXPECT_EQ(readLines("remote$.fk1").size(), 7u);
+    const auto as = readLines("remote$.as1");
+    ASSERT_EQ(as.size(), 365u);
+    EXPECT_EQ(as[0], "    phi \t s           \t s-s         \ts-ss         \ts-sss");
+    EXPECT_EQ(as[362], std::string(78, '-'));
+    EXPECT_EQ(as[363].substr(0, 8), "Max. :  ");
+    EXPECT_FALSE(std::filesystem::exists("remote$.aq1"));
+    const Series s = readCoefficients("remote$.fk1", 3);
+    EXPECT_EQ(s.c1, 0.0); // np = 0
+    EXPECT_EQ(s.c2, 0.0);
+    EXPECT_NEAR(evaluate(s, 0.0, 0, -1), 1.0, 1e-7);
+
+    // Table step 0.7: 515 rows, the last at 359.8 degrees; the readable coefficient layout.
+    rs[1].RPar[6] = 0.7;
+    writeFile("remote$.kq4", recordText(rs));
+    EXPECT_EQ(run("remote$.kq4", 1), ResultCode::AllSatisfied);
+    const auto as7 = readLines("remote$.as1");
+    ASSERT_EQ(as7.size(), 1u + 515 + 3);
+    EXPECT_EQ(as7[515].substr(0, 8), " 359.800");
+    const auto fk = readLines("remote$.fk1");
+    ASSERT_EQ(fk.size(), 1u + 2 + 2 + 3);
+    EXPECT_EQ(fk[1], " nh     =   3                      eta-max   =   0.000");
+    EXPECT_EQ(fk[2], " theta  =   0.000                  eta-min   =   0.000");
+    EXPECT_EQ(fk[5].substr(0, 8), " a(  1) ");
+}
+
+TEST_F(Calculation, ExtremesStartAtPlusMinus100000) {
+    Records rs = simpleProject(1, 1);
+    rs.push_back(makeRecord({1, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 200000, 0, 200000}));
+    writeFile("big.kq4", recordText(rs));
+    EXPECT_EQ(run("big.kq4"), ResultCode::AllSatisfied);
+    const auto as = readLines("big.as1");
+    EXPECT_EQ(as.at(364), "Min. :  \t 0.100000E+06\t 0.000000E+00\t 0.000000E+00\t 0.000000E+00");
+    EXPECT_EQ(as.at(363), "Max. :  \t 0.200000E+06\t 0.000000E+00\t 0.000000E+00\t 0.000000E+00");
+}
+
+TEST_F(Calculation, InfeasibleMinimalRequirementsAndTheViolationReport) {
+    Records rs = simpleProject(1, 4);
+    rs.push_back(makeRecord({1, 0, 10, 0, 0, 0, 0}, {0, 0, 0, 90, 0, 1, 0, 2}));
+    rs.push_back(makeRecord({1, 0, 10, 0, 0, 0, 0}, {0, 45, 0, 135, 0, -2, 0, -1}));
+    writeFile("inf.kq4", recordText(rs));
+    EXPECT_EQ(run("inf.kq4"), ResultCode::NotFeasible);
+    EXPECT_EQ(readFile("inf.lst"), " Minimalforderungen nicht erfuellbar \n");
+    EXPECT_FALSE(std::filesystem::exists("inf.fk1"));
+    const auto err = readLines("inf.err");
+    ASSERT_GE(err.size(), 5u);
+    EXPECT_EQ(err[1], "Verletzung folgender Restriktionen:");
+    EXPECT_TRUE(
+        err[2] == "   Datensatz  3 , obere Grenze" || err[2] == "   Datensatz  3 , untere Grenze" ||
+        err[2] == "   Datensatz  4 , obere Grenze" || err[2] == "   Datensatz  4 , untere Grenze")
+        << err[2];
+    // A run of rows of one record with the same violation is reported once.
+    int blocks = 0;
+    for (const auto& l : err) blocks += l.rfind("   Datensatz", 0) == 0;
+    EXPECT_LE(blocks, 4);
+    EXPECT_EQ(err[3].substr(0, 16), std::string(16, ' '));
+}
+
+TEST_F(Calculation, LimitsAndResonance) {
+    Records many = simpleProject(1, 180); // 2 + 720 variables
+    writeFile("big.kq4", recordText(many));
+    EXPECT_EQ(run("big.kq4"), ResultCode::TooLarge);
+    EXPECT_EQ(readFile("big.lst"), " Zu viele Harmonische    --->  Abbruch !\n");
+    EXPECT_EQ(readFile("kq4.err"), " -4\n");
+
+    Records res = simpleProject(1, 3);
+    res[1].RPar[2] = 0.5, res[1].RPar[5] = 0.5; // eta 0.5, theta 0: harmonic 2 resonates
+    res.push_back(makeRecord({1, 0, 0, 0, 0, 0, 0}, {0, 10, 0, 0, 0, -1, 0, 1}));
+    writeFile("res.kq4", recordText(res));
+    EXPECT_EQ(run("res.kq4"), ResultCode::Resonance);
+    EXPECT_EQ(readFile("res.lst"), " Resonanz ! \n");
+    EXPECT_EQ(readFile("kq4.err"), " -5\n");
+}
+
+TEST_F(Calculation, RandomSearchNeedsVariableRequirements) {
+    Records rs = simpleProject(1, 3);
+    rs[0].IPar[8] = 1;
+    rs.push_back(makeRecord({1, 0, 0, 0, 0, 0, 0, 1}, {0, 10, 0, 0, 0, -1, 0, 1, 0, 20}));
+    writeFile("r.kq4", recordText(rs));
+    // Constant requirements met at once: code 1, results written once, no search.
+    EXPECT_EQ(run("r.kq4"), ResultCode::AllSatisfied);
+    EXPECT_FALSE(std::filesystem::exists("r.kqe"));
+}
+
+TEST_F(Calculation, ProgressOfTheRandomSearch) {
+    // 8 passes of 20 trials on a small problem that never reaches its maximum: the first stage
+    // search and 160 trials add 161 progress steps of 1/160; the last one is not printed.
+    Records rs = simpleProject(1, 2);
+    rs[0].IPar[8] = 1;
+    rs[0].IPar[5] = 20;
+    rs[0].IPar[6] = 3;
+    rs.push_back(makeRecord({1, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, -0.01, 0, 0.01, -5, 5}));
+    rs.push_back(makeRecord({1, 0, 0, 0, 0, 1, 0}, {0, 180, 0, 0, 10, 1, 0, 20}));
+    rs.push_back(makeRecord({1, 0, 12, 0, 0, 0, 0}, {0, 0, 0, 360, 0, -1, 0, 1}));
+    writeFile("p.kq4", recordText(rs));
+    run("p.kq4");
+    int progress = 0;
+    std::string last;
+    for (const auto& l : readLines("p.lst"))
+        if (l.size() > 3 && l.substr(l.size() - 2) == " %") ++progress, last = l;
+    EXPECT_EQ(progress, 160);
+    EXPECT_EQ(last.substr(last.size() - 8), "100.00 %");
+}
+
+TEST_F(Calculation, NoTrialsWriteNoVariedRecords) {
+    std::filesystem::copy_file(example("global_groups.kq4"), "g.kq4");
+    Records rs = records("g.kq4");
+    rs[0].IPar[5] = 0;
+    writeFile("g.kq4", recordText(rs));
+    run("g.kq4");
+    EXPECT_FALSE(std::filesystem::exists("g.kqe"));
+    EXPECT_TRUE(std::filesystem::exists("g.fk1"));
+}
+
+TEST_F(Calculation, TwoRunsGiveTheSameResults) {
+    std::filesystem::copy_file(example("global_groups.kq4"), "g.kq4");
+    run("g.kq4");
+    const std::string fk = readFile("g.fk1"), kqe = readFile("g.kqe");
+    const auto t = fk.rfind('\t'); // the last value is the time
+    run("g.kq4");
+    const std::string fk2 = readFile("g.fk1");
+    EXPECT_EQ(fk2.substr(0, fk2.rfind('\t')), fk.substr(0, t));
+    EXPECT_EQ(readFile("g.kqe"), kqe);
+}
