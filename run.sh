@@ -66,6 +66,10 @@ demo)
     echo "=== listing ($demo/remote\$.lst)"
     cat "$demo/remote\$.lst"
     echo "=== result code ($demo/kq4.err): $(cat "$demo/kq4.err")"
+    echo "=== coefficients ($demo/remote\$.fk1: a0 eta-max / a(k) b(k) / a(0)-s a(0)-ss / theta eta-min / beta time)"
+    cat "$demo/remote\$.fk1"
+    echo "=== result files in $demo:"
+    ls "$demo"
     ;;
 test)
     install_pkgs "${build_pkgs[@]}" "${test_pkgs[@]}"
