@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "fio/format.h"
 #include "lp_dump.h"
@@ -26,9 +28,31 @@ std::vector<double> objectiveWeights(const RunInput& input) {
     return c;
 }
 
-bool solveProgram(const LPProgram& lp, const std::vector<double>& cost, std::vector<double>& x,
+bool solveProgram(LPProgram& lp, const std::vector<double>& cost, std::vector<double>& x,
                   std::vector<int>& rowState) {
     const int n = lp.nvar, nclin = lp.nrows;
+    dumpProgram(lp, cost);
+    // The columns of higher harmonics grow with k^p: each variable is scaled so that the
+    // largest magnitude in its column is 1 (in place: the program is not used again). The
+    // program stays the same; the solver's path through it gets much shorter.
+    std::vector<double>& A = lp.A;
+    std::vector<double>& bl = lp.bl;
+    std::vector<double>& bu = lp.bu;
+    std::vector<double> c = cost;
+    std::vector<double> scale(static_cast<std::size_t>(n), 1.0);
+    for (int j = 0; j < n; ++j) {
+        double* col = A.data() + static_cast<std::ptrdiff_t>(j) * lp.lda;
+        double big = 0.0;
+        for (int i = 0; i < nclin; ++i) big = std::max(big, std::fabs(col[i]));
+        if (big == 0.0) continue;
+        const double d = 1.0 / big;
+        scale[static_cast<std::size_t>(j)] = d;
+        for (int i = 0; i < nclin; ++i) col[i] *= d;
+        c[static_cast<std::size_t>(j)] *= d;
+        bl[static_cast<std::size_t>(j)] /= d;
+        bu[static_cast<std::size_t>(j)] /= d;
+        x[static_cast<std::size_t>(j)] /= d;
+    }
     const lp::WorkspaceLayout ws = lp::workspaceLayout(n, nclin, true);
     std::vector<int> istate(static_cast<std::size_t>(n + nclin), 0);
     std::vector<int> iwork(static_cast<std::size_t>(ws.needInt));
@@ -39,11 +63,16 @@ bool solveProgram(const LPProgram& lp, const std::vector<double>& cost, std::vec
     double fval = 0.0;
     LPOPTN("Nolist");
     LPOPTN("PRI=0");
-    dumpProgram(lp, cost);
-    LPSOLV(n, nclin, lp.A.data(), lp.lda, lp.bl.data(), lp.bu.data(), cost.data(), istate.data(),
-           x.data(), niter, fval, ax.data(), mult.data(), iwork.data(),
-           static_cast<int>(iwork.size()), work.data(), static_cast<int>(work.size()), ifail);
+    LPSOLV(n, nclin, A.data(), lp.lda, bl.data(), bu.data(), c.data(), istate.data(), x.data(),
+           niter, fval, ax.data(), mult.data(), iwork.data(), static_cast<int>(iwork.size()),
+           work.data(), static_cast<int>(work.size()), ifail);
+    for (int j = 0; j < n; ++j)
+        x[static_cast<std::size_t>(j)] *= scale[static_cast<std::size_t>(j)];
     rowState.assign(istate.begin() + n, istate.end());
+    // KQ4_TRACE: one line per solve on standard error, for timing and debugging.
+    if (std::getenv("KQ4_TRACE") != nullptr)
+        std::fprintf(stderr, "kq4calc: LP n=%d m=%d exit=%d iterations=%d\n", n, nclin, ifail,
+                     niter);
     return ifail == 0 || ifail == 1;
 }
 

@@ -22,8 +22,9 @@ StageResult MSLOK(RunState& run);
 std::vector<double> objectiveWeights(const RunInput& input);
 
 // Solves one program from the start point x (solution on return). True when feasible (an
-// optimal or weak solution); the row states are left in rowState.
-bool solveProgram(const LPProgram& lp, const std::vector<double>& cost, std::vector<double>& x,
+// optimal or weak solution); the row states are left in rowState. The program's columns are
+// scaled in place: it is not to be used again.
+bool solveProgram(LPProgram& lp, const std::vector<double>& cost, std::vector<double>& x,
                   std::vector<int>& rowState);
 
 } // namespace calc

@@ -17,7 +17,8 @@ Solver::Solver(const Problem& prob, const SolveOptions& opts, const WorkspaceLay
       mult(mult_), featol(work + ws.featol), rownorm(work + ws.rownorm), ap(work + ws.ap),
       p(work + ws.v1), g(work + ws.v2), gt(work + ws.v3), ct(work + ws.ct), wtol(work + ws.w1),
       weight(work + ws.w2), scratch(static_cast<std::size_t>(std::max(prob.n, 1))),
-      updateWork(3 * static_cast<std::size_t>(std::max(prob.n, 1))) {
+      updateWork(3 * static_cast<std::size_t>(std::max(prob.n, 1))),
+      phase1Weight(static_cast<std::size_t>(prob.n + prob.nclin), 0.0) {
     f.n = n;
     f.nclin = nclin;
     f.A = P.A;
@@ -84,7 +85,7 @@ void Solver::finish(MethodResult& r) {
     // Multipliers of the final working set (none for a feasible point alone).
     std::fill(mult, mult + nctot, 0.0);
     if (!(r.word == ExitWord::Feasbl)) {
-        phase1Function();
+        phase1Function(true);
         if (ninf > 0)
             gtFromPhase1();
         else if (lp)

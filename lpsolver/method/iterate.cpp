@@ -12,31 +12,38 @@
 
 namespace lp {
 
-void Solver::phase1Function() {
+void Solver::phase1Function(bool fresh) {
     ninf = 0;
     sinf = 0.0;
-    std::fill(g, g + n, 0.0);
+    if (fresh) {
+        std::fill(g, g + n, 0.0);
+        std::fill(phase1Weight.begin(), phase1Weight.end(), 0.0);
+    }
     for (int j = 1; j <= nctot; ++j) {
         int& s = istate[j - 1];
-        if (s > 0) continue;
-        s = 0;
-        const double v = value(j);
         double w = 0.0;
-        if (finiteLower(j) && bl(j) - v > wtol[j - 1]) {
-            s = -2;
-            w = -weight[j - 1];
-            sinf += weight[j - 1] * (bl(j) - v);
-        } else if (finiteUpper(j) && v - bu(j) > wtol[j - 1]) {
-            s = -1;
-            w = weight[j - 1];
-            sinf += weight[j - 1] * (v - bu(j));
+        if (s <= 0) {
+            s = 0;
+            const double v = value(j);
+            if (finiteLower(j) && bl(j) - v > wtol[j - 1]) {
+                s = -2;
+                w = -weight[j - 1];
+                sinf += weight[j - 1] * (bl(j) - v);
+            } else if (finiteUpper(j) && v - bu(j) > wtol[j - 1]) {
+                s = -1;
+                w = weight[j - 1];
+                sinf += weight[j - 1] * (v - bu(j));
+            }
+            if (s != 0) ++ninf;
         }
-        if (s == 0) continue;
-        ++ninf;
+        // The gradient changes only by the constraints whose weight changed.
+        double& old = phase1Weight[static_cast<std::size_t>(j - 1)];
+        if (w == old) continue;
         if (j <= n)
-            g[j - 1] += w;
+            g[j - 1] += w - old;
         else
-            DAXPY(n, w, P.A + (j - n - 1), P.lda, g, 1);
+            DAXPY(n, w - old, P.A + (j - n - 1), P.lda, g, 1);
+        old = w;
     }
 }
 
@@ -68,7 +75,7 @@ void Solver::multipliers() {
 }
 
 IterOutcome Solver::iterate(ExitWord& word) {
-    phase1Function();
+    phase1Function(true);
     if (ninf > 0)
         gtFromPhase1();
     else if (lp)
@@ -106,7 +113,7 @@ IterOutcome Solver::iterate(ExitWord& word) {
             for (int k = 0; k < nzr; ++k) pz[k] = -gt[k];
             std::copy(pz, pz + n, p);
             qProduct(QMode::QZ, f, p, updateWork.data());
-            if (nclin > 0) DGEMV(Trans::No, nclin, n, 1.0, P.A, P.lda, p, 1, 0.0, ap, 1);
+            directionTimesA();
             const double maxStep = KSDIV(O.bigstep, gzrNorm).value;
             const RatioResult rt = ratioTest(maxStep, gzrNorm);
             if (rt.unbounded) {
@@ -266,6 +273,26 @@ IterOutcome Solver::iterate(ExitWord& word) {
             if (kmax != nzr + 1) tqSwapNull(f, kmax, nzr + 1);
         }
         ++nzr;
+    }
+}
+
+} // namespace lp
+
+namespace lp {
+
+// A p over the free variables only (p is zero on the fixed ones): column by column while few
+// variables are free, as one matrix product otherwise.
+void Solver::directionTimesA() {
+    if (nclin == 0) return;
+    if (2 * f.nfr >= n) {
+        DGEMV(Trans::No, nclin, n, 1.0, P.A, P.lda, p, 1, 0.0, ap, 1);
+        return;
+    }
+    std::fill(ap, ap + nclin, 0.0);
+    for (int pos = 1; pos <= f.nfr; ++pos) {
+        const int j = f.varorder[pos - 1];
+        if (p[j - 1] != 0.0)
+            DAXPY(nclin, p[j - 1], P.A + static_cast<std::ptrdiff_t>(j - 1) * P.lda, 1, ap, 1);
     }
 }
 

@@ -42,7 +42,8 @@ private:
     void setup();
     void crash();
     bool placeX(double& rowError);
-    void phase1Function();
+    void phase1Function(bool fresh = false);
+    void directionTimesA(); // ap = A p
     void gtFromPhase1();
     void gtFromCost();
     double objectiveValue() const;
@@ -67,17 +68,18 @@ private:
     double* x;
     double* ax;
     double* mult;
-    double* featol;                 // user tolerance of every constraint
-    double* rownorm;                // row norms of A
-    double* ap;                     // A p
-    double* p;                      // search direction (natural order)
-    double* g;                      // phase-1 gradient, scratch
-    double* gt;                     // transformed gradient (permuted order), kept in step with Q
-    double* ct;                     // Q'c (type LP), kept in step with Q
-    double* wtol;                   // working tolerances
-    double* weight;                 // phase-1 weights
-    std::vector<double> scratch;    // N for products and solves
-    std::vector<double> updateWork; // 3N for the factorisation updates
+    double* featol;                   // user tolerance of every constraint
+    double* rownorm;                  // row norms of A
+    double* ap;                       // A p
+    double* p;                        // search direction (natural order)
+    double* g;                        // phase-1 gradient, scratch
+    double* gt;                       // transformed gradient (permuted order), kept in step with Q
+    double* ct;                       // Q'c (type LP), kept in step with Q
+    double* wtol;                     // working tolerances
+    double* weight;                   // phase-1 weights
+    std::vector<double> scratch;      // N for products and solves
+    std::vector<double> updateWork;   // 3N for the factorisation updates
+    std::vector<double> phase1Weight; // weight of every constraint in the phase-1 gradient g
     TQFactor f;
 
     double amax = 0.0;
