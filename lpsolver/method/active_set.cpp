@@ -31,6 +31,21 @@ Solver::Solver(const Problem& prob, const SolveOptions& opts, const WorkspaceLay
     f.T = work + ws.T;
     f.ldt = ws.trows;
     f.tcols = ws.tcols;
+    if (ws.maxfree < n) {
+        // Fewer general rows than variables: the workspace holds Q and T for NCLIN + 1 free
+        // variables, as many as a vertex can have. Rows refused at the start leave the working
+        // set short of a vertex, and deleting bounds then frees more variables than that: Q and
+        // T are held here instead, sized for all N.
+        const auto nn = static_cast<std::size_t>(n);
+        const int trows = std::max(ws.trows, n);
+        ownQ.assign(nn * nn, 0.0);
+        ownT.assign(static_cast<std::size_t>(trows) * nn, 0.0);
+        f.Q = ownQ.data();
+        f.ldq = n;
+        f.T = ownT.data();
+        f.ldt = trows;
+        f.tcols = n;
+    }
     f.qvec = gt;
     f.ldqvec = n;
     f.nqvec = 0;

@@ -80,6 +80,7 @@ private:
     std::vector<double> scratch;      // N for products and solves
     std::vector<double> updateWork;   // 3N for the factorisation updates
     std::vector<double> phase1Weight; // weight of every constraint in the phase-1 gradient g
+    std::vector<double> ownQ, ownT;   // Q and T when the workspace's are too small
     TQFactor f;
 
     double amax = 0.0;
