@@ -1,0 +1,302 @@
+#include "cli.h"
+
+#include <map>
+
+#include "calc_input.h"
+#include "check.h"
+#include "format_real.h"
+#include "import.h"
+#include "project_file.h"
+#include "value_table.h"
+
+namespace model {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Aufruf: tervana-cli BEFEHL [OPTIONEN]\n"
+    "Befehle:\n"
+    "  show FILE.k4p                          Projektbaum mit Konsistenzmarken\n"
+    "  import FILE.kq4|.kqe|.kqw -o OUT.k4p   importieren und als Projekt sichern\n"
+    "  table FILE.k4p --object N [--step DEG] [--columns s,v,a,j,m,q,qv,qa,qj] [--digits D]\n"
+    "                                         Wertetabelle auf die Standardausgabe\n"
+    "  export-kq4 FILE.k4p -o OUT.kq4         Berechnungseingabe schreiben\n"
+    "  check FILE.k4p                         inkonsistente Objekte auflisten (Status 1)\n"
+    "Jeder Befehl nimmt --help.\n";
+
+const std::map<std::string, std::string> kHelp = {
+    {"show", "Aufruf: tervana-cli show FILE.k4p\n"
+             "Zeigt den Projektbaum als eingerückte Beschriftungen, wie der Baum sie zeigt\n"
+             "(\"! \" inkonsistent, \"K \" abgeschaltet).\n"},
+    {"import", "Aufruf: tervana-cli import FILE.kq4|FILE.kqe|FILE.kqw -o OUT.k4p\n"
+               "Importiert die Datei in ein neues Projekt und sichert es als OUT.k4p.\n"},
+    {"table", "Aufruf: tervana-cli table FILE.k4p --object N [--step DEG] [--columns LISTE] "
+              "[--digits D]\n"
+              "N: Nummer der Bewegungsvorgabe (abs), oder A-B für die relative.\n"
+              "LISTE: s,v,a,j (s, s', s'', s'''), m (s'·s''), q,qv,qa,qj (q ... q''');\n"
+              "Vorgabe s,v,a. DEG 0.0001 ... 90 (Vorgabe 1), D 4 ... 10 (Vorgabe 6).\n"},
+    {"export-kq4", "Aufruf: tervana-cli export-kq4 FILE.k4p -o OUT.kq4\n"
+                   "Schreibt die Berechnungseingabe, wie das Programm sie für den "
+                   "Berechnungsmodul schreibt.\n"},
+    {"check", "Aufruf: tervana-cli check FILE.k4p\n"
+              "Listet inkonsistente Objekte mit dem Grund; Status 1, wenn es welche gibt.\n"},
+};
+
+// Dialog texts use "\r" between lines; a terminal wants line feeds.
+std::string plain(std::string text) {
+    for (char& c : text)
+        if (c == '\r') c = '\n';
+    return text;
+}
+
+struct Args {
+    std::string file;
+    std::map<std::string, std::string> options;
+    bool help = false;
+};
+
+// Parses FILE and --name VALUE / -o VALUE options; false with a message on bad arguments.
+bool parseArgs(const std::vector<std::string>& a, const std::vector<std::string>& valued, Args& out,
+               std::ostream& err) {
+    for (std::size_t i = 1; i < a.size(); ++i) {
+        const std::string& s = a[i];
+        if (s == "--help" || s == "-h") {
+            out.help = true;
+            return true;
+        }
+        if (!s.empty() && s[0] == '-' && s.size() > 1) {
+            bool known = false;
+            for (const auto& v : valued) known = known || v == s;
+            if (!known) {
+                err << "tervana-cli " << a[0] << ": unbekannte Option " << s << "\n";
+                return false;
+            }
+            if (i + 1 >= a.size()) {
+                err << "tervana-cli " << a[0] << ": " << s << " verlangt einen Wert\n";
+                return false;
+            }
+            out.options[s] = a[++i];
+        } else if (out.file.empty()) {
+            out.file = s;
+        } else {
+            err << "tervana-cli " << a[0] << ": überzähliges Argument " << s << "\n";
+            return false;
+        }
+    }
+    if (out.file.empty()) {
+        err << "tervana-cli " << a[0] << ": Dateiname fehlt\n";
+        return false;
+    }
+    return true;
+}
+
+Node* load(ProjectTree& tree, const std::string& path, std::ostream& err) {
+    auto r = openProject(tree, path);
+    if (auto* m = std::get_if<Message>(&r)) {
+        err << path << ": " << plain(m->text) << "\n";
+        return nullptr;
+    }
+    return std::get<Node*>(r);
+}
+
+void showNode(const Node& n, int depth, std::ostream& out) {
+    out << std::string(static_cast<std::size_t>(2 * depth), ' ') << n.obj().Caption << "\n";
+    for (const auto& c : n.children) showNode(*c, depth + 1, out);
+}
+
+int cmdShow(const Args& a, std::ostream& out, std::ostream& err) {
+    ProjectTree tree;
+    Node* p = load(tree, a.file, err);
+    if (p == nullptr) return 1;
+    refreshCaptions(*p);
+    showNode(*p, 0, out);
+    return 0;
+}
+
+int cmdCheck(const Args& a, std::ostream& out, std::ostream& err) {
+    ProjectTree tree;
+    Node* p = load(tree, a.file, err);
+    if (p == nullptr) return 1;
+    int bad = 0;
+    forEachNode(*p, [&](Node& n) {
+        if (n.obj().CheckValid()) return;
+        ++bad;
+        std::string path;
+        for (const Node* q = n.parent; q != nullptr && q->parent != nullptr; q = q->parent)
+            path = q->obj().Caption + " / " + path;
+        out << path << n.obj().Caption << ": "
+            << inconsistencyReason(n.obj()).value_or("inkonsistent") << "\n";
+    });
+    if (bad > 0) {
+        err << plain(kInconsistentProject) << "\n";
+        return 1;
+    }
+    out << "konsistent\n";
+    return 0;
+}
+
+int cmdImport(const Args& a, std::ostream& out, std::ostream& err) {
+    auto o = a.options.find("-o");
+    if (o == a.options.end()) {
+        err << "tervana-cli import: -o OUT.k4p fehlt\n";
+        return 2;
+    }
+    ProjectTree tree;
+    auto r = importFile(tree, a.file, nullptr, true);
+    if (auto* m = std::get_if<Message>(&r)) {
+        err << a.file << ": " << plain(m->text) << "\n";
+        return 1;
+    }
+    Node* p = std::get<Node*>(r);
+    if (p == nullptr) {
+        err << "tervana-cli import: nur .kq4, .kqe und .kqw können importiert werden\n";
+        return 1;
+    }
+    if (auto m = saveProjectAs(*p, o->second)) {
+        err << o->second << ": " << plain(m->text) << "\n";
+        return 1;
+    }
+    out << o->second << "\n";
+    return 0;
+}
+
+bool parseColumns(const std::string& list, TableSettings& t) {
+    t.s.fill(false);
+    t.q.fill(false);
+    t.M = false;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(',', start);
+        if (end == std::string::npos) end = list.size();
+        const std::string c = list.substr(start, end - start);
+        if (c == "s")
+            t.s[0] = true;
+        else if (c == "v")
+            t.s[1] = true;
+        else if (c == "a")
+            t.s[2] = true;
+        else if (c == "j")
+            t.s[3] = true;
+        else if (c == "m")
+            t.M = true;
+        else if (c == "q")
+            t.q[0] = true;
+        else if (c == "qv")
+            t.q[1] = true;
+        else if (c == "qa")
+            t.q[2] = true;
+        else if (c == "qj")
+            t.q[3] = true;
+        else
+            return false;
+        start = end + 1;
+    }
+    return t.checkedCount() > 0;
+}
+
+int cmdTable(const Args& a, std::ostream& out, std::ostream& err) {
+    TableSettings t;
+    auto opt = [&](const char* n) -> const std::string* {
+        auto i = a.options.find(n);
+        return i == a.options.end() ? nullptr : &i->second;
+    };
+    const std::string* object = opt("--object");
+    if (object == nullptr) {
+        err << "tervana-cli table: --object N fehlt\n";
+        return 2;
+    }
+    if (const std::string* s = opt("--step")) {
+        if (!parseDouble(*s, t.step) || !(t.step >= 0.0001 && t.step <= 90.0)) {
+            err << "tervana-cli table: --step " << *s << " liegt nicht in 0.0001 ... 90\n";
+            return 2;
+        }
+    }
+    if (const std::string* s = opt("--digits")) {
+        std::int32_t d = 0;
+        if (!parseInt32(*s, d) || d < 4 || d > 10) {
+            err << "tervana-cli table: --digits " << *s << " liegt nicht in 4 ... 10\n";
+            return 2;
+        }
+        t.digits = d;
+    }
+    if (const std::string* s = opt("--columns")) {
+        if (!parseColumns(*s, t)) {
+            err << "tervana-cli table: --columns " << *s
+                << " ist keine Liste aus s,v,a,j,m,q,qv,qa,qj\n";
+            return 2;
+        }
+    }
+    std::int32_t n1 = 0, n2 = 0;
+    const std::size_t dash = object->find('-', 1);
+    const bool rel = dash != std::string::npos;
+    if (rel ? !(parseInt32(object->substr(0, dash), n1) && parseInt32(object->substr(dash + 1), n2))
+            : !parseInt32(*object, n1)) {
+        err << "tervana-cli table: --object " << *object << " ist weder N noch A-B\n";
+        return 2;
+    }
+    ProjectTree tree;
+    Node* p = load(tree, a.file, err);
+    if (p == nullptr) return 1;
+    Node* node = rel ? findRel(*p, n1, n2) : findAbs(*p, n1);
+    if (node == nullptr) {
+        err << a.file << ": keine Bewegungsvorgabe " << *object << "\n";
+        return 1;
+    }
+    out << valueTable(*node->as<TPaintObj>(), t);
+    return 0;
+}
+
+int cmdExport(const Args& a, std::ostream& out, std::ostream& err) {
+    auto o = a.options.find("-o");
+    if (o == a.options.end()) {
+        err << "tervana-cli export-kq4: -o OUT.kq4 fehlt\n";
+        return 2;
+    }
+    ProjectTree tree;
+    Node* p = load(tree, a.file, err);
+    if (p == nullptr) return 1;
+    if (!calculationPossible(*p, false)) {
+        err << a.file << ": " << plain(kInconsistentProject) << "\n";
+        return 1;
+    }
+    if (auto m = writeCalcInputFile(*p, o->second)) {
+        err << plain(m->text) << "\n";
+        return 1;
+    }
+    out << o->second << "\n";
+    return 0;
+}
+
+} // namespace
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        (args.empty() ? err : out) << kUsage;
+        return args.empty() ? 2 : 0;
+    }
+    const std::string& cmd = args[0];
+    auto help = kHelp.find(cmd);
+    if (help == kHelp.end()) {
+        err << "tervana-cli: unbekannter Befehl " << cmd << "\n" << kUsage;
+        return 2;
+    }
+    std::vector<std::string> valued;
+    if (cmd == "import" || cmd == "export-kq4") valued = {"-o"};
+    if (cmd == "table") valued = {"--object", "--step", "--columns", "--digits"};
+    Args a;
+    if (!parseArgs(args, valued, a, err)) {
+        err << help->second;
+        return 2;
+    }
+    if (a.help) {
+        out << help->second;
+        return 0;
+    }
+    if (cmd == "show") return cmdShow(a, out, err);
+    if (cmd == "check") return cmdCheck(a, out, err);
+    if (cmd == "import") return cmdImport(a, out, err);
+    if (cmd == "table") return cmdTable(a, out, err);
+    return cmdExport(a, out, err);
+}
+
+} // namespace model

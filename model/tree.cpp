@@ -1,0 +1,526 @@
+#include "tree.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace model {
+
+namespace {
+
+void sortSiblings(std::vector<std::unique_ptr<Node>>& v) {
+    std::stable_sort(v.begin(), v.end(), [](const auto& a, const auto& b) {
+        return a->obj().SortKey < b->obj().SortKey;
+    });
+}
+
+std::int32_t absNumber(std::int32_t v) {
+    return v < 0 ? -v : v; // record numbers stay far from INT_MIN
+}
+
+// A restriction's object number after specification n has gone: numbers above n move one
+// down, keeping the sign that switches a restriction off.
+std::int32_t renumberedAfter(std::int32_t v, std::int32_t n) {
+    if (v > n) return v - 1;
+    if (v < -n) return v + 1;
+    return v;
+}
+
+template <class T> std::vector<Node*> childrenOf(const Node& parent) {
+    std::vector<Node*> out;
+    for (const auto& c : parent.children)
+        if (c->as<T>() != nullptr) out.push_back(c.get());
+    return out;
+}
+
+bool contains(const Node& root, const Node* target) {
+    if (&root == target) return true;
+    for (const auto& c : root.children)
+        if (contains(*c, target)) return true;
+    return false;
+}
+
+} // namespace
+
+Node::Node(std::unique_ptr<TNLMember> obj) : object(std::move(obj)) {
+    object->node = this;
+}
+
+Node::~Node() = default;
+
+std::size_t Node::indexInParent() const {
+    if (parent == nullptr) return 0;
+    for (std::size_t i = 0; i < parent->children.size(); ++i)
+        if (parent->children[i].get() == this) return i;
+    return 0;
+}
+
+Node& addChild(Node& parent, std::unique_ptr<TNLMember> obj) {
+    auto node = std::make_unique<Node>(std::move(obj));
+    node->parent = &parent;
+    node->obj().UpdateCaption();
+    Node& ref = *node;
+    parent.children.push_back(std::move(node));
+    sortSiblings(parent.children);
+    return ref;
+}
+
+void sortTree(Node& node) {
+    sortSiblings(node.children);
+    for (auto& c : node.children) sortTree(*c);
+}
+
+void forEachNode(Node& node, const std::function<void(Node&)>& f) {
+    f(node);
+    for (std::size_t i = 0; i < node.children.size(); ++i) forEachNode(*node.children[i], f);
+}
+
+void refreshCaptions(Node& node) {
+    // Members quote their restriction's caption: restrictions first.
+    forEachNode(node, [](Node& n) {
+        if (n.kind() != ObjectKind::GroupMember) n.obj().UpdateCaption();
+    });
+    forEachNode(node, [](Node& n) {
+        if (n.kind() == ObjectKind::GroupMember) n.obj().UpdateCaption();
+    });
+    sortTree(node);
+}
+
+Node* projectOf(Node* node) {
+    while (node != nullptr && node->kind() != ObjectKind::Project) node = node->parent;
+    return node;
+}
+
+const Node* projectOf(const Node* node) {
+    while (node != nullptr && node->kind() != ObjectKind::Project) node = node->parent;
+    return node;
+}
+
+TProject& projectObj(Node& project) {
+    return *project.as<TProject>();
+}
+
+Node* findAbs(const Node& project, int n) {
+    for (const auto& c : project.children)
+        if (auto* h = c->as<THSHeader>(); h != nullptr && h->IPar[2] == n) return c.get();
+    return nullptr;
+}
+
+Node* findRel(const Node& project, int a, int b) {
+    for (const auto& c : project.children)
+        if (auto* r = c->as<TRelHeader>(); r != nullptr && r->IPar[1] == a && r->IPar[2] == b)
+            return c.get();
+    return nullptr;
+}
+
+Node* findGroup(const Node& project, int g) {
+    for (const auto& c : project.children)
+        if (auto* h = c->as<TGroupHeader>(); h != nullptr && h->IPar[1] == g) return c.get();
+    return nullptr;
+}
+
+Node& findOrCreateAbs(Node& project, int n) {
+    TProject& p = projectObj(project);
+    if (n > 0 && n <= p.IPar[3])
+        if (Node* found = findAbs(project, n)) return *found;
+    if (n > 0) {
+        if (p.IPar[3] < n) p.IPar[3] = n;
+    } else {
+        n = ++p.IPar[3];
+    }
+    auto h = std::make_unique<THSHeader>();
+    h->IPar[2] = n;
+    Node& node = addChild(project, std::move(h));
+    // Every pair j < i of existing absolute specifications has its relative one.
+    std::vector<std::int32_t> numbers;
+    for (Node* c : childrenOf<THSHeader>(project)) {
+        const std::int32_t k = c->obj().IPar[2];
+        if (k >= 1 && k <= p.IPar[3]) numbers.push_back(k);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j) findOrCreateRel(project, numbers[j], numbers[i]);
+    return node;
+}
+
+Node& findOrCreateRel(Node& project, int a, int b) {
+    if (Node* found = findRel(project, a, b)) return *found;
+    auto r = std::make_unique<TRelHeader>();
+    r->IPar[1] = a;
+    r->IPar[2] = b;
+    return addChild(project, std::move(r));
+}
+
+Node& findOrCreateGroup(Node& project, int g) {
+    TProject& p = projectObj(project);
+    if (g > 0 && g <= p.IPar[8])
+        if (Node* found = findGroup(project, g)) return *found;
+    if (g > 0) {
+        if (p.IPar[8] < g) p.IPar[8] = g;
+    } else {
+        g = ++p.IPar[8];
+    }
+    auto h = std::make_unique<TGroupHeader>();
+    h->IPar[1] = g;
+    return addChild(project, std::move(h));
+}
+
+Node& findOrCreateMember(Node& group, Node& restriction) {
+    for (const auto& c : group.children)
+        if (auto* m = c->as<TGroupMember>(); m != nullptr && m->RefTNR == &restriction) return *c;
+    auto m = std::make_unique<TGroupMember>();
+    m->RefTNR = &restriction;
+    restriction.stateIndex = group.obj().IPar[1];
+    return addChild(group, std::move(m));
+}
+
+void computeRelativeCoefficients(Node& project, Node& relNode) {
+    auto* rel = relNode.as<TRelHeader>();
+    Node* an = findAbs(project, absNumber(rel->IPar[1]));
+    Node* bn = findAbs(project, rel->IPar[2]);
+    if (an == nullptr || bn == nullptr || an == bn) {
+        rel->HasResults = false;
+        rel->ResultsCurrent = false;
+        return;
+    }
+    auto* a = an->as<THSHeader>();
+    auto* b = bn->as<THSHeader>();
+    auto diff = [](const TVector& A, const TVector& B, TVector& out) {
+        const std::int32_t la = std::max(A.Count(), 0), lb = std::max(B.Count(), 0);
+        const std::int32_t len = std::max(la, lb);
+        out.ReSize(len);
+        for (std::int32_t i = 0; i < len; ++i) {
+            if (i < std::min(la, lb))
+                out.set(i, A.at(i) - B.at(i));
+            else
+                out.set(i, la > lb ? A.at(i) : -B.at(i));
+        }
+    };
+    diff(a->sSC, b->sSC, rel->sSC);
+    diff(a->qSC, b->qSC, rel->qSC);
+    rel->mSC.ReSize(0);
+    rel->IPar[3] = std::max(rel->sSC.harmonics(), 0);
+    rel->ResultHarmonics = rel->IPar[3];
+    rel->HasResults = true;
+    rel->ResultsCurrent = a->ResultsCurrent && b->ResultsCurrent;
+    for (auto& c : relNode.children)
+        if (auto* r = c->as<TRestr>()) r->ComputeActualValues(*rel);
+}
+
+void updateCurrency(Node& project) {
+    for (Node* hn : childrenOf<THSHeader>(project)) {
+        bool modified = hn->obj().Modified;
+        for (const auto& c : hn->children) modified = modified || c->obj().Modified;
+        hn->as<THSHeader>()->ResultsCurrent = !modified;
+    }
+    bool again = true;
+    for (int pass = 0; again && pass < 1000; ++pass) {
+        again = false;
+        for (Node* rn : childrenOf<TRelHeader>(project)) {
+            auto* rel = rn->as<TRelHeader>();
+            Node* an = findAbs(project, absNumber(rel->IPar[1]));
+            Node* bn = findAbs(project, rel->IPar[2]);
+            auto* a = an != nullptr ? an->as<THSHeader>() : nullptr;
+            auto* b = bn != nullptr ? bn->as<THSHeader>() : nullptr;
+            bool modified = false;
+            for (const auto& c : rn->children) modified = modified || c->obj().Modified;
+            if (a != nullptr && b != nullptr && a->ResultsCurrent && b->ResultsCurrent &&
+                !modified) {
+                rel->ResultsCurrent = true;
+            } else {
+                // Start again whenever one of the three lost its currency here: a relative
+                // specification passed earlier in this round may depend on a or b.
+                const bool was = rel->ResultsCurrent || (a != nullptr && a->ResultsCurrent) ||
+                                 (b != nullptr && b->ResultsCurrent);
+                if (a != nullptr) a->ResultsCurrent = false;
+                if (b != nullptr) b->ResultsCurrent = false;
+                rel->ResultsCurrent = false;
+                if (was) again = true;
+            }
+        }
+        if (again) continue;
+        for (Node* gn : childrenOf<TGroupHeader>(project)) {
+            bool modified = false;
+            for (const auto& m : gn->children)
+                if (auto* r = m->as<TGroupMember>()->restriction())
+                    modified = modified || r->Modified;
+            if (!modified) continue;
+            for (const auto& m : gn->children) {
+                Node* rn = m->as<TGroupMember>()->RefTNR;
+                if (rn == nullptr || rn->parent == nullptr) continue;
+                if (auto* owner = rn->parent->as<TPaintObj>();
+                    owner != nullptr && owner->ResultsCurrent) {
+                    owner->ResultsCurrent = false;
+                    again = true;
+                }
+            }
+        }
+    }
+    TProject& p = projectObj(project);
+    bool all = true;
+    for (const auto& c : project.children)
+        if (auto* po = c->as<TPaintObj>()) all = all && po->ResultsCurrent;
+    p.AllCurrent = all;
+    if (!all) p.Changed = true;
+}
+
+std::vector<Node*> inconsistentNodes(Node& project) {
+    std::vector<Node*> out;
+    forEachNode(project, [&](Node& n) {
+        if (!n.obj().CheckValid()) out.push_back(&n);
+    });
+    return out;
+}
+
+bool calculationPossible(Node& node, bool running) {
+    Node* project = projectOf(&node);
+    if (project == nullptr || project->children.empty() || running) return false;
+    return inconsistentNodes(*project).empty();
+}
+
+// ---- ProjectTree ----
+
+Node& ProjectTree::newProject() {
+    auto node = std::make_unique<Node>(std::make_unique<TProject>());
+    node->obj().UpdateCaption();
+    roots.push_back(std::move(node));
+    return *roots.back();
+}
+
+Node& ProjectTree::appendProject(std::unique_ptr<Node> project) {
+    project->parent = nullptr;
+    roots.push_back(std::move(project));
+    return *roots.back();
+}
+
+std::size_t ProjectTree::indexOf(const Node& root) const {
+    for (std::size_t i = 0; i < roots.size(); ++i)
+        if (roots[i].get() == &root) return i;
+    return roots.size();
+}
+
+std::variant<Node*, Message> ProjectTree::newAbsRestriction(Node& selected) {
+    Node* motionNode = &selected;
+    if (motionNode->kind() != ObjectKind::AbsSpec)
+        motionNode =
+            (motionNode->parent != nullptr && motionNode->parent->kind() == ObjectKind::AbsSpec)
+                ? motionNode->parent
+                : nullptr;
+    Node* project = projectOf(&selected);
+    if (motionNode == nullptr) {
+        if (childrenOf<THSHeader>(*project).size() > 9 || projectObj(*project).IPar[3] > 9)
+            return errorMessage(kTooManySpecs);
+        motionNode = &findOrCreateAbs(*project, 0);
+    }
+    auto r = std::make_unique<TRestr>();
+    r->IPar[1] = motionNode->obj().IPar[2];
+    r->IPar[3] = 0;
+    Node& node = addChild(*motionNode, std::move(r));
+    updateCurrency(*project);
+    return &node;
+}
+
+std::variant<Node*, Message> ProjectTree::newMotionSpec(Node& selected) {
+    return newAbsRestriction(*projectOf(&selected));
+}
+
+Node* ProjectTree::newSpectrumRestriction(Node& selected) {
+    Node* motionNode = &selected;
+    if (motionNode->kind() != ObjectKind::AbsSpec)
+        motionNode =
+            (motionNode->parent != nullptr && motionNode->parent->kind() == ObjectKind::AbsSpec)
+                ? motionNode->parent
+                : nullptr;
+    Node* project = projectOf(&selected);
+    if (motionNode == nullptr) {
+        // The menu offers this only below an absolute specification; a new one still keeps
+        // to the limit of ten.
+        if (childrenOf<THSHeader>(*project).size() > 9 || projectObj(*project).IPar[3] > 9)
+            return nullptr;
+        motionNode = &findOrCreateAbs(*project, 0);
+    }
+    auto r = std::make_unique<TRestr>();
+    r->IPar[1] = motionNode->obj().IPar[2];
+    r->IPar[2] = 1;
+    r->IPar[3] = 20;
+    r->IPar[6] = 0;
+    r->RPar[5] = r->RPar[6] = 0.0;
+    Node& node = addChild(*motionNode, std::move(r));
+    updateCurrency(*project);
+    return &node;
+}
+
+Node* ProjectTree::newRelRestriction(Node& selected) {
+    Node* rel = &selected;
+    if (rel->kind() != ObjectKind::RelSpec)
+        rel = (rel->parent != nullptr && rel->parent->kind() == ObjectKind::RelSpec) ? rel->parent
+                                                                                     : nullptr;
+    if (rel == nullptr) return nullptr;
+    auto r = std::make_unique<TRestr>();
+    r->IPar[1] = rel->obj().IPar[1];
+    r->IPar[2] = rel->obj().IPar[2];
+    r->IPar[3] = 40;
+    Node& node = addChild(*rel, std::move(r));
+    updateCurrency(*projectOf(rel));
+    return &node;
+}
+
+std::string ProjectTree::deleteQuestion(const Node& node) {
+    const std::string& c = node.obj().Caption;
+    switch (node.kind()) {
+    case ObjectKind::Project:
+        return "Gesamtes Projekt " + c + " löschen?";
+    case ObjectKind::AbsSpec:
+        return c + " und alle Einträge," + "\r" + "die Bezüge darauf enthalten, löschen?";
+    case ObjectKind::Restriction:
+        return "Restriktion " + c + " löschen?";
+    case ObjectKind::GroupMember:
+        return "Restriktion für globale Optimierung:\r löschen?";
+    default:
+        return c + " löschen?";
+    }
+}
+
+void ProjectTree::deleteNode(Node& node) {
+    Deleting = true;
+    Node* project = projectOf(&node);
+    const bool isProject = &node == project;
+    if (project != nullptr) projectObj(*project).Changed = true;
+    std::vector<Node*> candidates;
+    removeNode(node, candidates);
+    // Emptied groups and absolute specifications go as well.
+    for (bool removed = true; removed && !isProject;) {
+        removed = false;
+        std::vector<Node*> next;
+        for (Node* c : candidates) {
+            if (!contains(*project, c) || c == project) continue;
+            if (c->children.empty() && !c->obj().Deleted) {
+                removeNode(*c, next);
+                removed = true;
+                break;
+            }
+        }
+        if (removed) {
+            for (Node* c : next) candidates.push_back(c);
+        }
+    }
+    if (!isProject && project != nullptr) refreshCaptions(*project);
+    Deleting = false;
+}
+
+void ProjectTree::removeNode(Node& node, std::vector<Node*>& candidates) {
+    Node* project = projectOf(&node);
+    TNLMember& obj = node.obj();
+    switch (node.kind()) {
+    case ObjectKind::GroupMember: {
+        auto& m = *node.as<TGroupMember>();
+        if (TRestr* r = m.restriction()) {
+            r->IPar[8] = 0;
+            r->Global = false;
+            m.RefTNR->stateIndex = 0;
+        }
+        candidates.push_back(node.parent);
+        break;
+    }
+    case ObjectKind::Group: {
+        const std::int32_t g = obj.IPar[1];
+        for (Node* gn : childrenOf<TGroupHeader>(*project)) {
+            TNLMember& go = gn->obj();
+            if (go.IPar[1] <= g) continue;
+            --go.IPar[1];
+            for (const auto& m : gn->children) {
+                auto* mem = m->as<TGroupMember>();
+                if (TRestr* r = mem->restriction()) {
+                    r->IPar[8] = go.IPar[1];
+                    mem->RefTNR->stateIndex = go.IPar[1];
+                }
+            }
+        }
+        --projectObj(*project).IPar[8];
+        break;
+    }
+    case ObjectKind::Restriction: {
+        // Its member (any member that refers to it) goes first.
+        for (Node* gn : childrenOf<TGroupHeader>(*project)) {
+            for (std::size_t i = gn->children.size(); i-- > 0;) {
+                Node* m = gn->children[i].get();
+                if (m->as<TGroupMember>()->RefTNR == &node) removeNode(*m, candidates);
+            }
+        }
+        if (node.parent != nullptr && node.parent->kind() == ObjectKind::AbsSpec)
+            candidates.push_back(node.parent);
+        break;
+    }
+    case ObjectKind::AbsSpec: {
+        const std::int32_t n = obj.IPar[2];
+        for (Node* rn : childrenOf<TRelHeader>(*project)) {
+            const TNLMember& ro = rn->obj();
+            if (absNumber(ro.IPar[1]) == n || ro.IPar[2] == n) removeNode(*rn, candidates);
+        }
+        for (Node* hn : childrenOf<THSHeader>(*project)) {
+            if (hn == &node || hn->obj().IPar[2] <= n) continue;
+            --hn->obj().IPar[2];
+            for (const auto& c : hn->children)
+                c->obj().IPar[1] = renumberedAfter(c->obj().IPar[1], n);
+        }
+        for (Node* rn : childrenOf<TRelHeader>(*project)) {
+            TNLMember& ro = rn->obj();
+            ro.IPar[1] = renumberedAfter(ro.IPar[1], n);
+            ro.IPar[2] = renumberedAfter(ro.IPar[2], n);
+            for (const auto& c : rn->children) {
+                c->obj().IPar[1] = renumberedAfter(c->obj().IPar[1], n);
+                c->obj().IPar[2] = renumberedAfter(c->obj().IPar[2], n);
+            }
+        }
+        --projectObj(*project).IPar[3];
+        break;
+    }
+    default:
+        break;
+    }
+    obj.Deleted = true;
+    while (!node.children.empty()) removeNode(*node.children.back(), candidates);
+    if (node.parent != nullptr) {
+        auto& siblings = node.parent->children;
+        siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(node.indexInParent()));
+    } else {
+        const std::size_t i = indexOf(node);
+        if (i < roots.size()) roots.erase(roots.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+Node& ProjectTree::copyProject(const Node& source) {
+    auto p = std::make_unique<TProject>();
+    (void)source.obj().CopyTo(*p);
+    p->IPar[8] = 0; // groups are recreated from the copied restrictions
+    Node& project = newProject();
+    project.object = std::move(p);
+    project.object->node = &project;
+    for (const auto& child : source.children) {
+        Node* target = nullptr;
+        if (auto* h = child->as<THSHeader>()) {
+            auto copy = std::make_unique<THSHeader>();
+            h->Duplicate(*copy);
+            target = &addChild(project, std::move(copy));
+        } else if (auto* r = child->as<TRelHeader>()) {
+            auto copy = std::make_unique<TRelHeader>();
+            r->Duplicate(*copy);
+            target = &addChild(project, std::move(copy));
+        } else {
+            continue;
+        }
+        for (const auto& rc : child->children) {
+            auto* r = rc->as<TRestr>();
+            if (r == nullptr) continue;
+            auto copy = std::make_unique<TRestr>();
+            (void)r->CopyTo(*copy);
+            Node& rn = addChild(*target, std::move(copy));
+            if (r->IPar[8] > 0 && r->IPar[8] <= kMaxGroups)
+                findOrCreateMember(findOrCreateGroup(project, r->IPar[8]), rn);
+        }
+    }
+    refreshCaptions(project);
+    return project;
+}
+
+} // namespace model

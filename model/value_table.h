@@ -1,0 +1,31 @@
+// The value table: the motion law of one motion specification as text lines over the drive
+// angle, 0 .. 360 degrees.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "members.h"
+
+namespace model {
+
+struct TableSettings {
+    std::array<bool, 4> s{true, true, true, false}; // s, s', s'', s'''
+    bool M = false;                                 // s'·s''
+    std::array<bool, 4> q{false, false, false, false};
+    int digits = 6;    // "Stellenzahl", 4 .. 10
+    double step = 1.0; // "Schrittweite [°]", 0.0001 .. 90
+
+    int checkedCount() const;
+    // Out-of-range digits and steps are clamped as the edit fields clamp them.
+    void clamp();
+};
+
+// Which column boxes the dialog enables: all, except the only checked one.
+// Index order: s, s', s'', s''', s'·s'', q, q', q'', q'''.
+std::array<bool, 9> enabledBoxes(const TableSettings& t);
+
+// The table text: one line per angle, each ended by CR LF, no header.
+std::string valueTable(const TPaintObj& motion, TableSettings settings);
+
+} // namespace model

@@ -1,0 +1,17 @@
+// Fuzz target: the kqe reader must neither crash, hang nor ask for unbounded memory.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "import.h"
+#include "project_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    model::THSSet set;
+    if (model::readKqe(text, set) == 0) {
+        model::ProjectTree tree;
+        (void)model::insertMotion(tree, set, nullptr, true);
+    }
+    return 0;
+}

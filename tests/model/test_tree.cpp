@@ -1,0 +1,284 @@
+// The project tree: numbering, relative specifications, groups, deletion, currency.
+#include <gtest/gtest.h>
+
+#include "model_test_support.h"
+
+using namespace model;
+using namespace model::test;
+
+namespace {
+
+std::vector<std::string> captions(const Node& parent) {
+    std::vector<std::string> out;
+    for (const auto& c : parent.children) out.push_back(c->obj().Caption);
+    return out;
+}
+
+} // namespace
+
+TEST(Numbering, ThreeSpecificationsGiveThreeRelativeOnes) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    for (int i = 0; i < 3; ++i) findOrCreateAbs(p, 0);
+    EXPECT_EQ(captions(p), (std::vector<std::string>{
+                               "Bewegungsvorgabe (abs) 1", "Bewegungsvorgabe (abs) 2",
+                               "Bewegungsvorgabe (abs) 3", "Bewegungsvorgabe (rel) 1-2",
+                               "Bewegungsvorgabe (rel) 1-3", "Bewegungsvorgabe (rel) 2-3"}));
+    EXPECT_EQ(p.children[3]->obj().SortKey, 102);
+    EXPECT_EQ(p.children[4]->obj().SortKey, 103);
+    EXPECT_EQ(p.children[5]->obj().SortKey, 203);
+    EXPECT_EQ(p.obj().IPar[3], 3);
+    // Finding an existing one creates nothing.
+    EXPECT_EQ(&findOrCreateAbs(p, 2), p.children[1].get());
+    EXPECT_EQ(p.children.size(), 6u);
+}
+
+TEST(Numbering, TenSpecificationsAtMost) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    for (int i = 0; i < 10; ++i) {
+        auto r = tree.newMotionSpec(p);
+        ASSERT_TRUE(std::holds_alternative<Node*>(r));
+    }
+    auto r = tree.newMotionSpec(p);
+    ASSERT_TRUE(std::holds_alternative<Message>(r));
+    EXPECT_EQ(std::get<Message>(r).text,
+              "Ein Projekt kann maximal 10 Bewegungsvorgaben enthalten.");
+    EXPECT_EQ(p.children.size(), 10u + 45u);
+}
+
+TEST(Numbering, NewRestrictionCommands) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    Node* r1 = std::get<Node*>(tree.newMotionSpec(p));
+    EXPECT_EQ(r1->obj().IPar[1], 1);
+    EXPECT_EQ(r1->obj().IPar[3], 0);
+    // With a restriction selected the new one goes under the same specification.
+    Node* r2 = std::get<Node*>(tree.newAbsRestriction(*r1));
+    EXPECT_EQ(r2->parent, r1->parent);
+    Node* sp = tree.newSpectrumRestriction(*r1);
+    ASSERT_NE(sp, nullptr);
+    EXPECT_EQ(sp->obj().IPar[3], 20);
+    EXPECT_EQ(sp->obj().IPar[2], 1);
+    std::get<Node*>(tree.newMotionSpec(*r1));
+    Node* rel = findRel(p, 1, 2);
+    ASSERT_NE(rel, nullptr);
+    Node* rr = tree.newRelRestriction(*rel);
+    ASSERT_NE(rr, nullptr);
+    EXPECT_EQ(rr->obj().IPar[1], 1);
+    EXPECT_EQ(rr->obj().IPar[2], 2);
+    EXPECT_EQ(rr->obj().IPar[3], 40);
+    EXPECT_EQ(tree.newRelRestriction(*r1), nullptr);
+}
+
+TEST(Sorting, EqualKeysKeepInsertionOrder) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    Node& h = findOrCreateAbs(p, 0);
+    TRestr& a = addRestr(h, 24, 0);
+    TRestr& b = addRestr(h, 24, 0);
+    TRestr& c = addRestr(h, 2, 90.0);
+    TRestr& d = addRestr(h, 24, 0);
+    refreshCaptions(p);
+    ASSERT_EQ(h.children.size(), 4u);
+    EXPECT_EQ(h.children[0]->object.get(), &c);
+    EXPECT_EQ(h.children[1]->object.get(), &a);
+    EXPECT_EQ(h.children[2]->object.get(), &b);
+    EXPECT_EQ(h.children[3]->object.get(), &d);
+}
+
+TEST(Groups, MemberCaptionAndSortKey) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    Node& h = findOrCreateAbs(p, 0);
+    TRestr& r = addRestr(h, 0, 90.0, 0, -1.0, 1.0);
+    r.IPar[8] = 1;
+    r.Global = true;
+    r.RPar[9] = 80.0;
+    r.RPar[10] = 100.0;
+    Node& g = findOrCreateGroup(p, 0);
+    Node& m = findOrCreateMember(g, *r.node);
+    refreshCaptions(p);
+    EXPECT_EQ(g.obj().Caption, "Optimierungsobjekt 1");
+    EXPECT_EQ(g.obj().SortKey, 1001);
+    EXPECT_EQ(r.Caption, "[s0]:  90.0 -> (-1.0 ...  1.0)");
+    EXPECT_EQ(m.obj().Caption, "[s0](1):  90.0 -> (-1.0 ...  1.0)");
+    EXPECT_EQ(m.obj().SortKey, 10000000 + 1000000 + 2500);
+    EXPECT_EQ(r.node->stateIndex, 1);
+    // Inconsistent: the number goes one character further, behind the mark.
+    r.RPar[8] = -2.0;
+    refreshCaptions(p);
+    EXPECT_EQ(r.Caption.substr(0, 6), "! [s0]");
+    EXPECT_EQ(m.obj().Caption.substr(0, 8), "! [s0(1)");
+    EXPECT_FALSE(m.obj().CheckValid());
+    // The groups sort after every motion specification.
+    EXPECT_EQ(p.children.back().get(), &g);
+    EXPECT_EQ(&findOrCreateMember(g, *r.node), &m);
+}
+
+TEST(Deletion, SpecificationTwoOfThree) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    for (int i = 0; i < 3; ++i) std::get<Node*>(tree.newMotionSpec(p));
+    Node* r13 = tree.newRelRestriction(*findRel(p, 1, 3));
+    TRestr* rel = r13->as<TRestr>();
+    Node* r3 = findAbs(p, 3)->children[0].get();
+    tree.deleteNode(*findAbs(p, 2));
+    EXPECT_EQ(captions(p),
+              (std::vector<std::string>{"Bewegungsvorgabe (abs) 1", "Bewegungsvorgabe (abs) 2",
+                                        "Bewegungsvorgabe (rel) 1-2"}));
+    EXPECT_EQ(p.obj().IPar[3], 2);
+    // The former 1-3 with its restriction is now 1-2.
+    Node* rel12 = findRel(p, 1, 2);
+    ASSERT_EQ(rel12->children.size(), 1u);
+    EXPECT_EQ(rel12->children[0]->object.get(), rel);
+    EXPECT_EQ(rel->IPar[1], 1);
+    EXPECT_EQ(rel->IPar[2], 2);
+    EXPECT_EQ(r3->obj().IPar[1], 2); // the restriction of former 3 follows
+    EXPECT_EQ(r3->parent, findAbs(p, 2));
+    EXPECT_FALSE(tree.Deleting);
+    EXPECT_TRUE(projectObj(p).Changed);
+}
+
+TEST(Deletion, LastRestrictionRemovesItsSpecification) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    Node* a = std::get<Node*>(tree.newMotionSpec(p));
+    Node* b = std::get<Node*>(tree.newMotionSpec(p));
+    Node* b2 = std::get<Node*>(tree.newAbsRestriction(*b));
+    tree.deleteNode(*b2);
+    ASSERT_NE(findAbs(p, 2), nullptr); // one restriction left: stays
+    tree.deleteNode(*findAbs(p, 2)->children[0]);
+    EXPECT_EQ(findAbs(p, 2), nullptr);
+    EXPECT_EQ(findRel(p, 1, 2), nullptr);
+    EXPECT_EQ(p.obj().IPar[3], 1);
+    EXPECT_EQ(a->parent, findAbs(p, 1));
+}
+
+TEST(Deletion, LastMemberRemovesItsGroupAndLaterGroupsMoveDown) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    Node& h = findOrCreateAbs(p, 0);
+    TRestr& r1 = addRestr(h, 0, 10.0);
+    TRestr& r2 = addRestr(h, 0, 20.0);
+    TRestr& r3 = addRestr(h, 0, 30.0);
+    Node& g1 = findOrCreateGroup(p, 0);
+    Node& g2 = findOrCreateGroup(p, 0);
+    for (auto [r, g] : {std::pair{&r1, &g1}, std::pair{&r2, &g2}, std::pair{&r3, &g2}}) {
+        r->IPar[8] = g->obj().IPar[1];
+        r->Global = true;
+        findOrCreateMember(*g, *r->node);
+    }
+    tree.deleteNode(*g1.children[0]); // the only member of group 1
+    EXPECT_FALSE(r1.Global);
+    EXPECT_EQ(r1.IPar[8], 0);
+    EXPECT_EQ(findGroup(p, 2), nullptr);
+    Node* g = findGroup(p, 1);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->children.size(), 2u);
+    EXPECT_EQ(r2.IPar[8], 1);
+    EXPECT_EQ(r3.IPar[8], 1);
+    EXPECT_EQ(p.obj().IPar[8], 1);
+    EXPECT_EQ(g->obj().Caption, "Optimierungsobjekt 1");
+    // Deleting a global restriction takes its member with it, and the group when emptied.
+    tree.deleteNode(*r2.node);
+    tree.deleteNode(*r3.node);
+    EXPECT_EQ(findGroup(p, 1), nullptr);
+    EXPECT_EQ(p.obj().IPar[8], 0);
+}
+
+TEST(Deletion, QuestionsAndProject) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    Node* r = std::get<Node*>(tree.newMotionSpec(p));
+    EXPECT_EQ(ProjectTree::deleteQuestion(p), "Gesamtes Projekt neues Projekt löschen?");
+    EXPECT_EQ(ProjectTree::deleteQuestion(*r->parent),
+              "Bewegungsvorgabe (abs) 1 und alle Einträge,\rdie Bezüge darauf enthalten, löschen?");
+    EXPECT_EQ(ProjectTree::deleteQuestion(*r), "Restriktion " + r->obj().Caption + " löschen?");
+    tree.deleteNode(p);
+    EXPECT_TRUE(tree.roots.empty());
+}
+
+TEST(Currency, EditsMarkMotionsAndProject) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    std::mt19937 rng(1);
+    for (int i = 0; i < 3; ++i) std::get<Node*>(tree.newMotionSpec(p));
+    forEachNode(p, [](Node& n) { n.obj().Modified = false; });
+    for (int k = 1; k <= 3; ++k) giveResults(*findAbs(p, k)->as<THSHeader>(), 3, rng);
+    projectObj(p).Changed = false;
+    updateCurrency(p);
+    EXPECT_TRUE(projectObj(p).AllCurrent);
+    EXPECT_FALSE(projectObj(p).Changed);
+    EXPECT_TRUE(findRel(p, 1, 2)->as<TPaintObj>()->ResultsCurrent);
+    // An edited relative restriction of 1-3 makes 1, 3 and 1-3 stale, and through 2-3 also 2
+    // and then 1-2 - whichever order the relative specifications are visited in, and however
+    // often the update runs (the command runs it once, the test once more).
+    Node* rr = tree.newRelRestriction(*findRel(p, 1, 3));
+    ASSERT_NE(rr, nullptr);
+    for (int round = 0; round < 2; ++round) {
+        updateCurrency(p);
+        for (int k = 1; k <= 3; ++k) EXPECT_FALSE(findAbs(p, k)->as<TPaintObj>()->ResultsCurrent);
+        EXPECT_FALSE(findRel(p, 1, 2)->as<TPaintObj>()->ResultsCurrent);
+        EXPECT_FALSE(findRel(p, 1, 3)->as<TPaintObj>()->ResultsCurrent);
+        EXPECT_FALSE(findRel(p, 2, 3)->as<TPaintObj>()->ResultsCurrent);
+    }
+    EXPECT_FALSE(projectObj(p).AllCurrent);
+    EXPECT_TRUE(projectObj(p).Changed);
+}
+
+TEST(Currency, GroupMemberEditStalesTheOwnersOfAllMembers) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    std::mt19937 rng(2);
+    Node& h1 = findOrCreateAbs(p, 0);
+    Node& h2 = findOrCreateAbs(p, 0);
+    TRestr& a = addRestr(h1, 0, 10.0);
+    TRestr& b = addRestr(h2, 0, 10.0);
+    Node& g = findOrCreateGroup(p, 0);
+    findOrCreateMember(g, *a.node);
+    findOrCreateMember(g, *b.node);
+    forEachNode(p, [](Node& n) { n.obj().Modified = false; });
+    giveResults(*h1.as<THSHeader>(), 2, rng);
+    giveResults(*h2.as<THSHeader>(), 2, rng);
+    updateCurrency(p);
+    ASSERT_TRUE(projectObj(p).AllCurrent);
+    b.Modified = true;
+    updateCurrency(p);
+    EXPECT_FALSE(h1.as<TPaintObj>()->ResultsCurrent);
+    EXPECT_FALSE(h2.as<TPaintObj>()->ResultsCurrent);
+}
+
+TEST(Calculation, PossibleOnlyWhenConsistent) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    EXPECT_FALSE(calculationPossible(p, false)); // no children
+    Node* r = std::get<Node*>(tree.newMotionSpec(p));
+    r->obj().RPar[8] = 1.0;
+    EXPECT_TRUE(calculationPossible(*r, false));
+    EXPECT_FALSE(calculationPossible(*r, true));
+    r->obj().RPar[8] = -1.0;
+    EXPECT_FALSE(calculationPossible(p, false));
+}
+
+TEST(CopyProject, DuplicatesSpecificationsAndRecreatesGroups) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    Node& h = findOrCreateAbs(p, 0);
+    findOrCreateAbs(p, 0);
+    h.as<THSHeader>()->ShortName = "Nocke";
+    TRestr& r = addRestr(h, 0, 10.0);
+    r.IPar[8] = 1;
+    r.Global = true;
+    findOrCreateMember(findOrCreateGroup(p, 0), *r.node);
+    findOrCreateGroup(p, 0); // an empty group is not copied
+    Node& c = tree.copyProject(p);
+    EXPECT_EQ(c.obj().Caption, "neues Projekt");
+    EXPECT_EQ(findAbs(c, 1)->as<THSHeader>()->ShortName, "Nocke (Kopie)");
+    ASSERT_NE(findRel(c, 1, 2), nullptr);
+    ASSERT_NE(findGroup(c, 1), nullptr);
+    EXPECT_EQ(findGroup(c, 2), nullptr);
+    ASSERT_EQ(findGroup(c, 1)->children.size(), 1u);
+    EXPECT_EQ(findGroup(c, 1)->children[0]->as<TGroupMember>()->RefTNR,
+              findAbs(c, 1)->children[0].get());
+}

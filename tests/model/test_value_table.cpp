@@ -1,0 +1,95 @@
+// The value table text.
+#include <gtest/gtest.h>
+
+#include "format_real.h"
+#include "model_test_support.h"
+#include "value_table.h"
+
+using namespace model;
+using namespace model::test;
+
+namespace {
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t e = text.find("\r\n", start);
+        EXPECT_NE(e, std::string::npos) << "line without CR LF";
+        if (e == std::string::npos) break;
+        out.push_back(text.substr(start, e - start));
+        start = e + 2;
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(ValueTable, DefaultsGive361Lines) {
+    std::mt19937 rng(5);
+    THSHeader h;
+    giveResults(h, 5, rng);
+    const auto l = lines(valueTable(h, TableSettings{}));
+    ASSERT_EQ(l.size(), 361u);
+    EXPECT_EQ(l[90].substr(0, 6), " 90.0\t");
+    EXPECT_EQ(l[0].substr(0, 5), " 0.0\t");
+    EXPECT_EQ(l[360].substr(0, 7), " 360.0\t");
+    // Columns s, s', s'' with 6 digits, each after TAB and a blank.
+    const std::string expect = FormatReal(90.0, 6) + "\t " + FormatReal(h.Calc_s(0, 90), 6) +
+                               "\t " + FormatReal(h.Calc_s(1, 90), 6) + "\t " +
+                               FormatReal(h.Calc_s(2, 90), 6);
+    EXPECT_EQ(l[90], expect);
+}
+
+TEST(ValueTable, StepNinetyAndColumnOrder) {
+    std::mt19937 rng(6);
+    THSHeader h;
+    giveResults(h, 3, rng, 0.1);
+    TableSettings t;
+    t.step = 90.0;
+    t.s = {true, false, false, true};
+    t.M = true;
+    t.q = {true, false, false, false};
+    const auto l = lines(valueTable(h, t));
+    ASSERT_EQ(l.size(), 5u);
+    // phi, s, s''', torque, q: the torque stands between s''' and q.
+    const double phi = 270.0;
+    const std::string expect = FormatReal(phi, 6) + "\t " + FormatReal(h.Calc_s(0, phi), 6) +
+                               "\t " + FormatReal(h.Calc_s(3, phi), 6) + "\t " +
+                               FormatReal(h.Calc_s(1, phi) * h.Calc_s(2, phi), 6) + "\t " +
+                               FormatReal(h.Calc_q(0, phi), 6);
+    EXPECT_EQ(l[3], expect);
+}
+
+TEST(ValueTable, SignPositionsAndSmallValues) {
+    THSHeader h;
+    h.sSC.ReSize(4);
+    h.sSC.set(2, 1.0); // sin
+    h.qSC = h.sSC;
+    TableSettings t;
+    t.step = 90.0;
+    t.s = {true, false, false, false};
+    t.q = {true, false, false, false};
+    const auto l = lines(valueTable(h, t));
+    EXPECT_EQ(l[1], " 90.0\t  1.0\t  1.0");
+    EXPECT_EQ(l[3], " 270.0\t -1.0\t -1.0");
+    EXPECT_EQ(l[2], " 180.0\t  0.0\t  0.0"); // sin(pi) ~ 1e-16 is written as 0
+}
+
+TEST(ValueTable, ClampsAndTheLastBox) {
+    TableSettings t;
+    t.step = 0.0; // would never end
+    t.digits = 20;
+    t.clamp();
+    EXPECT_EQ(t.step, 0.0001);
+    EXPECT_EQ(t.digits, 10);
+    TableSettings one;
+    one.s = {true, false, false, false};
+    auto e = enabledBoxes(one);
+    EXPECT_FALSE(e[0]);
+    EXPECT_TRUE(e[1]);
+    one.q[3] = true;
+    e = enabledBoxes(one);
+    EXPECT_TRUE(e[0]);
+    EXPECT_TRUE(e[8]);
+}
