@@ -9,7 +9,7 @@ top=$PWD
 
 # Debian packages: what the build needs, and what only the tests need.
 build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev)
-test_pkgs=(libgtest-dev gfortran locales)
+test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev)
 
 missing_pkgs() {
     local p
@@ -41,12 +41,12 @@ ensure_de_locale() {
 }
 
 jobs=$(nproc 2>/dev/null || echo 2)
+gen=()
+command -v ninja >/dev/null && gen=(-G Ninja)
 
 configure_build() { # dir, extra cmake args...
     local dir=$1
     shift
-    local gen=()
-    command -v ninja >/dev/null && gen=(-G Ninja)
     if [ -f "$dir/CMakeCache.txt" ]; then
         cmake -S "$top" -B "$dir" "$@" >/dev/null
     else
@@ -82,6 +82,15 @@ test)
     echo "=== tests (ASan+UBSan)"
     (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j "$jobs") || status=1
+    # The file readers under libFuzzer, a few seconds each from their corpus.
+    echo "=== fuzzing the readers"
+    fuzz_targets=(fuzz_k4p fuzz_kq4 fuzz_kqe fuzz_kqw)
+    if [ ! -f build-fuzz/CMakeCache.txt ]; then
+        CC=clang CXX=clang++ cmake -S "$top" -B build-fuzz "${gen[@]+"${gen[@]}"}" \
+            -DTERVANA_FUZZ=ON -DTERVANA_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    cmake --build build-fuzz -j "$jobs" --target "${fuzz_targets[@]}" &&
+        (cd build-fuzz && ctest --output-on-failure -R '^fuzz_') || status=1
     exit $status
     ;;
 build)
