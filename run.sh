@@ -9,7 +9,7 @@ top=$PWD
 
 # Debian packages: what the build needs, and what only the tests need.
 build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev)
-test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev)
+test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev libglpk-dev)
 
 missing_pkgs() {
     local p

@@ -68,7 +68,7 @@ void Solver::crash() {
         }
         // 5. General rows nearly at a bound enter, the nearest first.
         if (nwr < nfr && nclin > 0) {
-            double* v = g;
+            double* v = ap; // row values, NCLIN of them
             for (int i = 1; i <= nclin; ++i) v[i - 1] = DDOT(n, P.A + (i - 1), P.lda, xt, 1);
             while (nwr < nfr) {
                 int best = 0;
