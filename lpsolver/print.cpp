@@ -9,7 +9,7 @@ namespace lp {
 namespace {
 
 void standardOutput(int, std::string_view line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    if (!line.empty()) std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
 }
 
