@@ -8,6 +8,7 @@
 #include "calc_test_support.h"
 #include "fio/freeread.h"
 #include "kq4calc.h"
+#include "mslok.h"
 #include "msread.h"
 #include "platform.h"
 
@@ -314,4 +315,27 @@ TEST_F(Calculation, TwoRunsGiveTheSameResults) {
     const std::string fk2 = readFile("g.fk1");
     EXPECT_EQ(fk2.substr(0, fk2.rfind('\t')), fk.substr(0, t));
     EXPECT_EQ(readFile("g.kqe"), kqe);
+}
+
+TEST_F(Calculation, TheReportedBetaIsTheLargestTheBisectionReaches) {
+    // The demo ends its 10 bisection steps at some beta < 1: one step of 2^-10 more is not
+    // feasible, checked by building and solving that level anew.
+    std::filesystem::copy_file(example("demo.kq4"), "d.kq4");
+    ASSERT_EQ(run("d.kq4"), ResultCode::Normal);
+    const Records rs = records("d.kq4");
+    const double beta = results("d", rs).at(0).beta;
+    ASSERT_LT(beta, 1.0);
+    std::ostringstream sink;
+    OutputStream listing(sink);
+    RunInput in;
+    ASSERT_EQ(MSINP("d.kq4", listing, in), ResultCode::Normal);
+    auto feasibleAt = [&](double b) {
+        LPProgram lp;
+        EXPECT_EQ(MSMOD(in, in.records, b, lp, listing), ResultCode::Normal);
+        std::vector<double> x(static_cast<std::size_t>(lp.nvar), 0.0);
+        std::vector<int> rows;
+        return solveProgram(lp, objectiveWeights(in), x, rows);
+    };
+    EXPECT_TRUE(feasibleAt(beta));
+    EXPECT_FALSE(feasibleAt(beta + 1.0 / 1024));
 }
