@@ -8,8 +8,8 @@ cd "$(dirname "$(readlink -f "$0")")"
 top=$PWD
 
 # Debian packages: what the build needs, and what only the tests need.
-build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev)
-test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev libglpk-dev)
+build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev qt6-base-dev)
+test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev libglpk-dev dbus-daemon)
 
 missing_pkgs() {
     local p

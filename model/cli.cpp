@@ -22,6 +22,7 @@ constexpr const char* kUsage =
     "                                         Wertetabelle auf die Standardausgabe\n"
     "  export-kq4 FILE.k4p -o OUT.kq4         Berechnungseingabe schreiben\n"
     "  check FILE.k4p                         inkonsistente Objekte auflisten (Status 1)\n"
+    "  calc FILE.k4p [--batch ...] [-o OUT]   Projekt(e) berechnen und mit Ergebnissen sichern\n"
     "Jeder Befehl nimmt --help.\n";
 
 const std::map<std::string, std::string> kHelp = {

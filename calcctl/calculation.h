@@ -1,0 +1,104 @@
+// The calculation of one project: writes the calculation input, runs the module as a child
+// process on the event loop, reads the status and the results back into the project tree
+// and derives q and M. The messages of a run are handed to the caller, who shows them (or,
+// in batch mode, only the code is kept).
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+#include "message.h"
+#include "platform.h"
+#include "tree.h"
+
+namespace calcctl {
+
+// Outcome of a project that was not calculated because it is inconsistent; not a code of the
+// module nor of the dialogs.
+inline constexpr int kCodeInconsistent = -1000;
+
+// Files of a calculation, relative to its working directory.
+inline constexpr const char* kInputFile = "remote$.kq4";
+inline constexpr const char* kStatusFile = "kq4.err";
+inline constexpr const char* kVariedFile = "remote$.kqe";
+inline constexpr const char* kListingFile = "remote$.lst";
+
+struct CalcSettings {
+    QString workDir;    // empty: the current directory of the process
+    QString modulePath; // empty: next to the program, else on PATH
+    QString lockDir;    // empty: the user's runtime directory
+    Priority priority = Priority::Normal;
+    bool inhibitScreenSaver = true;
+    QString screenSaverBus; // empty: the session bus; else the address of another bus
+    int listingPollMs = 500;
+};
+
+class Calculation : public QObject {
+    Q_OBJECT
+public:
+    explicit Calculation(QObject* parent = nullptr);
+    ~Calculation() override;
+
+    CalcSettings settings;
+    bool BatchMode = false;
+    int BatchResult = 0;
+
+    bool running() const { return running_; }
+    // Whether "&Berechnen" is possible for node: a project with children, nothing running,
+    // every object consistent.
+    bool calculationPossible(model::Node& node);
+
+    // Calculates the project of node. Returns at once; finished is emitted when the outcome
+    // is known, which for a refused or test-mode run happens before calculate returns. The
+    // project node must live until then.
+    void calculate(model::Node& node);
+    // Ends a running calculation: the module is killed and the code is -100.
+    void stop();
+
+    // Outcome of the last calculation.
+    int code() const { return code_; }
+    const std::vector<model::Message>& messages() const { return messages_; }
+    model::Node* project() const { return project_; }
+    // The directory of the last run (empty for a test-mode or refused run).
+    QString workDir() const { return dir_; }
+
+signals:
+    void runStarted(model::Node* project);
+    void statusText(const QString& text);
+    void listingLine(const QString& line);
+    // The project's results and flags have changed: redraw what shows them.
+    void resultsChanged(model::Node* project);
+    void finished(int code);
+
+private:
+    void startModule();
+    void onProcessFinished(int exitCode, QProcess::ExitStatus status);
+    void onProcessError(QProcess::ProcessError error);
+    void endRun(int code);
+    void windUp(int code);
+    void readResults();
+    void report(int code);
+    void pollListing(bool final);
+    QString file(const QString& name) const { return dir_ + "/" + name; }
+
+    bool running_ = false;
+    bool stopRequested_ = false;
+    int code_ = 0;
+    model::Node* project_ = nullptr;
+    std::vector<model::Message> messages_;
+    QString dir_;
+    std::unique_ptr<QProcess> process_;
+    std::unique_ptr<CalcLock> lock_;
+    std::unique_ptr<ScreenSaverInhibitor> saver_;
+    QTimer listingTimer_;
+    qint64 listingOffset_ = 0;
+    QByteArray listingPartial_;
+    QByteArray outputPartial_;
+};
+
+} // namespace calcctl

@@ -1,0 +1,153 @@
+// The real module on the example projects: through the calculation control and through
+// tervana-cli calc. The results read back must agree with the module's own value table and
+// keep the restrictions' fixed bounds.
+#include <QDir>
+
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "calc_cli.h"
+#include "calcctl_test_support.h"
+#include "project_file.h"
+#include "result_code.h"
+
+namespace calcctl {
+namespace {
+
+const std::string kModule = TERVANA_BINARY_DIR "/calc/kq4calc";
+const std::string kExamples = TERVANA_SOURCE_DIR "/examples/";
+
+class EndToEnd : public test::InScratchDir {
+protected:
+    void SetUp() override {
+        InScratchDir::SetUp();
+        // tervana-cli takes the lock in the runtime directory: one of the test's own, so that
+        // test programs running side by side do not refuse each other.
+        qputenv("XDG_RUNTIME_DIR", lockDir().toUtf8());
+    }
+};
+
+// Rows "phi <tab> s <tab> s' <tab> s'' <tab> s'''" of the module's value table.
+std::vector<std::array<double, 5>> valueTable(const std::filesystem::path& p) {
+    std::vector<std::array<double, 5>> rows;
+    std::istringstream in(test::readFile(p));
+    std::string line;
+    std::getline(in, line); // header
+    while (std::getline(in, line)) {
+        if (line.rfind("---", 0) == 0) break;
+        std::array<double, 5> r{};
+        const char* b = line.data();
+        const char* e = b + line.size();
+        for (double& v : r) {
+            while (b < e && (*b == ' ' || *b == '\t')) ++b;
+            auto res = std::from_chars(b, e, v);
+            if (res.ec != std::errc()) return {};
+            b = res.ptr;
+        }
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+TEST_F(EndToEnd, ExampleProjectsReadBackAndKeepTheirBounds) {
+    for (const char* name : {"cam_dwell.k4p", "slide_gripper.k4p", "packaging_three_drives.k4p"}) {
+        SCOPED_TRACE(name);
+        model::ProjectTree tree;
+        auto opened = model::openProject(tree, kExamples + name);
+        ASSERT_TRUE(std::holds_alternative<model::Node*>(opened));
+        model::Node& p = *std::get<model::Node*>(opened);
+        Calculation calc;
+        configure(calc);
+        calc.settings.modulePath = QString::fromStdString(kModule);
+        const int code = test::runToEnd(calc, p);
+        ASSERT_TRUE(code == 0 || code == 1) << code;
+        ASSERT_TRUE(model::projectObj(p).ResultsStored);
+        for (auto& c : p.children) {
+            auto* h = c->as<model::THSHeader>();
+            if (h == nullptr) continue;
+            ASSERT_EQ(h->sSC.Count(), 2 * h->IPar[3] + 2);
+            // The module's table of s and its derivatives against our evaluation.
+            const auto rows = valueTable(work() / ("remote$.as" + std::to_string(h->IPar[2])));
+            ASSERT_GT(rows.size(), 300u);
+            for (std::size_t i = 0; i < rows.size(); i += 7)
+                for (int n = 0; n <= 3; ++n) {
+                    const double v = rows[i][static_cast<std::size_t>(n + 1)];
+                    EXPECT_NEAR(h->Calc_s(n, rows[i][0]), v, 1e-5 * (1 + std::fabs(v)))
+                        << "phi " << rows[i][0] << " order " << n;
+                }
+            // Fixed value bounds hold: exactly at a point; over an interval, which the module
+            // bounds on a grid of angles, within a tenth of the band between the grid points.
+            for (auto& rc : c->children) {
+                auto* r = rc->as<model::TRestr>();
+                if (r == nullptr || r->IPar[1] < 0 || r->code() >= 20) continue;
+                const double band = std::fabs(r->RPar[8] - r->RPar[6]);
+                const double tol = model::isPointKind(r->code()) ? 1e-6 : 1e-6 + 0.1 * band;
+                if (r->IPar[6] == 0) {
+                    EXPECT_GE(r->ActualS[3], r->RPar[6] - tol) << rc->obj().Caption;
+                }
+                if (r->IPar[7] == 0) {
+                    EXPECT_LE(r->ActualS[4], r->RPar[8] + tol) << rc->obj().Caption;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(EndToEnd, CliCalculatesAndSavesAtomically) {
+    const std::string in = (dir() / "cam.k4p").string();
+    std::filesystem::copy_file(kExamples + "cam_dwell.k4p", in);
+    const std::string out = (dir() / "out.k4p").string();
+    std::ostringstream o, e;
+    const int status = runCalcCli({"calc", in, "--workdir", work().string(), "--module", kModule,
+                                   "--priority", "low", "-o", out},
+                                  o, e);
+    EXPECT_EQ(status, 0) << e.str();
+    EXPECT_NE(o.str().find("erfuellbar"), std::string::npos) << o.str(); // the listing
+    model::ProjectTree tree;
+    auto r = model::openProject(tree, out);
+    ASSERT_TRUE(std::holds_alternative<model::Node*>(r));
+    model::Node& p = *std::get<model::Node*>(r);
+    EXPECT_TRUE(model::projectObj(p).ResultsStored);
+    EXPECT_TRUE(model::findAbs(p, 1)->as<model::THSHeader>()->HasResults);
+    // The input file is unchanged when -o names another.
+    EXPECT_EQ(test::readFile(in), test::readFile(kExamples + "cam_dwell.k4p"));
+}
+
+TEST_F(EndToEnd, CliBatchAndArguments) {
+    std::vector<std::string> files;
+    for (const char* n : {"cam_dwell.k4p", "slide_gripper.k4p"}) {
+        files.push_back((dir() / n).string());
+        std::filesystem::copy_file(kExamples + n, files.back());
+    }
+    std::ostringstream o, e;
+    runCalcCli(
+        {"calc", "--batch", files[0], files[1], "--workdir", work().string(), "--module", kModule},
+        o, e);
+    EXPECT_NE(o.str().find("Die Berechnung ist abgeschlossen.\nFür "), std::string::npos)
+        << o.str();
+    EXPECT_NE(o.str().find(" von 2 Projekte(n)"), std::string::npos);
+    std::ostringstream o2, e2;
+    EXPECT_EQ(runCalcCli({"calc"}, o2, e2), 2);
+    EXPECT_EQ(runCalcCli({"calc", files[0], "--priority", "urgent"}, o2, e2), 2);
+    EXPECT_EQ(runCalcCli({"calc", files[0], "--bogus"}, o2, e2), 2);
+    EXPECT_EQ(runCalcCli({"calc", files[0], files[1]}, o2, e2), 2);
+    EXPECT_EQ(runCalcCli({"calc", (dir() / "missing.k4p").string()}, o2, e2), 1);
+}
+
+TEST_F(EndToEnd, CliFailureWritesNothing) {
+    const std::string in = (dir() / "cam.k4p").string();
+    std::filesystem::copy_file(kExamples + "cam_dwell.k4p", in);
+    const std::string before = test::readFile(in);
+    // A module that answers nothing.
+    std::ostringstream o, e;
+    EXPECT_EQ(runCalcCli({"calc", in, "--workdir", work().string(), "--module", "/bin/true"}, o, e),
+              1);
+    EXPECT_NE(o.str().find("Der Berechnungsmodul liefert keine Rückmeldung"), std::string::npos);
+    EXPECT_EQ(test::readFile(in), before);
+}
+
+} // namespace
+} // namespace calcctl

@@ -1,0 +1,475 @@
+// A calculation run against a fake module: result codes, status file, result files read back,
+// flags, stop, crash, lock, priority, files of earlier runs, test mode.
+#include <QProcess>
+#include <QSignalSpy>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <csignal>
+#include <numbers>
+
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include "calc_input.h"
+#include "calcctl_test_support.h"
+#include "result_code.h"
+
+namespace calcctl {
+namespace {
+
+using test::addRestr;
+using test::readFile;
+using test::runToEnd;
+using test::smallProject;
+
+// Coefficient file of K harmonics: a0 = 1 + n, a(k) = n + k / 10, b(k) = -k, eta.
+std::string fk(int n, int K, double eta) {
+    auto num = [](double v) {
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, v);
+        return std::string(buf, r.ptr);
+    };
+    std::string t = " " + num(1.0 + n) + "\t " + num(eta) + "\n";
+    for (int k = 1; k <= K; ++k) t += " " + num(n + k / 10.0) + "\t " + num(-k) + "\n";
+    return t + " 0\t 0\n 0.1\t 0\n 0.5\t 0.01\n";
+}
+
+class Run : public test::InScratchDir {
+protected:
+    void SetUp() override {
+        InScratchDir::SetUp();
+        configure(calc);
+    }
+    bool exists(const std::string& name) const { return std::filesystem::exists(work() / name); }
+    model::TProject& proj(model::Node& p) { return model::projectObj(p); }
+    model::THSHeader& motion(model::Node& p, int n) {
+        return *model::findAbs(p, n)->as<model::THSHeader>();
+    }
+
+    Calculation calc;
+    model::ProjectTree tree;
+};
+
+TEST_F(Run, CodeZeroReadsResultsBack) {
+    model::Node& p = smallProject(tree, 2, 3);
+    control("");
+    staged("kq4.err", " 0\n");
+    staged("remote$.fk1", fk(1, 3, 0.0));
+    staged("remote$.fk2", fk(2, 3, 0.25));
+    QSignalSpy started(&calc, &Calculation::runStarted);
+    EXPECT_EQ(runToEnd(calc, p), 0);
+    EXPECT_EQ(started.count(), 1);
+    EXPECT_TRUE(calc.messages().empty());
+    EXPECT_EQ(readFile(work() / "args.txt"), "remote$.kq4\n0\n");
+    EXPECT_FALSE(exists("kq4.err")); // deleted after reading
+    // The input the fake found is the project's calculation input.
+    EXPECT_EQ(readFile(work() / "remote$.kq4"), model::writeCalcInput(p));
+
+    auto& h1 = motion(p, 1);
+    auto& h2 = motion(p, 2);
+    ASSERT_EQ(h1.sSC.Count(), 8);
+    EXPECT_EQ(h1.sSC.at(1), 2.0);
+    EXPECT_EQ(h1.sSC.at(2), -1.0);
+    EXPECT_DOUBLE_EQ(h1.sSC.at(7), 1.3);
+    EXPECT_EQ(h2.sSC.at(0), 0.25);
+    // q with eta 0 is s; with eta > 0 it differs; M is there.
+    for (int i = 2; i < 8; ++i) EXPECT_EQ(h1.qSC.at(i), h1.sSC.at(i));
+    EXPECT_NE(h2.qSC.at(2), h2.sSC.at(2));
+    EXPECT_EQ(h1.mSC.Count(), 14);
+    // Actual value of the point restriction at 90 degrees: s(90°) from the coefficients.
+    const double x = std::numbers::pi / 2;
+    double s90 = 2.0;
+    for (int k = 1; k <= 3; ++k) s90 += (1 + k / 10.0) * std::cos(k * x) - k * std::sin(k * x);
+    auto* r1 = model::findAbs(p, 1)->children[0]->as<model::TRestr>();
+    EXPECT_NEAR(r1->ActualS[3], s90, 1e-12);
+    // The relative motion is the difference.
+    auto* rel = model::findRel(p, 1, 2)->as<model::TRelHeader>();
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(rel->sSC.at(i), h1.sSC.at(i) - h2.sSC.at(i));
+    EXPECT_TRUE(rel->ResultsCurrent);
+    // Flags of step 18.
+    EXPECT_TRUE(proj(p).ResultsStored);
+    EXPECT_TRUE(proj(p).AllCurrent);
+    EXPECT_TRUE(proj(p).Calculated);
+    EXPECT_FALSE(proj(p).Locked);
+    EXPECT_TRUE(h1.HasResults && h2.HasResults && rel->HasResults);
+    EXPECT_TRUE(h1.ResultsCurrent);
+    EXPECT_FALSE(calc.running());
+}
+
+TEST_F(Run, CodeOneWarnsThenKeepsResults) {
+    model::Node& p = smallProject(tree, 1, 2);
+    control("");
+    staged("kq4.err", " 1\n");
+    staged("remote$.fk1", fk(1, 2, 0.0));
+    EXPECT_EQ(runToEnd(calc, p), 1);
+    ASSERT_EQ(calc.messages().size(), 1u);
+    EXPECT_EQ(calc.messages()[0], (model::Message{kTextMaxMet, model::MessageKind::Warning}));
+    EXPECT_TRUE(proj(p).ResultsStored);
+    EXPECT_TRUE(motion(p, 1).HasResults);
+}
+
+TEST_F(Run, ModuleCodesWithoutResults) {
+    for (int code : {-2, -3, -4, -5, -6}) {
+        SCOPED_TRACE(code);
+        model::ProjectTree t;
+        model::Node& p = smallProject(t, 1, 2);
+        proj(p).ResultsStored = true;
+        motion(p, 1).HasResults = true;
+        control("");
+        staged("kq4.err", " " + std::to_string(code) + "\n");
+        staged("remote$.fk1", fk(1, 2, 0.0)); // left by the module; must not be taken
+        EXPECT_EQ(runToEnd(calc, p), code);
+        ASSERT_EQ(calc.messages().size(), 1u);
+        EXPECT_EQ(calc.messages()[0], *codeMessage(code));
+        EXPECT_FALSE(proj(p).ResultsStored);
+        EXPECT_FALSE(proj(p).AllCurrent);
+        EXPECT_TRUE(proj(p).Calculated);
+        EXPECT_FALSE(motion(p, 1).HasResults);
+    }
+}
+
+TEST_F(Run, InputErrorNamesTheRejectedRecord) {
+    model::Node& p = smallProject(tree, 1, 2);
+    control("");
+    staged("kq4.err", "-3\n");
+    staged("remote$.lst",
+           " Fehlerhafter Datensatz:  3\n 1 0 0 0 0 0 0 0 3\n    90.000\nEingabefehler \n");
+    EXPECT_EQ(runToEnd(calc, p), -3);
+    ASSERT_EQ(calc.messages().size(), 1u);
+    const std::string& text = calc.messages()[0].text;
+    EXPECT_EQ(text.rfind(kTextInput, 0), 0u);
+    EXPECT_NE(text.find("\r Fehlerhafter Datensatz:  3\r 1 0 0 0 0 0 0 0 3"), std::string::npos);
+    // Record 3 is the restriction of motion specification 1 (project 1, motion specification 2).
+    const std::string caption = model::findAbs(p, 1)->children[0]->obj().Caption;
+    EXPECT_NE(text.find("(" + caption + ")"), std::string::npos) << text;
+}
+
+TEST_F(Run, ExitStatusNotInTheTableIsUnknownAndStatusFileUnread) {
+    model::Node& p = smallProject(tree, 1, 2);
+    control("exit 3\n");
+    staged("kq4.err", " 0\n");
+    staged("remote$.fk1", fk(1, 2, 0.0));
+    EXPECT_EQ(runToEnd(calc, p), 3);
+    ASSERT_EQ(calc.messages().size(), 1u);
+    EXPECT_EQ(calc.messages()[0].text, "Unbekannter Fehler: 3");
+    EXPECT_TRUE(exists("kq4.err")); // not read, so not deleted
+    EXPECT_FALSE(proj(p).ResultsStored);
+}
+
+TEST_F(Run, NegativeExitStatusKeepsItsSign) {
+    model::Node& p = smallProject(tree, 1, 2);
+    control("exit 251\n"); // what exit(-5) leaves
+    EXPECT_EQ(runToEnd(calc, p), -5);
+}
+
+TEST_F(Run, MissingStatusFileIsNoAnswer) {
+    model::Node& p = smallProject(tree, 1, 2);
+    control("");
+    staged("remote$.fk1", fk(1, 2, 0.0));
+    EXPECT_EQ(runToEnd(calc, p), -30);
+    EXPECT_EQ(calc.messages().at(0), *codeMessage(-30));
+    EXPECT_FALSE(proj(p).ResultsStored);
+}
+
+TEST_F(Run, StatusFileWithoutIntegerIsNoAnswerAndDeleted) {
+    model::Node& p = smallProject(tree, 1, 2);
+    control("");
+    staged("kq4.err", "zero\n");
+    EXPECT_EQ(runToEnd(calc, p), -30);
+    EXPECT_FALSE(exists("kq4.err"));
+}
+
+TEST_F(Run, CrashedModuleIsNoAnswerEvenWithFiles) {
+    model::Node& p = smallProject(tree, 1, 2);
+    control("crash\n");
+    staged("kq4.err", " 0\n");
+    staged("remote$.fk1", fk(1, 2, 0.0));
+    EXPECT_EQ(runToEnd(calc, p), -30);
+    EXPECT_EQ(calc.messages().at(0).text, "Der Berechnungsmodul liefert keine Rückmeldung");
+    EXPECT_FALSE(proj(p).ResultsStored);
+    EXPECT_FALSE(motion(p, 1).HasResults);
+}
+
+TEST_F(Run, ModuleMissingOrNotStartable) {
+    model::Node& p = smallProject(tree, 1, 2);
+    calc.settings.modulePath = QString::fromStdString((dir() / "no-such-module").string());
+    EXPECT_EQ(runToEnd(calc, p), -10);
+    EXPECT_EQ(calc.messages().at(0), *codeMessage(-10));
+    // A file that is executable but no program.
+    test::writeFile(dir() / "broken", "\x7f"
+                                      "ELF garbage");
+    std::filesystem::permissions(dir() / "broken", std::filesystem::perms::owner_all);
+    calc.settings.modulePath = QString::fromStdString((dir() / "broken").string());
+    EXPECT_EQ(runToEnd(calc, p), -10);
+    EXPECT_FALSE(calc.running());
+    // The lock is free again.
+    CalcLock lock(lockDir());
+    EXPECT_TRUE(lock.tryLock());
+}
+
+TEST_F(Run, ShortCoefficientFileGivesNoResultsAndKeepsTheSeries) {
+    model::Node& p = smallProject(tree, 2, 3);
+    auto& h2 = motion(p, 2);
+    h2.sSC.ReSize(8);
+    h2.sSC.set(3, 42.0);
+    const model::TVector before = h2.sSC;
+    control("");
+    staged("kq4.err", " 0\n");
+    staged("remote$.fk1", fk(1, 3, 0.0));
+    staged("remote$.fk2", " 1 0\n 2 3\n 4\n");
+    EXPECT_EQ(runToEnd(calc, p), 0);
+    ASSERT_EQ(calc.messages().size(), 1u);
+    EXPECT_EQ(calc.messages()[0], (model::Message{"Die Berechnung liefert keine Ergebnisse",
+                                                  model::MessageKind::Error}));
+    EXPECT_EQ(h2.sSC, before);
+    EXPECT_FALSE(proj(p).ResultsStored);
+    EXPECT_FALSE(motion(p, 1).HasResults);
+}
+
+TEST_F(Run, ResonanceKeepsSAndReportsTheDerivation) {
+    model::Node& p = smallProject(tree, 1, 3);
+    motion(p, 1).RPar[3] = 0.0; // no damping
+    control("");
+    staged("kq4.err", " 0\n");
+    staged("remote$.fk1", fk(1, 3, 0.5)); // harmonic 2 meets 1
+    EXPECT_EQ(runToEnd(calc, p), 0);
+    ASSERT_EQ(calc.messages().size(), 1u);
+    EXPECT_EQ(calc.messages()[0].text,
+              "Fehler bei der Berechnung der Fourierkoeffizienten\rder resultierenden Bewegung!");
+    auto& h = motion(p, 1);
+    EXPECT_EQ(h.sSC.at(0), 0.5);
+    EXPECT_EQ(h.sSC.at(1), 2.0);
+    EXPECT_EQ(h.qSC, h.sSC);
+    EXPECT_TRUE(proj(p).ResultsStored);
+}
+
+TEST_F(Run, FilesOfAnEarlierRunAreGoneBeforeTheModuleStarts) {
+    model::Node& p = smallProject(tree, 1, 1);
+    for (const char* f : {"remote$.kq5", "remote$.kqe", "kq4.err", "remote$.lst"})
+        test::writeFile(work() / f, "old\n");
+    for (int n = 1; n <= 10; ++n)
+        test::writeFile(work() / ("remote$.fk" + std::to_string(n)), "1 0\n");
+    control("");
+    runToEnd(calc, p);
+    EXPECT_EQ(readFile(work() / "seen.txt"), "");
+    EXPECT_EQ(calc.code(), -30);
+}
+
+TEST_F(Run, VariedRecordsOrOwnParameters) {
+    model::Node& p = smallProject(tree, 2, 1);
+    auto* r = model::findAbs(p, 2)->children[0]->as<model::TRestr>();
+    r->IPar[8] = 1;
+    auto* rel = model::findRel(p, 1, 2)->children[0]->as<model::TRestr>();
+    rel->GlobalPar.fill(9.0);
+    control("");
+    staged("kq4.err", "0\n");
+    staged("remote$.fk1", fk(1, 1, 0.0));
+    staged("remote$.fk2", fk(2, 1, 0.0));
+    // Record numbers: project 1, motion 1 and its restriction 2 and 3, motion 2 and its
+    // restriction 4 and 5, relative restriction 6.
+    staged("remote$.kqe", "1 2 0 0 0 0 0 0 1\n 1 2 3 4 5 6 7 8 9 10 11 12\n"
+                          "2 1 0 0 0 0 0 1 5\n 0 91.5 0 0 0 -1 0 1 0 0 0 0\n");
+    ASSERT_EQ(runToEnd(calc, p), 0);
+    EXPECT_EQ(r->IPar[9], 5);
+    EXPECT_EQ(r->GlobalPar[2], 91.5);
+    EXPECT_EQ(rel->GlobalPar, rel->RPar); // reset by writing the input
+    // Without the file every restriction falls back to its own parameters.
+    r->GlobalPar.fill(7.0);
+    std::filesystem::remove(stage() / "remote$.kqe");
+    ASSERT_EQ(runToEnd(calc, p), 0);
+    EXPECT_EQ(r->GlobalPar, r->RPar);
+}
+
+TEST_F(Run, StopEndsTheModule) {
+    model::Node& p = smallProject(tree, 1, 1);
+    control("sleep 20000\n");
+    staged("kq4.err", "0\n");
+    QObject::connect(&calc, &Calculation::runStarted, &calc,
+                     [&] { QTimer::singleShot(300, &calc, [&] { calc.stop(); }); });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(runToEnd(calc, p), -100);
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_TRUE(calc.messages().empty()); // the user's own abort is not reported
+    EXPECT_FALSE(proj(p).ResultsStored);
+    EXPECT_FALSE(calc.running());
+    const pid_t pid = std::stoi(readFile(work() / "pid.txt"));
+    errno = 0;
+    EXPECT_EQ(::kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
+
+TEST_F(Run, ListingLinesArriveWhileTheModuleRuns) {
+    model::Node& p = smallProject(tree, 1, 1);
+    control("sleep 300\n");
+    staged("remote$.lst",
+           " 1-te Optimierungsstufe: beta= 0.5\n Konstante Forderungen erfuellbar\n");
+    QStringList lines;
+    QObject::connect(&calc, &Calculation::listingLine, [&](const QString& l) { lines << l; });
+    runToEnd(calc, p);
+    EXPECT_TRUE(lines.contains(" 1-te Optimierungsstufe: beta= 0.5"));
+    EXPECT_TRUE(lines.contains(" Konstante Forderungen erfuellbar"));
+}
+
+TEST_F(Run, PriorityOfTheModule) {
+    model::Node& p = smallProject(tree, 1, 1);
+    control("");
+    errno = 0;
+    const int own = getpriority(PRIO_PROCESS, 0);
+    calc.settings.priority = Priority::Low;
+    runToEnd(calc, p);
+    EXPECT_EQ(readFile(work() / "nice.txt"), "19");
+    calc.settings.priority = Priority::Normal;
+    runToEnd(calc, p);
+    EXPECT_EQ(readFile(work() / "nice.txt"), std::to_string(own));
+    calc.settings.priority = Priority::High;
+    runToEnd(calc, p);
+    const int high = std::stoi(readFile(work() / "nice.txt"));
+    EXPECT_LE(high, own);
+    if (geteuid() == 0) {
+        EXPECT_EQ(high, -20);
+    }
+}
+
+TEST_F(Run, InconsistentProjectIsRefused) {
+    model::Node& p = tree.newProject(); // no children
+    EXPECT_FALSE(calc.calculationPossible(p));
+    EXPECT_EQ(runToEnd(calc, p), kCodeInconsistent);
+    ASSERT_EQ(calc.messages().size(), 1u);
+    EXPECT_EQ(calc.messages()[0].text,
+              "Das aktuelle Projekt enthält Inkonsistenzen\rund konnte nicht berechnet werden.");
+    EXPECT_FALSE(exists("remote$.kq4"));
+    calc.BatchMode = true;
+    calc.BatchResult = 0;
+    runToEnd(calc, p);
+    EXPECT_EQ(calc.BatchResult, 1);
+    EXPECT_TRUE(calc.messages().empty());
+}
+
+TEST_F(Run, TestModeTouchesNoFile) {
+    model::Node& p = smallProject(tree, 2, 2);
+    for (int n = 1; n <= 2; ++n) {
+        auto& h = motion(p, n);
+        h.sSC.ReSize(6);
+        for (int i = 1; i < 6; ++i) h.sSC.set(i, 0.1 * i * n);
+        h.TestEta = 0.2;
+        h.TestTheta = 0.05;
+    }
+    auto* r = model::findAbs(p, 1)->children[0]->as<model::TRestr>();
+    r->ActualS[3] = 123.0;
+    auto* rr = model::findRel(p, 1, 2)->children[0]->as<model::TRestr>();
+    rr->ActualS[4] = 321.0;
+    proj(p).TestMode = true;
+    QSignalSpy started(&calc, &Calculation::runStarted);
+    EXPECT_EQ(runToEnd(calc, p), 0);
+    EXPECT_EQ(started.count(), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(work()));
+    EXPECT_EQ(r->ActualS[3], 123.0);
+    EXPECT_EQ(rr->ActualS[4], 321.0);
+    // q from the trial values: harmonic 1 with r = 0.2, theta = 0.05.
+    auto& h1 = motion(p, 1);
+    const double rr1 = 0.2, th = 0.05;
+    const double D = (1 - rr1 * rr1) * (1 - rr1 * rr1) + 4 * th * th * rr1 * rr1;
+    const double w = (1 - rr1 * rr1 + 4 * th * th * rr1 * rr1) / D,
+                 e = 2 * th * rr1 * rr1 * rr1 / D;
+    EXPECT_NEAR(h1.qSC.at(2), w * h1.sSC.at(2) + e * h1.sSC.at(3), 1e-15);
+    EXPECT_EQ(h1.mSC.Count(), 10);
+    EXPECT_TRUE(proj(p).ResultsStored);
+    EXPECT_TRUE(model::findRel(p, 1, 2)->as<model::TRelHeader>()->HasResults);
+}
+
+TEST_F(Run, WorkingDirectoryFallsBackToTheUsersOwn) {
+    model::Node& p = smallProject(tree, 1, 1);
+    // The user's data directory of this test alone: the same test runs in parallel under the
+    // other locale.
+    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((dir() / "data").string()));
+    const QString own =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/calc";
+    QDir(own).removeRecursively();
+    calc.settings.workDir = "/dev/null/calc";
+    QStringList status;
+    QObject::connect(&calc, &Calculation::statusText, [&](const QString& s) { status << s; });
+    runToEnd(calc, p);
+    EXPECT_EQ(calc.workDir(), own);
+    EXPECT_TRUE(QFile::exists(own + "/remote$.kq4"));
+    EXPECT_TRUE(QFile::exists(own + "/args.txt")); // the module ran there
+    ASSERT_FALSE(status.isEmpty());
+    EXPECT_TRUE(status[0].contains("nicht beschreibbar")) << status[0].toStdString();
+    EXPECT_TRUE(status[0].contains(own));
+    QDir(own).removeRecursively();
+    if (oldDataHome.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldDataHome);
+}
+
+class Lock : public test::InScratchDir {
+protected:
+    // A second process that holds the lock until it is killed.
+    void holdInOtherProcess(QProcess& holder) {
+        holder.start(QString::fromStdString(test::kFakeModule), {"--hold-lock", lockDir()});
+        ASSERT_TRUE(holder.waitForStarted(5000));
+        ASSERT_TRUE(holder.waitForReadyRead(5000));
+        ASSERT_EQ(holder.readAllStandardOutput().trimmed(), "locked");
+    }
+};
+
+TEST_F(Lock, HeldByAnotherProcessRefusesTheRun) {
+    QProcess holder;
+    holdInOtherProcess(holder);
+    Calculation calc;
+    configure(calc);
+    model::ProjectTree tree;
+    model::Node& p = smallProject(tree, 1, 1);
+    control("");
+    EXPECT_EQ(runToEnd(calc, p), -20);
+    EXPECT_EQ(calc.messages().at(0), *codeMessage(-20));
+    EXPECT_FALSE(std::filesystem::exists(work() / "args.txt"));    // the module did not run
+    EXPECT_FALSE(std::filesystem::exists(work() / "remote$.kq4")); // nor was its input touched
+    EXPECT_FALSE(model::projectObj(p).ResultsStored);
+    // Once the holder has gone (killed, leaving its lock file), the lock is taken over.
+    holder.kill();
+    holder.waitForFinished(5000);
+    EXPECT_TRUE(QFile::exists(lockDir() + "/KQ4Call.lock"));
+    staged("kq4.err", "-2\n");
+    EXPECT_EQ(runToEnd(calc, p), -2);
+}
+
+TEST_F(Lock, OneHolderAtATimeAndReleasedAfterTheRun) {
+    CalcLock a(lockDir()), b(lockDir());
+    ASSERT_TRUE(a.tryLock());
+    EXPECT_FALSE(b.tryLock());
+    QProcess other;
+    other.start(QString::fromStdString(test::kFakeModule), {"--hold-lock", lockDir()});
+    ASSERT_TRUE(other.waitForFinished(5000));
+    EXPECT_EQ(other.readAllStandardOutput().trimmed(), "busy");
+    a.unlock();
+    EXPECT_TRUE(b.tryLock());
+}
+
+TEST_F(Lock, NotStaleWhileTheHolderRunsHoweverOld) {
+    QProcess holder;
+    holdInOtherProcess(holder);
+    // Make the lock file look old.
+    QFile f(lockDir() + "/KQ4Call.lock");
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTimeUtc().addDays(-2),
+                              QFileDevice::FileModificationTime));
+    f.close();
+    CalcLock mine(lockDir());
+    EXPECT_FALSE(mine.tryLock());
+    holder.kill();
+    holder.waitForFinished(5000);
+    EXPECT_TRUE(mine.tryLock());
+}
+
+} // namespace
+} // namespace calcctl
