@@ -62,7 +62,7 @@ demo)
     demo=build/demo
     rm -rf "$demo" && mkdir -p "$demo"
     cp examples/demo.kq4 "$demo/remote\$.kq4"
-    (cd "$demo" && "$top/build/calc/kq4calc" 'remote$.kq4' 0)
+    (cd "$demo" && "$top/build/bin/kq4calc" 'remote$.kq4' 0)
     echo "=== listing ($demo/remote\$.lst)"
     cat "$demo/remote\$.lst"
     echo "=== result code ($demo/kq4.err): $(cat "$demo/kq4.err")"

@@ -14,7 +14,7 @@ trap 'rm -rf "$work"' EXIT
 printf '%-26s %6s %8s %8s %9s %s\n' input LPs seconds "peak MB" "result" "beta"
 for f in examples/*.kq4 bench/near_limits.kq4; do
     rm -rf "$work"/* && cp "$f" "$work/x.kq4"
-    (cd "$work" && KQ4_TRACE=1 /usr/bin/time -f '%e %M' "$top/build-bench/calc/kq4calc" x.kq4 0 \
+    (cd "$work" && KQ4_TRACE=1 /usr/bin/time -f '%e %M' "$top/build-bench/bin/kq4calc" x.kq4 0 \
         2>stderr.txt >/dev/null)
     lps=$(grep -c 'kq4calc: LP' "$work/stderr.txt" || true)
     read -r secs kb < <(tail -1 "$work/stderr.txt")
@@ -25,6 +25,6 @@ done
 if [ "${1:-}" = --compare ]; then
     cmake --build build-bench --target lp_compare >/dev/null
     rm -rf "$work"/* && mkdir "$work/lps" && cp bench/near_limits.kq4 "$work/x.kq4"
-    (cd "$work" && KQ4_DUMP_LP="$work/lps" "$top/build-bench/calc/kq4calc" x.kq4 0 >/dev/null)
+    (cd "$work" && KQ4_DUMP_LP="$work/lps" "$top/build-bench/bin/kq4calc" x.kq4 0 >/dev/null)
     "$top/build-bench/bench/lp_compare" --runs 1 "$work"/lps/*.mps
 fi
