@@ -387,10 +387,10 @@ TEST_F(Run, TestModeTouchesNoFile) {
 
 TEST_F(Run, WorkingDirectoryFallsBackToTheUsersOwn) {
     model::Node& p = smallProject(tree, 1, 1);
-    // The user's data directory of this test alone: the same test runs in parallel under the
-    // other locale.
-    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((dir() / "data").string()));
+    // The user's data directory of this process alone: the same test runs in parallel under
+    // the other locale, and the directory follows the application name.
+    const QString oldName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(oldName + "-" + QString::number(::getpid()));
     const QString own =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/calc";
     QDir(own).removeRecursively();
@@ -404,11 +404,8 @@ TEST_F(Run, WorkingDirectoryFallsBackToTheUsersOwn) {
     ASSERT_FALSE(status.isEmpty());
     EXPECT_TRUE(status[0].contains("nicht beschreibbar")) << status[0].toStdString();
     EXPECT_TRUE(status[0].contains(own));
-    QDir(own).removeRecursively();
-    if (oldDataHome.isEmpty())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", oldDataHome);
+    QDir(QFileInfo(own).path()).removeRecursively();
+    QCoreApplication::setApplicationName(oldName);
 }
 
 class Lock : public test::InScratchDir {
