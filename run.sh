@@ -8,7 +8,7 @@ cd "$(dirname "$(readlink -f "$0")")"
 top=$PWD
 
 # Debian packages: what the build needs, and what only the tests need.
-build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev qt6-base-dev)
+build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev qt6-base-dev qt6-qpa-plugins qt6-translations-l10n)
 test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev libglpk-dev dbus-daemon)
 
 missing_pkgs() {
@@ -70,6 +70,7 @@ demo)
     cat "$demo/remote\$.fk1"
     echo "=== result files in $demo:"
     ls "$demo"
+    echo "=== the desktop program: build/bin/tervana examples/cam_dwell.k4p"
     ;;
 test)
     install_pkgs "${build_pkgs[@]}" "${test_pkgs[@]}"

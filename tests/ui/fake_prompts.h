@@ -1,0 +1,73 @@
+// Scripted answers for the window's dialogs: every message is recorded with its buttons, and
+// questions and file dialogs take their answers from queues.
+#pragma once
+
+#include <QDialog>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "prompts.h"
+
+struct Script {
+    std::vector<model::Message> messages;
+    std::vector<ui::Buttons> buttons;
+    std::deque<ui::Answer> answers; // empty: OK for a notice, No for a question
+    std::deque<QString> files;      // empty: the dialog is cancelled
+    std::vector<ui::FileRequest> requests;
+    std::function<void(QDialog&)> onExec;
+    bool execAccepts = true;
+    std::vector<QString> execTitles;
+    int printerSetups = 0;
+    std::vector<QUrl> urls;
+    bool urlOpens = true;
+
+    void clear() {
+        messages.clear();
+        buttons.clear();
+        requests.clear();
+    }
+};
+
+class FakePrompts : public ui::Prompts {
+public:
+    explicit FakePrompts(Script& s) : s_(s) {}
+
+    ui::Answer message(QWidget*, const model::Message& m, ui::Buttons b) override {
+        s_.messages.push_back(m);
+        s_.buttons.push_back(b);
+        if (!s_.answers.empty()) {
+            const ui::Answer a = s_.answers.front();
+            s_.answers.pop_front();
+            return a;
+        }
+        return b == ui::Buttons::Ok ? ui::Answer::Ok : ui::Answer::No;
+    }
+    QString openFile(QWidget*, ui::FileRequest& r) override { return next(r); }
+    QString saveFile(QWidget*, ui::FileRequest& r) override { return next(r); }
+    bool exec(QDialog& d) override {
+        s_.execTitles.push_back(d.windowTitle());
+        if (s_.onExec) s_.onExec(d);
+        return s_.execAccepts;
+    }
+    bool printerSetup(QWidget*, QPrinter&) override {
+        ++s_.printerSetups;
+        return true;
+    }
+    bool openUrl(const QUrl& url) override {
+        s_.urls.push_back(url);
+        return s_.urlOpens;
+    }
+
+private:
+    QString next(ui::FileRequest& r) {
+        s_.requests.push_back(r);
+        if (s_.files.empty()) return {};
+        QString f = s_.files.front();
+        s_.files.pop_front();
+        return f;
+    }
+    Script& s_;
+};

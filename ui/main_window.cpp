@@ -1,0 +1,877 @@
+#include "main_window.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrinterInfo>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTreeWidgetItem>
+#include <QUrl>
+
+#include <functional>
+
+#include "about.h"
+#include "batch.h"
+#include "calculation.h"
+#include "import.h"
+#include "platform.h"
+#include "project_file.h"
+#include "project_tree_widget.h"
+#include "result_code.h"
+#include "tab_opt.h"
+
+namespace ui {
+
+using model::Node;
+using model::ObjectKind;
+
+namespace {
+
+// Values of the Options key: name, default and the action that shows it.
+struct OptionFlag {
+    const char* name;
+    QAction* TDlgMain::*action;
+};
+constexpr OptionFlag kOptionFlags[] = {
+    {"DelConfirm", &TDlgMain::DelConfirm},
+    {"ShowEditor", &TDlgMain::ShowEditor},
+};
+constexpr int kDefaultPriorityClass = 2; // 1 low, 2 normal, 3 high
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+bool isKind(const Node* n, ObjectKind k) {
+    return n != nullptr && n->kind() == k;
+}
+
+// The motion a node stands for in the value table: itself, or a restriction's parent.
+model::TPaintObj* motionOf(Node* n) {
+    if (n == nullptr) return nullptr;
+    if (n->kind() == ObjectKind::Restriction && n->parent != nullptr) n = n->parent;
+    return n->as<model::TPaintObj>();
+}
+
+} // namespace
+
+QByteArray encodePosition(const WindowPosition& p) {
+    QByteArray bytes;
+    for (int v : {p.left, p.top, p.width, p.height}) {
+        const auto u = static_cast<quint32>(static_cast<qint32>(v));
+        for (int i = 0; i < 4; ++i) bytes.append(static_cast<char>((u >> (8 * i)) & 0xFF));
+    }
+    return bytes;
+}
+
+bool decodePosition(const QByteArray& bytes, WindowPosition& p) {
+    if (bytes.size() != 16) return false;
+    int v[4];
+    for (int k = 0; k < 4; ++k) {
+        quint32 u = 0;
+        for (int i = 0; i < 4; ++i)
+            u |= static_cast<quint32>(static_cast<unsigned char>(bytes[4 * k + i])) << (8 * i);
+        v[k] = static_cast<qint32>(u);
+    }
+    p = {v[0], v[1], v[2], v[3]};
+    return true;
+}
+
+TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
+    : QMainWindow(parent),
+      prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>()),
+      calc_(std::make_unique<calcctl::Calculation>()),
+      batch_(std::make_unique<calcctl::BatchCalculation>(*calc_, tree_)) {
+    setObjectName(QStringLiteral("DlgMain"));
+    setWindowTitle(QString::fromUtf8(kProductName));
+    TVProjects = new ProjectTreeWidget(this);
+    setCentralWidget(TVProjects);
+    SB = new QStatusBar(this);
+    SB->setObjectName(QStringLiteral("SB"));
+    setStatusBar(SB);
+    DlgTab = new TDlgTab(this);
+    DlgAbout = new TDlgAbout(this);
+    buildMenus();
+
+    connect(TVProjects, &QTreeWidget::currentItemChanged, this, &TDlgMain::TVProjectsChange);
+    connect(TVProjects, &QTreeWidget::itemExpanded, this, &TDlgMain::TVProjectsExpanding);
+    connect(TVProjects, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
+        if (rebuilding_) return;
+        expanded_.erase(ProjectTreeWidget::nodeOf(item));
+        fitWidth();
+    });
+    connect(TVProjects, &ProjectTreeWidget::dropStatus, this,
+            [this](const QString& text) { SB->showMessage(text); });
+    connect(TVProjects, &ProjectTreeWidget::copyProjectRequested, this, &TDlgMain::copyProject);
+
+    connect(calc_.get(), &calcctl::Calculation::runStarted, this, &TDlgMain::calcRunStarted);
+    connect(calc_.get(), &calcctl::Calculation::finished, this, &TDlgMain::calcFinished);
+    connect(calc_.get(), &calcctl::Calculation::statusText, this,
+            [this](const QString& text) { SB->showMessage(text); });
+    connect(calc_.get(), &calcctl::Calculation::listingLine, this, [this](const QString& line) {
+        if (calc_->running() && !line.trimmed().isEmpty()) SB->showMessage(line.trimmed());
+    });
+    connect(batch_.get(), &calcctl::BatchCalculation::finished, this, &TDlgMain::batchFinished);
+
+    readSettings();
+    updateMenus();
+}
+
+TDlgMain::~TDlgMain() {
+    // A run that is still going ends here without touching the window.
+    calc_->disconnect(this);
+    batch_->disconnect(this);
+    writeSettings();
+}
+
+// ---- menus ----
+
+void TDlgMain::buildMenus() {
+    auto add = [this](QMenu* menu, const char* text, void (TDlgMain::*slot)(),
+                      const QKeySequence& key = {}) {
+        QAction* a = menu->addAction(QString::fromUtf8(text));
+        if (!key.isEmpty()) a->setShortcut(key);
+        connect(a, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
+        return a;
+    };
+    FileMenu = menuBar()->addMenu(QStringLiteral("&Datei"));
+    OpenProj = add(FileMenu, "Projekt ö&ffnen...", &TDlgMain::OpenProjClick);
+    SaveProj = add(FileMenu, "Projekt &sichern", &TDlgMain::SaveProjClick);
+    SaveProjAs = FileMenu->addAction(QStringLiteral("Projekt sichern &unter..."));
+    connect(SaveProjAs, &QAction::triggered, this, [this] { SaveProjAsClick(); });
+    CloseProj = add(FileMenu, "Projekt sch&ließen", &TDlgMain::CloseProjClick);
+    FileMenu->addSeparator();
+    Import = add(FileMenu, "&Import...", &TDlgMain::ImportClick);
+    SaveTab = add(FileMenu, "&Wertetabelle...", &TDlgMain::SaveTabClick);
+    FileMenu->addSeparator();
+    PrinterSetup = add(FileMenu, "&Drucker einrichten...", &TDlgMain::PrinterSetupClick);
+    FileMenu->addSeparator();
+    Exit = FileMenu->addAction(QStringLiteral("&Beenden"));
+    connect(Exit, &QAction::triggered, this, &QWidget::close);
+    connect(FileMenu, &QMenu::triggered, this, [this](QAction* a) {
+        if (std::find(recent_.begin(), recent_.end(), a) != recent_.end()) RecentFileClick(a);
+    });
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
+    QMenu* newMenu = edit->addMenu(QStringLiteral("&Neu"));
+    NewProject = add(newMenu, "&Projekt", &TDlgMain::NewProjectClick);
+    NewMotion = add(newMenu, "&Bewegungsvorgabe (abs)", &TDlgMain::NewMotionClick);
+    NewAbsRestr = add(newMenu, "Restriktion (&absolut)", &TDlgMain::NewAbsRestrClick);
+    NewSpecRestr = add(newMenu, "Restriktion (&Spektrum)", &TDlgMain::NewSpecRestrClick);
+    NewRelRestr = add(newMenu, "Restriktion (&relativ)", &TDlgMain::NewRelRestrClick);
+    Delete = add(edit, "&Löschen", &TDlgMain::DeleteClick, QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    edit->addSeparator();
+    Calc = add(edit, "&Berechnen", &TDlgMain::CalcClick, QKeySequence(Qt::CTRL | Qt::Key_B));
+    CalcAll = add(edit, "&alle Berechnen", &TDlgMain::CalcAllClick);
+    CalcStop = add(edit, "Berechnung &abbrechen", &TDlgMain::CalcStopClick,
+                   QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Optionen"));
+    QMenu* list = options->addMenu(QStringLiteral("&Projektliste"));
+    DelConfirm = list->addAction(QString::fromUtf8("&Löschen mit Bestätigung"));
+    DelConfirm->setCheckable(true);
+    ShowEditor = list->addAction(QStringLiteral("&Editor immer anzeigen"));
+    ShowEditor->setCheckable(true);
+    QMenu* module = options->addMenu(QStringLiteral("&Berechnungsmodul"));
+    priorities_ = new QActionGroup(this);
+    priorities_->setExclusive(true);
+    PrioLow = module->addAction(QString::fromUtf8("&geringe Priorität"));
+    PrioNormal = module->addAction(QString::fromUtf8("&normale Priorität"));
+    PrioHigh = module->addAction(QString::fromUtf8("&hohe Priorität"));
+    for (QAction* a : {PrioLow, PrioNormal, PrioHigh}) {
+        a->setCheckable(true);
+        priorities_->addAction(a);
+    }
+    PrioNormal->setChecked(true);
+    TabOptions = add(options, "&Wertetabelle...", &TDlgMain::TabOptionsClick);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+    HelpTopics = add(help, "&Hilfethemen", &TDlgMain::HelpTopicsClick);
+    About = add(help, "In&fo...", &TDlgMain::AboutClick);
+}
+
+void TDlgMain::updateMenus() {
+    const bool batchRunning = batch_->running();
+    // During a batch nothing in the tree is edited.
+    Node* sel = batchRunning ? nullptr : selectedNode();
+    const bool running = calc_->running() || batchRunning;
+    Node* project = sel != nullptr ? model::projectOf(sel) : nullptr;
+    // The project of a running calculation is not edited until the run is over.
+    const bool locked = project != nullptr && model::projectObj(*project).Locked;
+    const bool possible = sel != nullptr && calc_->calculationPossible(*sel);
+    SaveProj->setEnabled(project != nullptr &&
+                         model::hasProjectExtension(model::projectObj(*project).FileName));
+    SaveProjAs->setEnabled(sel != nullptr);
+    CloseProj->setEnabled(sel != nullptr && !locked);
+    NewMotion->setEnabled(sel != nullptr && !locked);
+    Calc->setEnabled(possible);
+    CalcAll->setEnabled(possible);
+    CalcStop->setEnabled(running);
+    const bool underAbs = isKind(sel, ObjectKind::AbsSpec) ||
+                          (sel != nullptr && isKind(sel->parent, ObjectKind::AbsSpec));
+    const bool underRel = isKind(sel, ObjectKind::RelSpec) ||
+                          (sel != nullptr && isKind(sel->parent, ObjectKind::RelSpec));
+    NewAbsRestr->setEnabled(underAbs && !locked);
+    NewSpecRestr->setEnabled(underAbs && !locked);
+    NewRelRestr->setEnabled(underRel && !locked);
+    Delete->setEnabled(sel != nullptr && !isKind(sel, ObjectKind::RelSpec) && !locked);
+    const model::TPaintObj* motion = motionOf(sel);
+    SaveTab->setEnabled(motion != nullptr && motion->HasResults && motion->ResultsCurrent);
+    PrinterSetup->setEnabled(!QPrinterInfo::availablePrinterNames().isEmpty());
+    NewProject->setEnabled(!batchRunning);
+    OpenProj->setEnabled(!batchRunning);
+    Import->setEnabled(!batchRunning);
+}
+
+// ---- the tree ----
+
+model::Node* TDlgMain::selectedNode() const {
+    return ProjectTreeWidget::nodeOf(TVProjects->currentItem());
+}
+
+QTreeWidgetItem* TDlgMain::itemOf(const model::Node* node) const {
+    auto it = items_.find(node);
+    return it == items_.end() ? nullptr : it->second;
+}
+
+void TDlgMain::selectNode(model::Node* node) {
+    QTreeWidgetItem* item = itemOf(node);
+    if (item != nullptr) {
+        for (QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent())
+            if (!p->isExpanded()) p->setExpanded(true);
+        TVProjects->setCurrentItem(item);
+        TVProjects->scrollToItem(item);
+    } else {
+        TVProjects->setCurrentItem(nullptr);
+    }
+    updateMenus();
+}
+
+bool TDlgMain::isAlive(const model::Node* node) const {
+    if (node == nullptr) return false;
+    std::function<bool(const Node&)> has = [&](const Node& n) {
+        if (&n == node) return true;
+        for (const auto& c : n.children)
+            if (has(*c)) return true;
+        return false;
+    };
+    for (const auto& r : tree_.roots)
+        if (has(*r)) return true;
+    return false;
+}
+
+void TDlgMain::rebuildTree() {
+    rebuilding_ = true;
+    {
+        const QSignalBlocker block(TVProjects);
+        TVProjects->clear();
+        items_.clear();
+        std::function<void(Node&, QTreeWidgetItem*)> add = [&](Node& n, QTreeWidgetItem* parent) {
+            auto* item =
+                parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(TVProjects);
+            item->setText(0, qs(n.obj().Caption));
+            item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(&n)));
+            items_[&n] = item;
+            for (auto& c : n.children) add(*c, item);
+        };
+        for (auto& r : tree_.roots) add(*r, nullptr);
+        std::set<const Node*> kept;
+        for (const Node* n : expanded_) {
+            QTreeWidgetItem* item = itemOf(n);
+            if (item == nullptr) continue;
+            // Below a project whose calculation runs, the expansion is kept for later.
+            item->setExpanded(true);
+            kept.insert(n);
+        }
+        expanded_ = std::move(kept);
+        if (!isAlive(current_)) current_ = nullptr;
+        if (QTreeWidgetItem* item = itemOf(current_)) TVProjects->setCurrentItem(item);
+    }
+    rebuilding_ = false;
+    fitWidth();
+}
+
+void TDlgMain::objectsChanged() {
+    for (auto& r : tree_.roots) {
+        model::updateCurrency(*r);
+        model::refreshCaptions(*r);
+    }
+    rebuildTree();
+    updateMenus();
+}
+
+void TDlgMain::setHighlighted(model::Node* node, bool on) {
+    if (node == nullptr) return;
+    node->obj().Highlighted = on;
+    switch (node->kind()) {
+    case ObjectKind::AbsSpec:
+    case ObjectKind::RelSpec:
+        for (auto& c : node->children) c->obj().Highlighted = on;
+        break;
+    case ObjectKind::Group:
+        for (auto& c : node->children)
+            if (auto* r = c->as<model::TGroupMember>()->restriction()) r->Highlighted = on;
+        break;
+    case ObjectKind::GroupMember:
+        if (auto* r = node->as<model::TGroupMember>()->restriction()) r->Highlighted = on;
+        break;
+    default:
+        break;
+    }
+}
+
+void TDlgMain::TVProjectsChange(QTreeWidgetItem* current, QTreeWidgetItem*) {
+    if (rebuilding_) return;
+    Node* n = ProjectTreeWidget::nodeOf(current);
+    if (!tree_.Deleting) {
+        if (isAlive(current_)) setHighlighted(current_, false);
+        setHighlighted(n, true);
+    }
+    current_ = n;
+    updateMenus();
+}
+
+void TDlgMain::TVProjectsExpanding(QTreeWidgetItem* item) {
+    if (rebuilding_) return;
+    Node* n = ProjectTreeWidget::nodeOf(item);
+    // A project whose calculation runs is not opened.
+    if (n != nullptr && n->kind() == ObjectKind::Project && model::projectObj(*n).Locked) {
+        const QSignalBlocker block(TVProjects);
+        item->setExpanded(false);
+        return;
+    }
+    expanded_.insert(n);
+    fitWidth();
+}
+
+void TDlgMain::fitWidth() {
+    if (!isVisible() || isMaximized() || isFullScreen()) return;
+    const QFontMetrics fm(TVProjects->font());
+    const int indent = TVProjects->indentation();
+    int widest = -1;
+    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* item, int level) {
+        widest = std::max(widest, fm.horizontalAdvance(item->text(0)) + level * indent);
+        if (item->isExpanded())
+            for (int i = 0; i < item->childCount(); ++i) walk(item->child(i), level + 1);
+    };
+    for (int i = 0; i < TVProjects->topLevelItemCount(); ++i) walk(TVProjects->topLevelItem(i), 0);
+    const int tree = widest < 0 ? 280 : widest + 2 * indent + 2 * TVProjects->frameWidth() + 20;
+    const int extra = width() - TVProjects->width();
+    // The menu bar stays whole.
+    resize(std::max(tree + extra, menuBar()->sizeHint().width()), height());
+}
+
+// ---- messages ----
+
+void TDlgMain::inform(const model::Message& m) {
+    (void)prompts_->message(this, m, Buttons::Ok);
+}
+
+Answer TDlgMain::ask(const model::Message& m, Buttons buttons) {
+    return prompts_->message(this, m, buttons);
+}
+
+// ---- new objects ----
+
+void TDlgMain::addNew(const std::variant<model::Node*, model::Message>& result) {
+    if (const auto* m = std::get_if<model::Message>(&result)) {
+        inform(*m);
+        return;
+    }
+    Node* n = std::get<Node*>(result);
+    if (n == nullptr) return;
+    if (Node* p = model::projectOf(n)) model::sortTree(*p);
+    rebuildTree();
+    selectNode(n);
+}
+
+void TDlgMain::NewProjectClick() {
+    addNew(&tree_.newProject());
+}
+
+void TDlgMain::NewMotionClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    addNew(tree_.newMotionSpec(*sel));
+}
+
+void TDlgMain::NewAbsRestrClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    addNew(tree_.newAbsRestriction(*sel));
+}
+
+void TDlgMain::NewSpecRestrClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    addNew(tree_.newSpectrumRestriction(*sel));
+}
+
+void TDlgMain::NewRelRestrClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    addNew(tree_.newRelRestriction(*sel));
+}
+
+// ---- deletion ----
+
+void TDlgMain::DeleteClick() {
+    Node* n = selectedNode();
+    if (n == nullptr || n->kind() == ObjectKind::RelSpec) return;
+    Node* project = model::projectOf(n);
+    if (project == nullptr || model::projectObj(*project).Locked) return;
+    tree_.Deleting = true;
+    if (DelConfirm->isChecked() &&
+        ask({model::ProjectTree::deleteQuestion(*n), model::MessageKind::Confirmation},
+            Buttons::YesNo) != Answer::Yes) {
+        tree_.Deleting = false;
+        return;
+    }
+    // The next selection: the nearest surviving ancestor; for a project the one that moves up
+    // into its place, else the one before it.
+    std::vector<Node*> ancestors;
+    for (Node* p = n->parent; p != nullptr; p = p->parent) ancestors.push_back(p);
+    const bool isProject = n->parent == nullptr;
+    const std::size_t index = tree_.indexOf(*project);
+    setHighlighted(n, false);
+    current_ = nullptr;
+    tree_.deleteNode(*n);
+    Node* next = nullptr;
+    for (Node* p : ancestors)
+        if (isAlive(p)) {
+            next = p;
+            break;
+        }
+    if (isProject && !tree_.roots.empty())
+        next = tree_.roots[std::min(index, tree_.roots.size() - 1)].get();
+    tree_.Deleting = false;
+    rebuildTree();
+    selectNode(next);
+}
+
+// ---- files ----
+
+void TDlgMain::OpenProjClick() {
+    FileRequest r;
+    r.title = QString::fromUtf8("Projekt öffnen");
+    r.directory = lastK4PPath_;
+    r.filters = {QStringLiteral("Projektdatei (*.k4p)")};
+    r.defaultSuffix = QStringLiteral("k4p");
+    const QString path = prompts_->openFile(this, r);
+    if (path.isEmpty()) return;
+    (void)openProjectFile(path);
+}
+
+model::Node* TDlgMain::openProjectFile(const QString& path) {
+    auto result = model::openProject(tree_, QFileInfo(path).absoluteFilePath().toStdString());
+    if (const auto* m = std::get_if<model::Message>(&result)) {
+        (void)ask(*m, m->text == model::kProjectOpenFailed ? Buttons::Abort : Buttons::Ok);
+        rebuildTree();
+        updateMenus();
+        return nullptr;
+    }
+    lastK4PPath_ = QFileInfo(path).absolutePath().left(255);
+    Node* n = std::get<Node*>(result);
+    model::sortTree(*n);
+    rebuildTree();
+    selectNode(n);
+    return n;
+}
+
+void TDlgMain::SaveProjClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    if (auto m = model::saveProject(*model::projectOf(sel))) inform(*m);
+    rebuildTree();
+    updateMenus();
+}
+
+bool TDlgMain::SaveProjAsClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return false;
+    Node* project = model::projectOf(sel);
+    const auto& p = model::projectObj(*project);
+    FileRequest r;
+    r.title = QStringLiteral("Projekt sichern");
+    if (!p.FileName.empty()) {
+        const QFileInfo f(qs(p.FileName));
+        r.directory = f.absolutePath();
+        r.presetName = f.absolutePath() + "/" + f.completeBaseName();
+    } else {
+        r.directory = lastK4PPath_;
+    }
+    r.filters = {QStringLiteral("Projektdatei (*.k4p)")};
+    r.defaultSuffix = QStringLiteral("k4p");
+    const QString path = prompts_->saveFile(this, r);
+    if (path.isEmpty()) return false;
+    const QString full = QFileInfo(path).absoluteFilePath();
+    if (auto m = model::saveProjectAs(*project, full.toStdString())) {
+        (void)ask(*m, m->text == model::kWrongSaveExtension ? Buttons::Cancel : Buttons::Ok);
+        return false;
+    }
+    addRecentFile(full);
+    rebuildTree();
+    updateMenus();
+    return true;
+}
+
+bool TDlgMain::closeProject(model::Node* project) {
+    auto& p = model::projectObj(*project);
+    if (p.Locked) return false;
+    if (p.Changed) {
+        const std::string text = "Das Projekt \"" + p.Caption +
+                                 "\" wurde bearbeitet.\rSollen die Änderungen gesichert werden?";
+        const Answer a = ask({text, model::MessageKind::Confirmation}, Buttons::YesNoAbort);
+        if (a == Answer::Abort || a == Answer::Cancel) return false;
+        if (a == Answer::Yes) {
+            bool saved = false;
+            if (model::hasProjectExtension(p.FileName)) {
+                if (auto m = model::saveProject(*project, &saved)) inform(*m);
+            } else {
+                selectNode(project);
+                saved = SaveProjAsClick();
+            }
+            if (!saved) return false;
+        }
+    }
+    const std::size_t index = tree_.indexOf(*project);
+    tree_.Deleting = true;
+    setHighlighted(current_, false);
+    current_ = nullptr;
+    tree_.deleteNode(*project);
+    tree_.Deleting = false;
+    rebuildTree();
+    selectNode(tree_.roots.empty() ? nullptr
+                                   : tree_.roots[std::min(index, tree_.roots.size() - 1)].get());
+    return true;
+}
+
+void TDlgMain::CloseProjClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    (void)closeProject(model::projectOf(sel));
+}
+
+void TDlgMain::ImportClick() {
+    FileRequest r;
+    r.title = QStringLiteral("Import");
+    r.directory = lastImportPath_;
+    r.filters = {QStringLiteral("KQ4-Eingabedatei (*.kq4)"),
+                 QStringLiteral("KQ4-GlOpt-Datei (*.kqe)"),
+                 QStringLiteral("Kqwin-Eingabedatei (*.kqw)")};
+    r.filterIndex = lastFType_ - 1;
+    const QString path = prompts_->openFile(this, r);
+    if (path.isEmpty()) return;
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const int type = full.endsWith(QStringLiteral(".kq4"))   ? 1
+                     : full.endsWith(QStringLiteral(".kqe")) ? 2
+                     : full.endsWith(QStringLiteral(".kqw")) ? 3
+                                                             : 0;
+    if (type == 0) return;
+    Node* sel = selectedNode();
+    bool newProject = true;
+    if (type > 1 && sel != nullptr) {
+        // The question comes only for a motion that can be read.
+        std::string bytes;
+        model::THSSet set;
+        if (model::readWholeFile(full.toStdString(), bytes) &&
+            (type == 2 ? model::readKqe(bytes, set) : model::readKqw(bytes, set)) == 0) {
+            newProject = ask({model::kNewProjectQuestion, model::MessageKind::Confirmation},
+                             Buttons::YesNo) == Answer::Yes;
+            // The project of a running calculation takes nothing new.
+            if (model::projectObj(*model::projectOf(sel)).Locked) newProject = true;
+        }
+    }
+    auto result = model::importFile(tree_, full.toStdString(), sel, newProject);
+    if (const auto* m = std::get_if<model::Message>(&result)) {
+        (void)ask(*m, m->text == model::kImportOpenFailed ? Buttons::Abort : Buttons::Ok);
+        rebuildTree();
+        updateMenus();
+        return;
+    }
+    Node* project = std::get<Node*>(result);
+    if (project == nullptr) return;
+    lastImportPath_ = QFileInfo(full).absolutePath().left(255);
+    lastFType_ = type;
+    model::refreshCaptions(*project);
+    rebuildTree();
+    selectNode(project);
+}
+
+void TDlgMain::SaveTabClick() {
+    const model::TPaintObj* motion = motionOf(selectedNode());
+    if (motion == nullptr) return;
+    FileRequest r;
+    r.title = QStringLiteral("Wertetabelle sichern");
+    r.directory = lastK4PPath_;
+    r.filters = {QStringLiteral("Textdateien (*.tab)"), QStringLiteral("alle Dateien (*.*)")};
+    r.defaultSuffix = QStringLiteral("tab");
+    const QString path = prompts_->saveFile(this, r);
+    if (path.isEmpty()) return;
+    const std::string table = model::valueTable(*motion, tableSettings_);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(table.data(), static_cast<qint64>(table.size())) !=
+            static_cast<qint64>(table.size())) {
+        inform(model::errorMessage("Die Datei " + path.toStdString() +
+                                   " kann nicht erstellt werden.\r" +
+                                   f.errorString().toStdString()));
+    }
+}
+
+void TDlgMain::TabOptionsClick() {
+    DlgTab->setSettings(tableSettings_);
+    if (prompts_->exec(*DlgTab)) tableSettings_ = DlgTab->settings();
+}
+
+void TDlgMain::PrinterSetupClick() {
+    (void)prompts_->printerSetup(this, printer_);
+}
+
+// ---- recent files ----
+
+QStringList TDlgMain::recentFiles() const {
+    QStringList list;
+    for (QAction* a : recent_) list << a->text();
+    return list;
+}
+
+void TDlgMain::addRecentFile(const QString& path) {
+    for (QAction* a : recent_)
+        if (a->text().compare(path, Qt::CaseInsensitive) == 0) return;
+    if (recent_.size() >= static_cast<std::size_t>(kMaxRecentFiles)) {
+        FileMenu->removeAction(recent_.front());
+        delete recent_.front();
+        recent_.erase(recent_.begin());
+    }
+    if (recentSeparator_ == nullptr) recentSeparator_ = FileMenu->addSeparator();
+    // The caption is the full path; it carries no access key.
+    QAction* a = new QAction(path, FileMenu);
+    FileMenu->addAction(a);
+    recent_.push_back(a);
+}
+
+void TDlgMain::RecentFileClick(QAction* item) {
+    const QString path = item->text();
+    auto result = model::openRecentProject(tree_, path.toStdString());
+    if (const auto* m = std::get_if<model::Message>(&result)) {
+        inform(*m);
+        rebuildTree();
+        updateMenus();
+        return;
+    }
+    Node* n = std::get<Node*>(result);
+    model::sortTree(*n);
+    rebuildTree();
+    selectNode(n);
+}
+
+// ---- drag and drop ----
+
+void TDlgMain::copyProject(model::Node* project) {
+    if (!isAlive(project) || project->parent != nullptr) return;
+    Node& copy = tree_.copyProject(*project);
+    model::refreshCaptions(copy);
+    rebuildTree();
+    selectNode(&copy);
+}
+
+// ---- calculation ----
+
+void TDlgMain::CalcClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr || calc_->running() || batch_->running()) return;
+    calcNode_ = sel;
+    calc_->settings.priority = PrioLow->isChecked()    ? calcctl::Priority::Low
+                               : PrioHigh->isChecked() ? calcctl::Priority::High
+                                                       : calcctl::Priority::Normal;
+    calc_->calculate(*sel);
+}
+
+void TDlgMain::CalcAllClick() {
+    if (calc_->running() || batch_->running()) return;
+    calc_->settings.priority = PrioLow->isChecked()    ? calcctl::Priority::Low
+                               : PrioHigh->isChecked() ? calcctl::Priority::High
+                                                       : calcctl::Priority::Normal;
+    calcNode_ = selectedNode();
+    TVProjects->setEnabled(false);
+    batch_->start();
+    updateMenus();
+}
+
+void TDlgMain::CalcStopClick() {
+    if (!calc_->running() && !batch_->running()) return;
+    if (ask({calcctl::kTextStopQuestion, model::MessageKind::Confirmation}, Buttons::YesNo) !=
+        Answer::Yes)
+        return;
+    if (batch_->running())
+        batch_->stop();
+    else
+        calc_->stop();
+}
+
+void TDlgMain::calcRunStarted(model::Node* project) {
+    // The project stays closed while its calculation runs.
+    if (expanded_.count(project) != 0) expandedBeforeRun_.insert(project);
+    expanded_.erase(project);
+    rebuildTree();
+    updateMenus();
+}
+
+void TDlgMain::calcFinished(int) {
+    Node* project = calc_->project();
+    if (isAlive(project)) {
+        model::refreshCaptions(*project);
+        if (expandedBeforeRun_.erase(project) != 0) expanded_.insert(project);
+    }
+    rebuildTree();
+    if (!batch_->running()) {
+        if (isAlive(calcNode_)) selectNode(calcNode_);
+        updateMenus();
+        for (const model::Message& m : calc_->messages()) inform(m);
+    }
+    updateMenus();
+}
+
+void TDlgMain::batchFinished(const model::Message& summary) {
+    TVProjects->setEnabled(true);
+    rebuildTree();
+    if (isAlive(calcNode_)) selectNode(calcNode_);
+    updateMenus();
+    inform(summary);
+}
+
+// ---- help ----
+
+QStringList TDlgMain::helpCandidates() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    QStringList list{dir + "/" + kHelpFile, dir + "/../share/doc/tervana/" + kHelpFile};
+#ifdef TERVANA_HELP_SOURCE
+    list << QStringLiteral(TERVANA_HELP_SOURCE);
+#endif
+    return list;
+}
+
+void TDlgMain::HelpTopicsClick() {
+    for (const QString& f : helpCandidates()) {
+        if (!QFileInfo(f).isFile()) continue;
+        if (!prompts_->openUrl(QUrl::fromLocalFile(QFileInfo(f).absoluteFilePath())))
+            inform(model::errorMessage(kNoBrowser));
+        return;
+    }
+    inform(model::errorMessage(kNoBrowser));
+}
+
+void TDlgMain::AboutClick() {
+    (void)prompts_->exec(*DlgAbout);
+}
+
+// ---- closing ----
+
+bool TDlgMain::anyProjectChanged() const {
+    for (const auto& r : tree_.roots)
+        if (model::projectObj(*r).Changed) return true;
+    return false;
+}
+
+void TDlgMain::closeEvent(QCloseEvent* event) {
+    if (calc_->running() || batch_->running()) {
+        if (ask({kCloseWhileRunning, model::MessageKind::Confirmation}, Buttons::YesNo) !=
+            Answer::Yes) {
+            event->ignore();
+            return;
+        }
+        if (batch_->running())
+            batch_->stop();
+        else
+            calc_->stop();
+    }
+    if (anyProjectChanged() &&
+        ask({kCloseUnsaved, model::MessageKind::Confirmation}, Buttons::YesNo) != Answer::Yes) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// ---- settings ----
+
+void TDlgMain::readSettings() {
+    QSettings s(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+    s.beginGroup(QString::fromUtf8(kFilesGroup));
+    lastK4PPath_ = s.value(QStringLiteral("LastK4PPath")).toString().left(255);
+    lastImportPath_ = s.value(QStringLiteral("LastImportPath")).toString().left(255);
+    bool ok = false;
+    lastFType_ = s.value(QStringLiteral("LastFType"), 1).toInt(&ok);
+    if (!ok || lastFType_ < 1 || lastFType_ > 3) lastFType_ = 1;
+    for (int i = 1;; ++i) {
+        const QString f = s.value(QStringLiteral("File_%1").arg(i)).toString();
+        if (f.isEmpty()) break;
+        if (recentSeparator_ == nullptr) recentSeparator_ = FileMenu->addSeparator();
+        QAction* a = new QAction(f, FileMenu);
+        FileMenu->addAction(a);
+        recent_.push_back(a);
+    }
+    s.endGroup();
+
+    s.beginGroup(QString::fromUtf8(kOptionsGroup));
+    if (!s.childKeys().isEmpty()) {
+        for (const OptionFlag& f : kOptionFlags)
+            (this->*f.action)->setChecked(s.value(QString::fromUtf8(f.name), 0).toInt() != 0);
+        switch (s.value(QStringLiteral("PriorityClass"), kDefaultPriorityClass).toInt()) {
+        case 1:
+            PrioLow->setChecked(true);
+            break;
+        case 3:
+            PrioHigh->setChecked(true);
+            break;
+        default:
+            PrioNormal->setChecked(true);
+            break;
+        }
+        WindowPosition p;
+        if (decodePosition(s.value(QStringLiteral("Position")).toByteArray(), p)) {
+            move(p.left, p.top);
+            resize(std::max(p.width, 100), std::max(p.height, 100));
+        }
+    } else {
+        const WindowPosition p;
+        move(p.left, p.top);
+        resize(p.width, p.height);
+    }
+    s.endGroup();
+}
+
+void TDlgMain::writeSettings() {
+    QSettings s(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+    s.beginGroup(QString::fromUtf8(kFilesGroup));
+    s.setValue(QStringLiteral("HomePath"), QCoreApplication::applicationDirPath());
+    s.setValue(QStringLiteral("LastK4PPath"), lastK4PPath_);
+    s.setValue(QStringLiteral("LastImportPath"), lastImportPath_);
+    s.setValue(QStringLiteral("LastFType"), lastFType_);
+    for (const QString& k : s.childKeys())
+        if (k.startsWith(QStringLiteral("File_"))) s.remove(k);
+    for (std::size_t i = 0; i < recent_.size(); ++i)
+        s.setValue(QStringLiteral("File_%1").arg(i + 1), recent_[i]->text());
+    s.endGroup();
+
+    s.beginGroup(QString::fromUtf8(kOptionsGroup));
+    for (const OptionFlag& f : kOptionFlags)
+        s.setValue(QString::fromUtf8(f.name), (this->*f.action)->isChecked() ? 1 : 0);
+    s.setValue(QStringLiteral("PriorityClass"), PrioLow->isChecked()    ? 1
+                                                : PrioHigh->isChecked() ? 3
+                                                                        : 2);
+    const QRect g = geometry();
+    s.setValue(QStringLiteral("Position"),
+               encodePosition({pos().x(), pos().y(), g.width(), g.height()}));
+    s.endGroup();
+}
+
+} // namespace ui

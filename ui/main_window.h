@@ -1,0 +1,184 @@
+// The main window: all open projects in one tree, every command in the menu bar, the user
+// settings, and the calculation of projects through the calculation control.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QPrinter>
+#include <QString>
+
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include "message.h"
+#include "prompts.h"
+#include "tree.h"
+#include "value_table.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QStatusBar;
+class QTreeWidgetItem;
+
+namespace calcctl {
+class Calculation;
+class BatchCalculation;
+} // namespace calcctl
+
+namespace ui {
+
+class ProjectTreeWidget;
+class TDlgTab;
+class TDlgAbout;
+
+inline constexpr int kMaxRecentFiles = 6;
+inline constexpr const char* kSettingsOrganisation = "Norbeck";
+inline constexpr const char* kSettingsApplication = "Tervas";
+inline constexpr const char* kFilesGroup = "V0398/Files";
+inline constexpr const char* kOptionsGroup = "V0398/Options";
+
+inline constexpr const char* kCloseWhileRunning = "Laufende Berechnung abbrechen?";
+inline constexpr const char* kCloseUnsaved =
+    "Es wurden nicht alle Änderungen gesichert.\rWollen Sie das Programm trotzdem beenden?";
+inline constexpr const char* kNoBrowser = "HTML-Browser nicht gefunden!";
+inline constexpr const char* kHelpFile = "tvhelp.html";
+
+// The window geometry as the settings keep it: Left, Top, Width, Height.
+struct WindowPosition {
+    int left = 254, top = 204, width = 301, height = 472;
+};
+QByteArray encodePosition(const WindowPosition& p);              // 16 bytes, little-endian
+bool decodePosition(const QByteArray& bytes, WindowPosition& p); // false unless 16 bytes
+
+class TDlgMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Without prompts the real dialogs are used.
+    explicit TDlgMain(std::unique_ptr<Prompts> prompts = nullptr, QWidget* parent = nullptr);
+    ~TDlgMain() override;
+
+    model::ProjectTree& projects() { return tree_; }
+    calcctl::Calculation& calculation() { return *calc_; }
+    calcctl::BatchCalculation& batch() { return *batch_; }
+    ProjectTreeWidget* TVProjects = nullptr;
+    QStatusBar* SB = nullptr;
+    TDlgTab* DlgTab = nullptr;
+
+    model::Node* selectedNode() const;
+    void selectNode(model::Node* node);
+    QTreeWidgetItem* itemOf(const model::Node* node) const;
+    // Rebuilds the view from the model, keeping expansion and selection, and updates the
+    // menus. Called after every change of the model made outside the window's own commands.
+    void objectsChanged();
+    void updateMenus();
+    // "Projekt ö&ffnen..." without its dialog; the project node, or none after a message.
+    model::Node* openProjectFile(const QString& path);
+
+    QStringList recentFiles() const;
+    void addRecentFile(const QString& path);
+    bool anyProjectChanged() const;
+
+    // Menu commands, each an action of the menu bar.
+    QAction* OpenProj = nullptr;
+    QAction* SaveProj = nullptr;
+    QAction* SaveProjAs = nullptr;
+    QAction* CloseProj = nullptr;
+    QAction* Import = nullptr;
+    QAction* SaveTab = nullptr;
+    QAction* PrinterSetup = nullptr;
+    QAction* Exit = nullptr;
+    QAction* NewProject = nullptr;
+    QAction* NewMotion = nullptr;
+    QAction* NewAbsRestr = nullptr;
+    QAction* NewSpecRestr = nullptr;
+    QAction* NewRelRestr = nullptr;
+    QAction* Delete = nullptr;
+    QAction* Calc = nullptr;
+    QAction* CalcAll = nullptr;
+    QAction* CalcStop = nullptr;
+    QAction* DelConfirm = nullptr;
+    QAction* ShowEditor = nullptr;
+    QAction* PrioLow = nullptr;
+    QAction* PrioNormal = nullptr;
+    QAction* PrioHigh = nullptr;
+    QAction* TabOptions = nullptr;
+    QAction* HelpTopics = nullptr;
+    QAction* About = nullptr;
+    QMenu* FileMenu = nullptr;
+
+    QString lastProjectDir() const { return lastK4PPath_; }
+    QString lastImportDir() const { return lastImportPath_; }
+    int lastImportType() const { return lastFType_; }
+    // Where the help is looked for, first found first.
+    static QStringList helpCandidates();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void readSettings();
+    void writeSettings();
+    void rebuildTree();
+    void fitWidth();
+    void inform(const model::Message& m);
+    Answer ask(const model::Message& m, Buttons buttons);
+    bool isAlive(const model::Node* node) const;
+    void setHighlighted(model::Node* node, bool on);
+    void addNew(const std::variant<model::Node*, model::Message>& result);
+
+    void TVProjectsChange(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void TVProjectsExpanding(QTreeWidgetItem* item);
+    void OpenProjClick();
+    void SaveProjClick();
+    bool SaveProjAsClick();
+    void CloseProjClick();
+    void ImportClick();
+    void SaveTabClick();
+    void PrinterSetupClick();
+    void NewProjectClick();
+    void NewMotionClick();
+    void NewAbsRestrClick();
+    void NewSpecRestrClick();
+    void NewRelRestrClick();
+    void DeleteClick();
+    void CalcClick();
+    void CalcAllClick();
+    void CalcStopClick();
+    void TabOptionsClick();
+    void HelpTopicsClick();
+    void AboutClick();
+    void RecentFileClick(QAction* item);
+    void copyProject(model::Node* project);
+    void calcRunStarted(model::Node* project);
+    void calcFinished(int code);
+    void batchFinished(const model::Message& summary);
+    bool closeProject(model::Node* project);
+
+    std::unique_ptr<Prompts> prompts_;
+    model::ProjectTree tree_;
+    model::Node* current_ = nullptr; // the node whose objects are Highlighted
+    std::set<const model::Node*> expanded_;
+    std::unordered_map<const model::Node*, QTreeWidgetItem*> items_;
+    bool rebuilding_ = false;
+    std::unique_ptr<calcctl::Calculation> calc_;
+    std::unique_ptr<calcctl::BatchCalculation> batch_;
+    model::Node* calcNode_ = nullptr; // the node "&Berechnen" was chosen on
+    std::set<const model::Node*> expandedBeforeRun_;
+    QString lastK4PPath_;
+    QString lastImportPath_;
+    int lastFType_ = 1;
+    QAction* recentSeparator_ = nullptr;
+    std::vector<QAction*> recent_;
+    QActionGroup* priorities_ = nullptr;
+    QPrinter printer_;
+    TDlgAbout* DlgAbout = nullptr;
+    model::TableSettings tableSettings_;
+};
+
+} // namespace ui

@@ -1,0 +1,38 @@
+// The tree view of all open projects. Each item carries the model node it shows; the model
+// owns the objects, the view is rebuilt from it after every change. A project may be dragged
+// onto empty space of the tree, which copies it.
+#pragma once
+
+#include <QTreeWidget>
+
+#include "tree.h"
+
+namespace ui {
+
+class ProjectTreeWidget : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit ProjectTreeWidget(QWidget* parent = nullptr);
+
+    static model::Node* nodeOf(const QTreeWidgetItem* item);
+    // Whether a dragged item may be dropped at pos: only a project, only on empty space.
+    bool dropAllowed(const QTreeWidgetItem* dragged, const QPoint& pos) const;
+
+signals:
+    void dropStatus(const QString& text);
+    void copyProjectRequested(model::Node* project);
+    void rightPressed(QTreeWidgetItem* item);
+
+protected:
+    void startDrag(Qt::DropActions supported) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QTreeWidgetItem* dragged_ = nullptr;
+};
+
+} // namespace ui

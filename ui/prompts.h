@@ -1,0 +1,63 @@
+// The modal questions and file dialogs of the main window, behind one small interface: the
+// program shows real dialogs, the tests answer them from a script without blocking.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "message.h"
+
+class QDialog;
+class QPrinter;
+class QTranslator;
+class QUrl;
+class QWidget;
+
+namespace ui {
+
+enum class Buttons { Ok, YesNo, YesNoAbort, Abort, Cancel };
+enum class Answer { Ok, Yes, No, Abort, Cancel };
+
+struct FileRequest {
+    QString title;
+    QString directory;   // starting directory
+    QString presetName;  // name in the edit field (save dialogs), may be a full path
+    QStringList filters; // "Projektdatei (*.k4p)", ...
+    int filterIndex = 0; // preselected filter; on return the one in use
+    QString defaultSuffix;
+};
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // A message dialog of the message's kind; "\r" in the text is a line break.
+    virtual Answer message(QWidget* parent, const model::Message& m, Buttons buttons) = 0;
+    // An existing file to open, or empty when cancelled.
+    virtual QString openFile(QWidget* parent, FileRequest& request) = 0;
+    // A file to write (the dialog asks before overwriting), or empty when cancelled.
+    virtual QString saveFile(QWidget* parent, FileRequest& request) = 0;
+    // Runs a dialog modally; true when it was accepted.
+    virtual bool exec(QDialog& dialog) = 0;
+    virtual bool printerSetup(QWidget* parent, QPrinter& printer) = 0;
+    virtual bool openUrl(const QUrl& url) = 0;
+};
+
+// The real dialogs.
+class DialogPrompts : public Prompts {
+public:
+    Answer message(QWidget* parent, const model::Message& m, Buttons buttons) override;
+    QString openFile(QWidget* parent, FileRequest& request) override;
+    QString saveFile(QWidget* parent, FileRequest& request) override;
+    bool exec(QDialog& dialog) override;
+    bool printerSetup(QWidget* parent, QPrinter& printer) override;
+    bool openUrl(const QUrl& url) override;
+};
+
+// Loads and installs Qt's own German catalogue (standard buttons, file and print dialogs);
+// false when it is not installed.
+bool loadQtGermanCatalogue(QTranslator& translator);
+
+// The dialog text of a model message: "\r" becomes a line break.
+QString dialogText(const std::string& text);
+
+} // namespace ui
