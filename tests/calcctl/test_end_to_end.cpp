@@ -17,7 +17,7 @@
 namespace calcctl {
 namespace {
 
-const std::string kModule = TERVANA_BINARY_DIR "/calc/kq4calc";
+const std::string kModule = KQ4CALC_PATH;
 const std::string kExamples = TERVANA_SOURCE_DIR "/examples/";
 
 class EndToEnd : public test::InScratchDir {
