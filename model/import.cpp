@@ -400,7 +400,7 @@ std::variant<Node*, Message> importFile(ProjectTree& tree, const std::string& pa
     auto inserted = insertMotion(tree, set, selected, newProject);
     if (auto* m = std::get_if<Message>(&inserted)) return *m;
     Node* project = std::get<Node*>(inserted);
-    // The new specification is the highest-numbered one; it names its source.
+    // The new motion specification is the highest-numbered one; it names its source.
     Node* motionNode = findAbs(*project, projectObj(*project).IPar[3]);
     if (motionNode != nullptr) {
         auto* h = motionNode->as<THSHeader>();

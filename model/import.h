@@ -1,6 +1,6 @@
 // Import of motion data: a calculation input ".kq4" becomes a new project; a ".kqe" or
 // ".kqw" motion file is read into a staging record and becomes one new absolute motion
-// specification with its restrictions.
+// motion specification with its restrictions.
 #pragma once
 
 #include <array>
@@ -74,7 +74,7 @@ int readKqw(std::string_view text, THSSet& set);
 
 // Inserts a staging record as the next absolute motion specification: into a new project
 // (newProject, or no selection) or into the project of the selection. Returns the project
-// node, or the message when the project already holds ten specifications.
+// node, or the message when the project already holds ten motion specifications.
 std::variant<Node*, Message> insertMotion(ProjectTree& tree, const THSSet& set, Node* selected,
                                           bool newProject);
 

@@ -181,7 +181,7 @@ public:
     int code() const { return IPar[3]; }
     int order() const { return ((IPar[3] % 10) + 10) % 10; }
 
-    // Actual values against the motion of the given specification (ActualS from s, ActualQ
+    // Actual values against the motion of the given motion specification (ActualS from s, ActualQ
     // from q).
     void ComputeActualValues(const TPaintObj& motion);
 };

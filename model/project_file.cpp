@@ -84,7 +84,7 @@ std::variant<std::unique_ptr<Node>, ReadFailure> readProject(std::string_view by
         Node* motionNode = findAbs(project, k);
         auto* h = motionNode->as<THSHeader>();
         if (!h->Load(r)) return ReadFailure{r.line()};
-        // The specification's number is its place in the file.
+        // The motion specification's number is its place in the file.
         h->IPar[2] = k;
         h->UpdateCaption();
         const std::int32_t count = h->IPar[9];

@@ -1,6 +1,6 @@
 // The project file ".k4p": the project record, each absolute motion specification with its
 // stored results and restrictions, then the restrictions of the relative specifications.
-// Relative specifications, groups and members are rebuilt from the numbers when reading.
+// Relative motion specifications, groups and members are rebuilt from the numbers when reading.
 #pragma once
 
 #include <memory>

@@ -17,7 +17,7 @@ std::int32_t absNumber(std::int32_t v) {
     return v < 0 ? -v : v; // record numbers stay far from INT_MIN
 }
 
-// A restriction's object number after specification n has gone: numbers above n move one
+// A restriction's object number after motion specification n has gone: numbers above n move one
 // down, keeping the sign that switches a restriction off.
 std::int32_t renumberedAfter(std::int32_t v, std::int32_t n) {
     if (v > n) return v - 1;
@@ -229,7 +229,7 @@ void updateCurrency(Node& project) {
                 rel->ResultsCurrent = true;
             } else {
                 // Start again whenever one of the three lost its currency here: a relative
-                // specification passed earlier in this round may depend on a or b.
+                // motion specification passed earlier in this round may depend on a or b.
                 const bool was = rel->ResultsCurrent || (a != nullptr && a->ResultsCurrent) ||
                                  (b != nullptr && b->ResultsCurrent);
                 if (a != nullptr) a->ResultsCurrent = false;

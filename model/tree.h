@@ -93,10 +93,10 @@ public:
     Node& appendProject(std::unique_ptr<Node> project);
 
     // "Restriktion (&absolut)" on the selected node: the node itself when it is an absolute
-    // specification, its parent when that is one, else the next new specification of the
-    // project (refused beyond ten). Returns the new restriction node.
+    // motion specification, its parent when that is one, else the next new motion specification of
+    // the project (refused beyond ten). Returns the new restriction node.
     std::variant<Node*, Message> newAbsRestriction(Node& selected);
-    // "&Bewegungsvorgabe (abs)": a new specification with a first restriction.
+    // "&Bewegungsvorgabe (abs)": a new motion specification with a first restriction.
     std::variant<Node*, Message> newMotionSpec(Node& selected);
     // "Restriktion (&Spektrum)": kind 20 under the absolute specification of the selection.
     Node* newSpectrumRestriction(Node& selected);
@@ -109,7 +109,7 @@ public:
     static std::string deleteQuestion(const Node& node);
 
     // Drops a copy of the project at the end of the top level: project, duplicated motion
-    // specifications with copies of their restrictions, group members recreated.
+    // motion specifications with copies of their restrictions, group members recreated.
     Node& copyProject(const Node& project);
 
     std::size_t indexOf(const Node& root) const;

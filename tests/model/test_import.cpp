@@ -202,7 +202,7 @@ TEST_F(ImportFiles, CommandMessagesAndNames) {
     Node* p = std::get<Node*>(m);
     EXPECT_EQ(findAbs(*p, 1)->as<THSHeader>()->ShortName, "(aus: m.kqe) ");
     EXPECT_EQ(projectObj(*p).FileName, path("m.kqe"));
-    // Into the same project: a second specification, the FileName stays.
+    // Into the same project: a second motion specification, the FileName stays.
     auto m2 = importFile(tree, path("m.kqe"), p, false);
     EXPECT_EQ(std::get<Node*>(m2), p);
     EXPECT_NE(findAbs(*p, 2), nullptr);

@@ -29,7 +29,7 @@ std::unique_ptr<Node> read(const std::string& bytes) {
     return std::move(std::get<std::unique_ptr<Node>>(r));
 }
 
-// A project of every object kind: three specifications (one with results, one with stale
+// A project of every object kind: three motion specifications (one with results, one with stale
 // results), point, interval, spectrum and relative restrictions, two groups, one empty.
 std::unique_ptr<Node> richProject(std::mt19937& rng) {
     auto pn = std::make_unique<Node>(std::make_unique<TProject>());
@@ -354,7 +354,7 @@ TEST_F(ProjectFiles, DamagedFileNamesFileAndLineAndBuildsNothing) {
     std::mt19937 rng(3);
     auto pn = richProject(rng);
     std::string bytes = writeProject(*pn);
-    // A bad number on line 5 (the second specification line of specification 1).
+    // A bad number on line 5 (the second motion specification line of motion specification 1).
     std::size_t pos = 0;
     for (int l = 0; l < 4; ++l) pos = bytes.find("\r\n", pos) + 2;
     std::string bad = bytes;
@@ -384,12 +384,12 @@ TEST(ProjectFileHostile, CountsAndNumbers) {
         for (int i = 0; i < 12; ++i) s += "  0.0";
         return s + "\r\nDesc\r\n";
     };
-    EXPECT_TRUE(fails(project("0 0 11 0 0 0 0 0 0"))); // eleven specifications
+    EXPECT_TRUE(fails(project("0 0 11 0 0 0 0 0 0"))); // eleven motion specifications
     EXPECT_TRUE(fails(project("0 0 -1 0 0 0 0 0 0")));
     EXPECT_TRUE(fails(project("0 0 0 0 0 0 0 100000000 0"))); // absurd group count
     EXPECT_TRUE(fails(project("0 0 1e999 0 0 0 0 0 0")));
     EXPECT_TRUE(fails("\x01\x02\xff binary"));
-    // A specification claiming two billion coefficients in a short file.
+    // A motion specification claiming two billion coefficients in a short file.
     std::string motionNode = project("0 0 1 0 0 0 0 0 0") + "0 1 3 0 0 0 0 2000000000 0\r\n";
     for (int i = 0; i < 12; ++i) motionNode += " 0";
     EXPECT_TRUE(fails(motionNode + "\r\n0 0 0 0 0 0 0\r\n\r\n"));

@@ -53,7 +53,7 @@ TEST(Numbering, NewRestrictionCommands) {
     Node* r1 = std::get<Node*>(tree.newMotionSpec(p));
     EXPECT_EQ(r1->obj().IPar[1], 1);
     EXPECT_EQ(r1->obj().IPar[3], 0);
-    // With a restriction selected the new one goes under the same specification.
+    // With a restriction selected the new one goes under the same motion specification.
     Node* r2 = std::get<Node*>(tree.newAbsRestriction(*r1));
     EXPECT_EQ(r2->parent, r1->parent);
     Node* sp = tree.newSpectrumRestriction(*r1);
