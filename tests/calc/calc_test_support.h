@@ -1,6 +1,8 @@
 // Shared helpers of the calculation module tests: a scratch working directory and input files.
 #pragma once
 
+#include "test_files.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -82,15 +84,9 @@ inline std::string recordText(const Records& rs, const char* eol = "\n") {
     return text;
 }
 
-inline void writeFile(const std::filesystem::path& p, const std::string& text) {
-    std::ofstream f(p, std::ios::binary);
-    f << text;
-}
+using tervana::test::writeFile;
 
-inline std::string readFile(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+using tervana::test::readFile;
 
 inline std::vector<std::string> readLines(const std::filesystem::path& p) {
     std::vector<std::string> lines;

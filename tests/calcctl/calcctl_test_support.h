@@ -2,6 +2,8 @@
 // directories, small projects built through the tree operations, and runs on the event loop.
 #pragma once
 
+#include "test_files.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QStandardPaths>
@@ -34,15 +36,9 @@ inline QCoreApplication& app() {
     return *a;
 }
 
-inline std::string readFile(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+using tervana::test::readFile;
 
-inline void writeFile(const std::filesystem::path& p, const std::string& text) {
-    std::ofstream f(p, std::ios::binary);
-    f << text;
-}
+using tervana::test::writeFile;
 
 class InScratchDir : public ::testing::Test {
 protected:

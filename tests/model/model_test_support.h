@@ -2,6 +2,8 @@
 // directories, files.
 #pragma once
 
+#include "test_files.h"
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -17,15 +19,9 @@
 
 namespace model::test {
 
-inline std::string readFile(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+using tervana::test::readFile;
 
-inline void writeFile(const std::filesystem::path& p, const std::string& text) {
-    std::ofstream f(p, std::ios::binary);
-    f << text;
-}
+using tervana::test::writeFile;
 
 class InScratchDir : public ::testing::Test {
 protected:
