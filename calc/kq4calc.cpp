@@ -67,7 +67,6 @@ void calculate(RunState& run) {
     const bool haveSolution =
         static_cast<std::int64_t>(first.solution.size()) == run.input.variableCount;
     if ((toInt(run.code) >= 0 || run.minimumFeasible) && haveSolution) {
-        run.firstResultPending = false;
         ++run.resultsWritten;
         MSOUT(run, first.solution, first.beta);
     }

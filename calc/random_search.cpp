@@ -64,7 +64,6 @@ void randomSearch(RunState& run, const StageResult& first) {
             if (!best.empty()) {
                 MSOUT(run, best, b0);
                 ++run.resultsWritten;
-                run.firstResultPending = false;
             }
             MSWMS1(run, base);
             bStar = b0;

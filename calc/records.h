@@ -44,9 +44,5 @@ inline bool isRelPointKind(int k) {
 inline bool isRelIntervalKind(int k) {
     return k >= 50 && k <= 53;
 }
-inline bool isKnownKind(int k) {
-    return isPointKind(k) || isIntervalKind(k) || isSpectrumKind(k) || isRelPointKind(k) ||
-           isRelIntervalKind(k);
-}
 
 } // namespace calc

@@ -38,7 +38,6 @@ struct RunState {
     bool beep = true;       // beep switch
     double startTime = 0.0; // base of every elapsed-time figure
     int resultsWritten = 0; // result sets written by the driver
-    bool firstResultPending = true;
     double bestBeta = 0.0;
     double bestBetaWritten = 0.0;
     double progress = 0.0;

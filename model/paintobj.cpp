@@ -1,4 +1,5 @@
 #include <cmath>
+#include <utility>
 
 #include "members.h"
 #include "record_io.h"
@@ -32,40 +33,36 @@ std::optional<Message> TPaintObj::CopyTo(TNLMember& dest) const {
     return std::nullopt;
 }
 
-double TPaintObj::effSin(const TVector& v, int n, int k) {
-    if (k == 0) return v.at(0);
+namespace {
+
+// Sine and cosine coefficient of derivative n of harmonic k >= 1: k^n times the pair (s, c)
+// turned by n quarter turns.
+std::pair<double, double> derivedPair(const TVector& v, int n, int k) {
     double a = 1.0;
     for (int i = 0; i < n; ++i) a *= k;
-    const double s = v.at(2 * static_cast<std::int64_t>(k));
-    const double c = v.at(2 * static_cast<std::int64_t>(k) + 1);
+    const double s = a * v.at(2 * static_cast<std::int64_t>(k));
+    const double c = a * v.at(2 * static_cast<std::int64_t>(k) + 1);
     switch (n % 4) {
     case 0:
-        return a * s;
+        return {s, c};
     case 1:
-        return -a * c;
+        return {-c, s};
     case 2:
-        return -a * s;
+        return {-s, -c};
     default:
-        return a * c;
+        return {c, -s};
     }
+}
+
+} // namespace
+
+double TPaintObj::effSin(const TVector& v, int n, int k) {
+    return k == 0 ? v.at(0) : derivedPair(v, n, k).first;
 }
 
 double TPaintObj::effCos(const TVector& v, int n, int k) {
     if (k == 0) return n == 0 ? v.at(1) : 0.0;
-    double a = 1.0;
-    for (int i = 0; i < n; ++i) a *= k;
-    const double s = v.at(2 * static_cast<std::int64_t>(k));
-    const double c = v.at(2 * static_cast<std::int64_t>(k) + 1);
-    switch (n % 4) {
-    case 0:
-        return a * c;
-    case 1:
-        return a * s;
-    case 2:
-        return -a * c;
-    default:
-        return -a * s;
-    }
+    return derivedPair(v, n, k).second;
 }
 
 double TPaintObj::series(const TVector& v, int n, double phi) {

@@ -118,15 +118,23 @@ Node* findGroup(const Node& project, int g) {
     return nullptr;
 }
 
+namespace {
+
+// The number of a new object counted in slot count: n itself (raising the count to it), or the
+// next free one when n <= 0.
+template <class Int> int claimNumber(Int& count, int n) {
+    if (n <= 0) return static_cast<int>(++count);
+    if (count < n) count = static_cast<Int>(n);
+    return n;
+}
+
+} // namespace
+
 Node& findOrCreateAbs(Node& project, int n) {
     TProject& p = projectObj(project);
     if (n > 0 && n <= p.IPar[3])
         if (Node* found = findAbs(project, n)) return *found;
-    if (n > 0) {
-        if (p.IPar[3] < n) p.IPar[3] = n;
-    } else {
-        n = ++p.IPar[3];
-    }
+    n = claimNumber(p.IPar[3], n);
     auto h = std::make_unique<THSHeader>();
     h->IPar[2] = n;
     Node& node = addChild(project, std::move(h));
@@ -155,11 +163,7 @@ Node& findOrCreateGroup(Node& project, int g) {
     TProject& p = projectObj(project);
     if (g > 0 && g <= p.IPar[8])
         if (Node* found = findGroup(project, g)) return *found;
-    if (g > 0) {
-        if (p.IPar[8] < g) p.IPar[8] = g;
-    } else {
-        g = ++p.IPar[8];
-    }
+    g = claimNumber(p.IPar[8], g);
     auto h = std::make_unique<TGroupHeader>();
     h->IPar[1] = g;
     return addChild(project, std::move(h));

@@ -216,7 +216,6 @@ IterOutcome Solver::iterate(ExitWord& word) {
                 tiny = true;
             }
         }
-        tinyMultiplier = tinyMultiplier || tiny;
 
         int deletedState = 0;
         if (jdel == 0 && kart == 0 && O.minSum == 1 && !feasible) {

@@ -89,7 +89,6 @@ private:
     int ninf = 0;
     double sinf = 0.0;
     bool minSumDeleted = false;
-    bool tinyMultiplier = false;
 
     // EXPAND.
     int cycle = 5; // K
