@@ -52,15 +52,18 @@ std::string writeProject(Node& project) {
     RecordWriter w;
     TProject& p = projectObj(project);
     p.WriteRecord(w);
+    // All motion specifications before any relative one, whatever the tree's order: the reader
+    // takes the records after the last motion specification's restrictions as relative ones.
     for (auto& child : project.children) {
-        if (auto* h = child->as<THSHeader>()) {
-            h->IPar[9] = static_cast<std::int32_t>(child->children.size());
-            h->Save(w);
-        } else if (child->as<TRelHeader>() == nullptr) {
-            continue;
-        }
+        auto* h = child->as<THSHeader>();
+        if (h == nullptr) continue;
+        h->IPar[9] = static_cast<std::int32_t>(child->children.size());
+        h->Save(w);
         for (auto& rc : child->children) rc->obj().WriteRecord(w);
     }
+    for (auto& child : project.children)
+        if (child->as<TRelHeader>() != nullptr)
+            for (auto& rc : child->children) rc->obj().WriteRecord(w);
     p.Changed = false;
     return w.take();
 }

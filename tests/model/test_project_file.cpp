@@ -400,3 +400,28 @@ TEST(ProjectFileHostile, CountsAndNumbers) {
     EXPECT_TRUE(std::holds_alternative<std::unique_ptr<Node>>(ok));
     (void)p2;
 }
+
+// A damaged file can name a relative restriction whose numbers sort its specification ahead of
+// the motion specifications in the tree (0-0, or a negative second number). Saving must still
+// write the motion specifications first, or the saved file no longer reads.
+TEST(ProjectFileHostile, RelativeNumbersThatSortFirstStillSaveReadably) {
+    auto record = [](const std::string& ip) {
+        std::string s = ip + "\r\n";
+        for (int i = 0; i < 12; ++i) s += "  0.0";
+        return s + "\r\n";
+    };
+    const std::string motion = record("0 1 3 0 0 0 0 0 0") + "  0  0 0 0 0 0 0\r\nNocke\r\n";
+    for (const char* rel : {"0 0 50 0 0 0 0 0 0", "1 -4 41 0 0 0 0 0 0", "2 0 41 0 0 0 0 0 0"}) {
+        SCOPED_TRACE(rel);
+        const std::string file =
+            record("0 0 2 0 0 0 0 0 0") + "Desc\r\n" + motion + motion + record(rel);
+        auto first = read(file);
+        ASSERT_NE(first, nullptr);
+        const std::string once = writeProject(*first);
+        auto again = read(once);
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(writeProject(*again), once);
+        EXPECT_NE(findAbs(*again, 1), nullptr);
+        EXPECT_NE(findAbs(*again, 2), nullptr);
+    }
+}
