@@ -17,6 +17,9 @@ Solver::Solver(const Problem& prob, const SolveOptions& opts, const WorkspaceLay
       mult(mult_), featol(work + ws.featol), rownorm(work + ws.rownorm), ap(work + ws.ap),
       p(work + ws.v1), g(work + ws.v2), gt(work + ws.v3), ct(work + ws.ct), wtol(work + ws.w1),
       weight(work + ws.w2), scratch(static_cast<std::size_t>(std::max(prob.n, 1))),
+      workingRows(static_cast<std::size_t>(std::max(prob.n, 1))),
+      rowSum(static_cast<std::size_t>(std::max(prob.n, 1))),
+      rowCache(prob.A, prob.lda, prob.n, prob.nclin),
       updateWork(3 * static_cast<std::size_t>(std::max(prob.n, 1))),
       phase1Weight(static_cast<std::size_t>(prob.n + prob.nclin), 0.0) {
     f.n = n;

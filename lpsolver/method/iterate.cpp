@@ -65,12 +65,19 @@ void Solver::multipliers() {
     std::copy(gt + nz, gt + nz + nwr, lam);
     if (nwr > 0)
         DTRSV(Trans::Yes, nwr, f.T + static_cast<std::ptrdiff_t>(nz) * f.ldt, f.ldt, lam, 1);
-    for (int t = 1; t <= nwr; ++t) mult[n + rowOfT(t) - 1] = lam[t - 1];
+    int* rows = workingRows.data();
+    for (int t = 1; t <= nwr; ++t) {
+        rows[t - 1] = rowOfT(t) - 1;
+        mult[n + rows[t - 1]] = lam[t - 1];
+    }
+    if (f.nfr == n) return;
+    // The fixed variables: g_j minus the working rows' column j weighted by their multipliers.
+    double* sum = rowSum.data();
+    rowCache.sync(rows, lam, nwr);
+    rowCache.weightedRowSum(sum);
     for (int pos = f.nfr + 1; pos <= n; ++pos) {
         const int j = f.varorder[pos - 1];
-        double m = gt[pos - 1];
-        for (int t = 1; t <= nwr; ++t) m -= lam[t - 1] * A(rowOfT(t), j);
-        mult[j - 1] = m;
+        mult[j - 1] = gt[pos - 1] - sum[j - 1];
     }
 }
 

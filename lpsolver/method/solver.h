@@ -7,6 +7,7 @@
 #include "factor/tq_factor.h"
 #include "machine.h"
 #include "method/active_set.h"
+#include "method/row_cache.h"
 
 namespace lp {
 
@@ -78,6 +79,9 @@ private:
     double* wtol;                     // working tolerances
     double* weight;                   // phase-1 weights
     std::vector<double> scratch;      // N for products and solves
+    std::vector<int> workingRows;     // N: the working set's rows (0-based), in T order
+    std::vector<double> rowSum;       // N: their sum weighted by the multipliers
+    WorkingRowCache rowCache;         // copies of the working rows
     std::vector<double> updateWork;   // 3N for the factorisation updates
     std::vector<double> phase1Weight; // weight of every constraint in the phase-1 gradient g
     std::vector<double> ownQ, ownT;   // Q and T when the workspace's are too small
