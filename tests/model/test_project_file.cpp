@@ -401,9 +401,9 @@ TEST(ProjectFileHostile, CountsAndNumbers) {
     (void)p2;
 }
 
-// A damaged file can name a relative restriction whose numbers sort its specification ahead of
-// the motion specifications in the tree (0-0, or a negative second number). Saving must still
-// write the motion specifications first, or the saved file no longer reads.
+// A damaged file can name a relative restriction whose numbers (0-0, or a negative second one)
+// sort its relative motion specification ahead of the absolute ones in the tree. Saving must
+// still write the absolute ones first, or the saved file no longer reads.
 TEST(ProjectFileHostile, RelativeNumbersThatSortFirstStillSaveReadably) {
     auto record = [](const std::string& ip) {
         std::string s = ip + "\r\n";
