@@ -303,24 +303,35 @@ std::size_t ProjectTree::indexOf(const Node& root) const {
     return roots.size();
 }
 
+namespace {
+
+// The selected node when it is of the kind, else its parent when that is, else none.
+Node* selfOrParentOfKind(Node& selected, ObjectKind kind) {
+    if (selected.kind() == kind) return &selected;
+    return (selected.parent != nullptr && selected.parent->kind() == kind) ? selected.parent
+                                                                           : nullptr;
+}
+
+// The motion specification a new restriction goes under: the selected one or the selected
+// restriction's, else a new one while the project holds fewer than ten; none at that limit.
+Node* motionSpecForNewRestriction(Node& selected) {
+    if (Node* motionNode = selfOrParentOfKind(selected, ObjectKind::AbsSpec)) return motionNode;
+    Node& project = *projectOf(&selected);
+    if (childrenOf<THSHeader>(project).size() > 9 || projectObj(project).IPar[3] > 9)
+        return nullptr;
+    return &findOrCreateAbs(project, 0);
+}
+
+} // namespace
+
 std::variant<Node*, Message> ProjectTree::newAbsRestriction(Node& selected) {
-    Node* motionNode = &selected;
-    if (motionNode->kind() != ObjectKind::AbsSpec)
-        motionNode =
-            (motionNode->parent != nullptr && motionNode->parent->kind() == ObjectKind::AbsSpec)
-                ? motionNode->parent
-                : nullptr;
-    Node* project = projectOf(&selected);
-    if (motionNode == nullptr) {
-        if (childrenOf<THSHeader>(*project).size() > 9 || projectObj(*project).IPar[3] > 9)
-            return errorMessage(kTooManySpecs);
-        motionNode = &findOrCreateAbs(*project, 0);
-    }
+    Node* motionNode = motionSpecForNewRestriction(selected);
+    if (motionNode == nullptr) return errorMessage(kTooManySpecs);
     auto r = std::make_unique<TRestr>();
     r->IPar[1] = motionNode->obj().IPar[2];
     r->IPar[3] = 0;
     Node& node = addChild(*motionNode, std::move(r));
-    updateCurrency(*project);
+    updateCurrency(*projectOf(motionNode));
     return &node;
 }
 
@@ -329,20 +340,10 @@ std::variant<Node*, Message> ProjectTree::newMotionSpec(Node& selected) {
 }
 
 Node* ProjectTree::newSpectrumRestriction(Node& selected) {
-    Node* motionNode = &selected;
-    if (motionNode->kind() != ObjectKind::AbsSpec)
-        motionNode =
-            (motionNode->parent != nullptr && motionNode->parent->kind() == ObjectKind::AbsSpec)
-                ? motionNode->parent
-                : nullptr;
-    Node* project = projectOf(&selected);
-    if (motionNode == nullptr) {
-        // The menu offers this only below an absolute specification; a new one still keeps
-        // to the limit of ten.
-        if (childrenOf<THSHeader>(*project).size() > 9 || projectObj(*project).IPar[3] > 9)
-            return nullptr;
-        motionNode = &findOrCreateAbs(*project, 0);
-    }
+    // The menu offers this only below an absolute motion specification; a new one still keeps
+    // to the limit of ten.
+    Node* motionNode = motionSpecForNewRestriction(selected);
+    if (motionNode == nullptr) return nullptr;
     auto r = std::make_unique<TRestr>();
     r->IPar[1] = motionNode->obj().IPar[2];
     r->IPar[2] = 1;
@@ -350,15 +351,12 @@ Node* ProjectTree::newSpectrumRestriction(Node& selected) {
     r->IPar[6] = 0;
     r->RPar[5] = r->RPar[6] = 0.0;
     Node& node = addChild(*motionNode, std::move(r));
-    updateCurrency(*project);
+    updateCurrency(*projectOf(motionNode));
     return &node;
 }
 
 Node* ProjectTree::newRelRestriction(Node& selected) {
-    Node* rel = &selected;
-    if (rel->kind() != ObjectKind::RelSpec)
-        rel = (rel->parent != nullptr && rel->parent->kind() == ObjectKind::RelSpec) ? rel->parent
-                                                                                     : nullptr;
+    Node* rel = selfOrParentOfKind(selected, ObjectKind::RelSpec);
     if (rel == nullptr) return nullptr;
     auto r = std::make_unique<TRestr>();
     r->IPar[1] = rel->obj().IPar[1];

@@ -71,6 +71,23 @@ TEST(Numbering, NewRestrictionCommands) {
     EXPECT_EQ(tree.newRelRestriction(*r1), nullptr);
 }
 
+// A spectrum restriction asked for on the project goes under a new motion specification, up to
+// the limit of ten; at the limit nothing is created.
+TEST(Numbering, SpectrumRestrictionOnTheProjectKeepsTheLimit) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    Node* first = tree.newSpectrumRestriction(p);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->parent->kind(), ObjectKind::AbsSpec);
+    EXPECT_EQ(first->obj().IPar[1], 1);
+    for (int i = 2; i <= 10; ++i) ASSERT_NE(tree.newSpectrumRestriction(p), nullptr);
+    const std::size_t before = p.children.size();
+    EXPECT_EQ(tree.newSpectrumRestriction(p), nullptr);
+    EXPECT_EQ(p.children.size(), before);
+    // Below an existing motion specification the limit does not matter.
+    EXPECT_NE(tree.newSpectrumRestriction(*first), nullptr);
+}
+
 TEST(Sorting, EqualKeysKeepInsertionOrder) {
     ProjectTree tree;
     Node& p = tree.newProject();
