@@ -223,6 +223,9 @@ TEST(Currency, EditsMarkMotionsAndProject) {
     for (int i = 0; i < 3; ++i) std::get<Node*>(tree.newMotionSpec(p));
     forEachNode(p, [](Node& n) { n.obj().Modified = false; });
     for (int k = 1; k <= 3; ++k) giveResults(*findAbs(p, k)->as<THSHeader>(), 3, rng);
+    for (auto [a, b] : {std::pair{1, 2}, {1, 3}, {2, 3}})
+        computeRelativeCoefficients(p, *findRel(p, a, b));
+    projectObj(p).AllCurrent = true; // as after a calculation
     projectObj(p).Changed = false;
     updateCurrency(p);
     EXPECT_TRUE(projectObj(p).AllCurrent);
@@ -258,6 +261,8 @@ TEST(Currency, GroupMemberEditStalesTheOwnersOfAllMembers) {
     forEachNode(p, [](Node& n) { n.obj().Modified = false; });
     giveResults(*h1.as<THSHeader>(), 2, rng);
     giveResults(*h2.as<THSHeader>(), 2, rng);
+    computeRelativeCoefficients(p, *findRel(p, 1, 2));
+    projectObj(p).AllCurrent = true;
     updateCurrency(p);
     ASSERT_TRUE(projectObj(p).AllCurrent);
     b.Modified = true;

@@ -483,11 +483,12 @@ private slots:
         QVERIFY(w->Calc->isEnabled() && w->CalcAll->isEnabled());
         Node* restr = childrenOfKind(*project, ObjectKind::AbsSpec)[0]->children[0].get();
         // A point restriction whose upper bound lies below its lower bound.
-        restr->obj().IPar[6] = 0;
-        restr->obj().IPar[7] = 0;
-        restr->obj().RPar[6] = 5.0;
-        restr->obj().RPar[8] = 1.0;
-        w->objectsChanged();
+        model::editObject(*restr, [](model::TNLMember& o) {
+            o.IPar[6] = 0;
+            o.IPar[7] = 0;
+            o.RPar[6] = 5.0;
+            o.RPar[8] = 1.0;
+        });
         QVERIFY(w->itemOf(restr)->text(0).startsWith(QStringLiteral("! ")));
         QVERIFY(!w->Calc->isEnabled() && !w->CalcAll->isEnabled());
         w->selectNode(restr);
