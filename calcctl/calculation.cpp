@@ -90,7 +90,7 @@ void Calculation::calculate(model::Node& node) {
         return;
     }
     records_ = std::move(input.objects);
-    // 6.
+    // The project is locked for the run; what was written is no longer Modified.
     model::startCalculation(*project_);
     running_ = true;
     emit runStarted(project_);
@@ -220,10 +220,11 @@ void Calculation::report(int code) {
 
 void Calculation::windUp(int code) {
     code_ = code;
-    // 13.
+    // The code is reported, or kept for the batch.
     report(code);
     if (code == kCodeMaxMet) code = kCodeOk;
-    // 14. to 18.: the results enter the project through the model, which sets every flag.
+    // The results enter the project through the model, which sets every flag and tells the
+    // observers; a failed run hides the stored results.
     model::CalcResults results;
     if (code == kCodeOk) results = readResults();
     const model::PublishOutcome out = model::publishResults(*project_, results);
@@ -247,9 +248,9 @@ model::CalcResults Calculation::readResults() {
     model::CalcResults r;
     r.ok = true;
     if (model::projectObj(*project_).TestMode) return r;
-    // 15. The restriction angles as the random search varied them.
+    // The restriction angles as the random search varied them.
     r.varied = readVariedRecords(file(kVariedFile).toStdString(), records_);
-    // 16. The series of every absolute motion specification, until one cannot be read.
+    // The series of every absolute motion specification, until one cannot be read.
     for (auto& c : project_->children) {
         auto* h = c->as<model::THSHeader>();
         if (h == nullptr) continue;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace model {
 
@@ -516,7 +517,8 @@ std::string ProjectTree::deleteQuestion(const Node& node) {
 }
 
 void ProjectTree::deleteNode(Node& node) {
-    ChangeBatch batch(this);
+    // The changes are reported before the new selection.
+    auto batch = std::make_optional<ChangeBatch>(this);
     const bool wasDeleting = Deleting;
     Deleting = true;
     Node* project = projectOf(&node);
@@ -554,6 +556,7 @@ void ProjectTree::deleteNode(Node& node) {
     }
     if (!isProject && project != nullptr) refreshCaptions(*project);
     Deleting = wasDeleting;
+    batch.reset();
     if (selected_ == nullptr && selectedBefore != nullptr) {
         Node* next = nullptr;
         if (isProject) {
