@@ -45,8 +45,9 @@ public:
     // node is removed and freed right after this call; its children have been reported
     // before it. Forget every reference to it.
     virtual void notifyRemoved(const Node& node) = 0;
-    // The selected node is now node (none: nullptr), whoever changed it.
-    virtual void notifySelection(const Node* node) = 0;
+    // The selected node is now node (none: nullptr), whoever changed it; for the windows
+    // that follow the selection.
+    virtual void notifySelection(const Node* node) { (void)node; }
 };
 
 } // namespace model
