@@ -6,7 +6,6 @@
 #include <charconv>
 
 #include "calc_input.h"
-#include "derive.h"
 #include "project_file.h"
 #include "result_code.h"
 #include "result_files.h"
@@ -19,11 +18,6 @@ namespace {
 // 251 and means -5.
 int signedExitStatus(int status) {
     return status > 127 && status < 256 ? status - 256 : status;
-}
-
-template <class F> void forEachPaintObj(model::Node& project, F&& f) {
-    for (auto& c : project.children)
-        if (auto* p = c->as<model::TPaintObj>()) f(*c, *p);
 }
 
 } // namespace
@@ -46,6 +40,7 @@ bool Calculation::calculationPossible(model::Node& node) {
 
 void Calculation::calculate(model::Node& node) {
     messages_.clear();
+    records_.clear();
     dir_.clear();
     stopRequested_ = false;
     listingOffset_ = 0;
@@ -85,16 +80,18 @@ void Calculation::calculate(model::Node& node) {
     }
     dir_ = wd.path;
     if (wd.fallback) emit statusText(wd.statusText);
-    // 4. The calculation input.
-    if (auto m = model::writeCalcInputFile(*project_, file(kInputFile).toStdString())) {
+    // 4. The calculation input; the objects of its records are kept for the run, so that
+    // nothing done to the project meanwhile (a save) can change how the results are matched.
+    model::CalcInput input = model::writeCalcInput(*project_);
+    if (auto m = model::writeCalcInputFile(input, file(kInputFile).toStdString())) {
         lock_.reset();
         messages_.push_back(*m);
         windUp(kCodeNotStarted);
         return;
     }
-    // 6.
-    p.Locked = true;
-    p.Changed = true;
+    records_ = std::move(input.objects);
+    // The project is locked for the run; what was written is no longer Modified.
+    model::startCalculation(*project_);
     running_ = true;
     emit runStarted(project_);
     // 7. No result of an earlier run, perhaps of a larger project, may be read as this one's.
@@ -213,13 +210,9 @@ void Calculation::report(int code) {
             while (b < record.size() && record[b] == ' ') ++b;
             std::from_chars(record.data() + b, record.data() + record.size(), n);
         }
-        model::Node* culprit = nullptr;
-        if (n >= 1 && project_ != nullptr)
-            model::forEachNode(*project_, [&](model::Node& x) {
-                if (culprit == nullptr && x.kind() != model::ObjectKind::GroupMember &&
-                    x.obj().IPar[9] == n)
-                    culprit = &x;
-            });
+        const model::Node* culprit = n >= 1 && static_cast<std::size_t>(n) <= records_.size()
+                                         ? records_[static_cast<std::size_t>(n) - 1]
+                                         : nullptr;
         if (culprit != nullptr) m->text += "\r(" + culprit->obj().Caption + ")";
     }
     messages_.push_back(*m);
@@ -227,84 +220,46 @@ void Calculation::report(int code) {
 
 void Calculation::windUp(int code) {
     code_ = code;
-    auto& p = model::projectObj(*project_);
-    // 13.
+    // The code is reported, or kept for the batch.
     report(code);
     if (code == kCodeMaxMet) code = kCodeOk;
-    // 14.
-    if (code != kCodeOk)
-        p.ResultsStored = false;
-    else
-        readResults();
-    // 18.
-    p.Calculated = true;
-    p.AllCurrent = p.ResultsStored;
-    forEachPaintObj(*project_,
-                    [&](model::Node&, model::TPaintObj& m) { m.HasResults = p.ResultsStored; });
-    emit resultsChanged(project_);
-    p.Locked = false;
-    emit finished(code_);
-}
-
-void Calculation::readResults() {
-    auto& p = model::projectObj(*project_);
-    const bool test = p.TestMode;
-    // 15. The restriction angles as the random search varied them.
-    if (!test) {
-        p.ResultsStored = false;
-        if (!readVariedRecords(file(kVariedFile).toStdString(), *project_))
-            model::forEachNode(*project_, [](model::Node& n) {
-                if (auto* r = n.as<model::TRestr>()) r->GlobalPar = r->RPar;
-            });
-    }
-    // 16.
-    p.ResultsStored = true;
-    bool derivationFailed = false;
-    for (auto& c : project_->children) {
-        auto* h = c->as<model::THSHeader>();
-        if (h == nullptr) continue;
-        if (!test) {
-            const QString fk = file("remote$.fk" + QString::number(h->IPar[2]));
-            if (!readCoefficientFile(fk.toStdString(), h->IPar[3], h->sSC)) {
-                p.ResultsStored = false;
-                break;
-            }
-            h->ResultsCurrent = true;
-        }
-        if (!deriveSeries(*h, test)) derivationFailed = true;
-        if (!test)
-            for (auto& rc : c->children)
-                if (auto* r = rc->as<model::TRestr>()) r->ComputeActualValues(*h);
-    }
-    if (derivationFailed) {
+    // The results enter the project through the model, which sets every flag and tells the
+    // observers; a failed run hides the stored results.
+    model::CalcResults results;
+    if (code == kCodeOk) results = readResults();
+    const model::PublishOutcome out = model::publishResults(*project_, results);
+    if (out.derivationFailed) {
         if (BatchMode)
             BatchResult = 1;
         else
             messages_.push_back(model::errorMessage(kTextDerivationFailed));
     }
-    // 17.
-    if (p.ResultsStored) {
-        for (auto& c : project_->children) {
-            auto* rel = c->as<model::TRelHeader>();
-            if (rel == nullptr) continue;
-            // The relative series are always formed; the actual values only after a run.
-            std::vector<std::pair<model::TRestr*, std::array<std::array<double, 5>, 2>>> keep;
-            if (test)
-                for (auto& rc : c->children)
-                    if (auto* r = rc->as<model::TRestr>())
-                        keep.push_back({r, {r->ActualS, r->ActualQ}});
-            model::computeRelativeCoefficients(*project_, *c);
-            for (auto& [r, values] : keep) {
-                r->ActualS = values[0];
-                r->ActualQ = values[1];
-            }
-            rel->ResultsCurrent = true;
-        }
-    } else if (BatchMode) {
-        BatchResult = 1;
-    } else {
-        messages_.push_back(model::errorMessage(kTextNoResults));
+    if (code == kCodeOk && !out.stored) {
+        if (BatchMode)
+            BatchResult = 1;
+        else
+            messages_.push_back(model::errorMessage(kTextNoResults));
     }
+    records_.clear();
+    emit finished(code_);
+}
+
+model::CalcResults Calculation::readResults() {
+    model::CalcResults r;
+    r.ok = true;
+    if (model::projectObj(*project_).TestMode) return r;
+    // The restriction angles as the random search varied them.
+    r.varied = readVariedRecords(file(kVariedFile).toStdString(), records_);
+    // The series of every absolute motion specification, until one cannot be read.
+    for (auto& c : project_->children) {
+        auto* h = c->as<model::THSHeader>();
+        if (h == nullptr) continue;
+        model::TVector s;
+        const QString fk = file("remote$.fk" + QString::number(h->IPar[2]));
+        if (!readCoefficientFile(fk.toStdString(), h->IPar[3], s)) break;
+        r.series.emplace_back(c.get(), std::move(s));
+    }
+    return r;
 }
 
 void Calculation::pollListing(bool final) {

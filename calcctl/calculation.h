@@ -14,6 +14,7 @@
 
 #include "message.h"
 #include "platform.h"
+#include "results.h"
 #include "tree.h"
 
 namespace calcctl {
@@ -71,8 +72,6 @@ signals:
     void runStarted(model::Node* project);
     void statusText(const QString& text);
     void listingLine(const QString& line);
-    // The project's results and flags have changed: redraw what shows them.
-    void resultsChanged(model::Node* project);
     void finished(int code);
 
 private:
@@ -81,7 +80,7 @@ private:
     void onProcessError(QProcess::ProcessError error);
     void endRun(int code);
     void windUp(int code);
-    void readResults();
+    model::CalcResults readResults();
     void report(int code);
     void pollListing(bool final);
     QString file(const QString& name) const { return dir_ + "/" + name; }
@@ -90,6 +89,9 @@ private:
     bool stopRequested_ = false;
     int code_ = 0;
     model::Node* project_ = nullptr;
+    // The object of each input record of the run (record n: element n - 1), by which the
+    // rejected record of an input error and the varied records are matched.
+    std::vector<const model::Node*> records_;
     std::vector<model::Message> messages_;
     QString dir_;
     std::unique_ptr<QProcess> process_;

@@ -114,12 +114,9 @@ bool readCoefficientFile(const std::string& path, std::int32_t K, model::TVector
     return readFile(path, bytes) && parseCoefficients(bytes, K, s);
 }
 
-bool applyVariedRecords(std::string_view text, model::Node& project) {
-    struct Varied {
-        std::int32_t object;
-        std::array<double, 13> reals;
-    };
-    std::vector<Varied> found;
+std::optional<model::VariedParameters>
+parseVariedRecords(std::string_view text, const std::vector<const model::Node*>& objects) {
+    model::VariedParameters found;
     Tokens tokens(text);
     for (;;) {
         const std::string_view first = tokens.peek();
@@ -131,35 +128,28 @@ bool applyVariedRecords(std::string_view text, model::Node& project) {
         }
         tokens.next();
         for (int i = 2; i <= 9; ++i)
-            if (!toInt(tokens.next(), ip[static_cast<std::size_t>(i)])) return false;
+            if (!toInt(tokens.next(), ip[static_cast<std::size_t>(i)])) return std::nullopt;
         std::array<double, 13> rp{};
         for (int i = 1; i <= 12; ++i) {
             double v = 0.0;
-            if (!toReal(tokens.next(), v)) return false;
+            if (!toReal(tokens.next(), v)) return std::nullopt;
             rp[static_cast<std::size_t>(i)] = toReal48(v);
         }
-        if (ip[1] >= 1 && ip[8] >= 1 && ip[9] >= 1) found.push_back({ip[9], rp});
+        if (ip[1] < 1 || ip[8] < 1 || ip[9] < 1 || static_cast<std::size_t>(ip[9]) > objects.size())
+            continue;
+        // Only restrictions carry varied parameters.
+        const model::Node* object = objects[static_cast<std::size_t>(ip[9]) - 1];
+        if (object != nullptr && object->kind() == model::ObjectKind::Restriction)
+            found.emplace_back(object, rp);
     }
-    // Only restrictions carry varied parameters; a motion specification's IPar[9] counts its
-    // restrictions in the project file and must not catch a record.
-    auto findRestr = [&](std::int32_t number) -> model::TRestr* {
-        for (auto& child : project.children) {
-            if (auto* r = child->as<model::TRestr>(); r != nullptr && r->IPar[9] == number)
-                return r;
-            for (auto& grandchild : child->children)
-                if (auto* r = grandchild->as<model::TRestr>(); r != nullptr && r->IPar[9] == number)
-                    return r;
-        }
-        return nullptr;
-    };
-    for (const Varied& v : found)
-        if (model::TRestr* r = findRestr(v.object)) r->GlobalPar = v.reals;
-    return true;
+    return found;
 }
 
-bool readVariedRecords(const std::string& path, model::Node& project) {
+std::optional<model::VariedParameters>
+readVariedRecords(const std::string& path, const std::vector<const model::Node*>& objects) {
     std::string bytes;
-    return readFile(path, bytes) && applyVariedRecords(bytes, project);
+    if (!readFile(path, bytes)) return std::nullopt;
+    return parseVariedRecords(bytes, objects);
 }
 
 } // namespace calcctl

@@ -8,7 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "containers.h"
+#include "results.h"
 #include "tree.h"
 
 namespace calcctl {
@@ -26,12 +29,15 @@ bool readCoefficientFile(const std::string& path, std::int32_t K, model::TVector
 bool parseCoefficients(std::string_view text, std::int32_t K, model::TVector& s);
 
 // The varied records of the random search: nine integers and twelve reals each. A record
-// with a positive first integer, group number (integer 8) and object number (integer 9) gives
-// its reals to the GlobalPar of the restriction of the project whose IPar[9] is that number.
-// Lines that do not start with an integer are skipped. Returns false, changing nothing, when
-// the file cannot be opened or a record is cut short or holds something that is no number.
-bool readVariedRecords(const std::string& path, model::Node& project);
-bool applyVariedRecords(std::string_view text, model::Node& project);
+// with a positive first integer, group number (integer 8) and object number n (integer 9)
+// gives its reals to objects[n - 1], the object input record n was written from
+// (model::CalcInput), when that is a restriction. Lines that do not start with an integer are
+// skipped. None when the file cannot be opened or a record is cut short or holds something
+// that is no number.
+std::optional<model::VariedParameters>
+readVariedRecords(const std::string& path, const std::vector<const model::Node*>& objects);
+std::optional<model::VariedParameters>
+parseVariedRecords(std::string_view text, const std::vector<const model::Node*>& objects);
 
 // A real as the 6-byte reals of the project data hold it: 40 significant bits.
 double toReal48(double v);

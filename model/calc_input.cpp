@@ -20,15 +20,16 @@ void writeRecord(std::string& out, const std::array<std::int32_t, 10>& ip,
 
 } // namespace
 
-std::string writeCalcInput(Node& node) {
-    Node* project = projectOf(&node);
-    std::string out;
-    if (project == nullptr) return out;
-    std::int32_t counter = 1;
-    auto put = [&](TNLMember& obj) {
-        obj.IPar[9] = counter++;
+CalcInput writeCalcInput(const Node& node) {
+    const Node* project = projectOf(&node);
+    CalcInput in;
+    if (project == nullptr) return in;
+    auto put = [&](const Node& n) {
+        in.objects.push_back(&n);
+        const TNLMember& obj = n.obj();
         auto ip = obj.IPar;
         auto rp = obj.RPar;
+        ip[9] = static_cast<std::int32_t>(in.objects.size());
         if (obj.kind() == ObjectKind::Project && obj.IPar[6] == 0) {
             // The advanced settings are off: the module gets the standard values, not the
             // zeros the project file keeps (0 trials would switch the search off).
@@ -36,26 +37,23 @@ std::string writeCalcInput(Node& node) {
             ip[5] = kDefaultSteps;
             rp[1] = kDefaultStepWidth;
         }
-        writeRecord(out, ip, rp);
-        obj.Modified = false;
-        if (auto* r = dynamic_cast<TRestr*>(&obj)) r->GlobalPar = r->RPar;
+        writeRecord(in.text, ip, rp);
     };
-    put(project->obj());
-    for (auto& child : project->children) {
+    put(*project);
+    for (const auto& child : project->children) {
         if (child->kind() == ObjectKind::AbsSpec)
-            put(child->obj());
+            put(*child);
         else if (child->kind() != ObjectKind::RelSpec)
             continue;
-        for (auto& rc : child->children)
-            if (rc->kind() == ObjectKind::Restriction) put(rc->obj());
+        for (const auto& rc : child->children)
+            if (rc->kind() == ObjectKind::Restriction) put(*rc);
     }
-    return out;
+    return in;
 }
 
-std::optional<Message> writeCalcInputFile(Node& node, const std::string& path) {
-    const std::string text = writeCalcInput(node);
+std::optional<Message> writeCalcInputFile(const CalcInput& input, const std::string& path) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (f) f.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (f) f.write(input.text.data(), static_cast<std::streamsize>(input.text.size()));
     if (f) f.close();
     if (!f) return errorMessage("Die Datei " + path + " konnte nicht erstellt werden.");
     return std::nullopt;

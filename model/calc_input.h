@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "message.h"
 #include "tree.h"
@@ -18,12 +19,16 @@ inline constexpr std::int32_t kDefaultSamples = 8; // "Proben pro Optimierungssc
 inline constexpr std::int32_t kDefaultSteps = 20;  // "Optimierungsschritte"
 inline constexpr double kDefaultStepWidth = 0.25;  // "Suchschrittweite"
 
-// The text of the calculation input of the project of node. Stores the running record
-// numbers in IPar[9], clears Modified of each written object and resets each written
-// restriction's GlobalPar to its RPar.
-std::string writeCalcInput(Node& node);
+// The calculation input of the project of node: its text, and for each record (numbered from
+// 1 in the records' IPar[9], by which the module's messages and varied records name them) the
+// object it was written from: objects[n - 1] is record n. Writing changes nothing.
+struct CalcInput {
+    std::string text;
+    std::vector<const Node*> objects;
+};
+CalcInput writeCalcInput(const Node& node);
 
-// Writes it to a file; a message when the file cannot be written.
-std::optional<Message> writeCalcInputFile(Node& node, const std::string& path);
+// Writes the text to a file; a message when the file cannot be written.
+std::optional<Message> writeCalcInputFile(const CalcInput& input, const std::string& path);
 
 } // namespace model

@@ -260,7 +260,7 @@ int cmdExport(const Args& a, std::ostream& out, std::ostream& err) {
         err << a.file << ": " << plain(kInconsistentProject) << "\n";
         return 1;
     }
-    if (auto m = writeCalcInputFile(*p, o->second)) {
+    if (auto m = writeCalcInputFile(writeCalcInput(*p), o->second)) {
         err << plain(m->text) << "\n";
         return 1;
     }

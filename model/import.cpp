@@ -368,7 +368,9 @@ std::variant<Node*, Message> insertMotion(ProjectTree& tree, const THSSet& set, 
         }
         r.GlobalPar = r.RPar;
         r.UpdateCaption();
+        notifyChanged(*restrNode, ChangeFlags::Values);
     }
+    notifyChanged(*specNode, ChangeFlags::Values);
     refreshCaptions(*project);
     updateCurrency(*project);
     return project;
@@ -382,6 +384,8 @@ std::variant<Node*, Message> importFile(ProjectTree& tree, const std::string& pa
     };
     const int type = endsWith(".kq4") ? 1 : endsWith(".kqe") ? 2 : endsWith(".kqw") ? 3 : 0;
     if (type == 0) return static_cast<Node*>(nullptr);
+    // Everything the import adds is reported once, when it is complete.
+    ChangeBatch batch(&tree);
     std::string bytes;
     if (!readWholeFile(path, bytes)) return errorMessage(kImportOpenFailed);
     const std::string lineError = "Fehler beim Lesen der Datei\r" + name + " in Zeile ";
@@ -389,9 +393,8 @@ std::variant<Node*, Message> importFile(ProjectTree& tree, const std::string& pa
         Kq4Import r = importKq4(bytes, path);
         if (r.code > 0) return errorMessage(lineError + std::to_string(r.code) + ".");
         if (r.code != 0) return errorMessage(kAssignmentErrors);
-        Node& node = tree.appendProject(std::move(r.project));
-        node.obj().UpdateCaption();
-        return &node;
+        r.project->obj().UpdateCaption();
+        return &tree.appendProject(std::move(r.project));
     }
     THSSet set;
     const int code = type == 2 ? readKqe(bytes, set) : readKqw(bytes, set);
@@ -406,12 +409,14 @@ std::variant<Node*, Message> importFile(ProjectTree& tree, const std::string& pa
         auto* h = motionNode->as<THSHeader>();
         h->ShortName = "(aus: " + name + ") " + h->ShortName;
         if (h->ShortName.size() > 255) h->ShortName.resize(255);
+        notifyChanged(*motionNode, ChangeFlags::Values);
     }
     int motionCount = 0;
     for (auto& c : project->children) motionCount += c->kind() == ObjectKind::AbsSpec ? 1 : 0;
     if (motionCount == 1) projectObj(*project).FileName = path;
     project->obj().UpdateCaption();
     sortTree(*project);
+    notifyChanged(*project, ChangeFlags::Caption | ChangeFlags::Values);
     return project;
 }
 

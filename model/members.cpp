@@ -41,12 +41,16 @@ std::optional<Message> TNLMember::CopyTo(TNLMember& dest) const {
     return std::nullopt;
 }
 
-void TNLMember::WriteRecord(RecordWriter& w) {
-    for (int i = 1; i <= 9; ++i) w.intField(IPar[static_cast<std::size_t>(i)], 4);
+void TNLMember::writeBlock(RecordWriter& w, const std::array<std::int32_t, 10>& ip,
+                           const std::array<double, 13>& rp) {
+    for (int i = 1; i <= 9; ++i) w.intField(ip[static_cast<std::size_t>(i)], 4);
     w.endLine();
-    for (int i = 1; i <= 12; ++i) w.blanksReal23(RPar[static_cast<std::size_t>(i)]);
+    for (int i = 1; i <= 12; ++i) w.blanksReal23(rp[static_cast<std::size_t>(i)]);
     w.endLine();
-    Modified = false;
+}
+
+void TNLMember::WriteRecord(RecordWriter& w) const {
+    writeBlock(w, IPar, RPar);
 }
 
 bool TNLMember::ReadRecord(RecordReader& r) {
@@ -78,15 +82,17 @@ std::optional<Message> TProject::CopyTo(TNLMember& dest) const {
     return std::nullopt;
 }
 
-void TProject::WriteRecord(RecordWriter& w) {
-    IPar[7] = AllCurrent ? 1 : 0;
-    IPar[9] = ResultsStored ? 1 : 0;
-    if (IPar[6] == 0) {
-        IPar[4] = 0;
-        IPar[5] = 0;
-        RPar[1] = 0.0;
+void TProject::WriteRecord(RecordWriter& w) const {
+    auto ip = IPar;
+    auto rp = RPar;
+    ip[7] = AllCurrent ? 1 : 0;
+    ip[9] = ResultsStored ? 1 : 0;
+    if (ip[6] == 0) {
+        ip[4] = 0;
+        ip[5] = 0;
+        rp[1] = 0.0;
     }
-    TNLMember::WriteRecord(w);
+    writeBlock(w, ip, rp);
     w.textLine(Description);
 }
 

@@ -70,9 +70,15 @@ public:
     // Copies into an object of the same class; a refused copy returns its message.
     virtual std::optional<Message> CopyTo(TNLMember& dest) const;
 
-    // The parameter block (P1, P2) of the project file; clear Modified.
-    virtual void WriteRecord(RecordWriter& w);
+    // The parameter block (P1, P2) of the project file. Writing changes nothing; reading
+    // clears Modified.
+    virtual void WriteRecord(RecordWriter& w) const;
     virtual bool ReadRecord(RecordReader& r);
+
+protected:
+    // The two lines of a parameter block with the given slots.
+    static void writeBlock(RecordWriter& w, const std::array<std::int32_t, 10>& ip,
+                           const std::array<double, 13>& rp);
 };
 
 class TProject : public TNLMember {
@@ -90,7 +96,9 @@ public:
     void UpdateCaption() override;
     bool CheckValid() override { return Valid = true; }
     std::optional<Message> CopyTo(TNLMember& dest) const override;
-    void WriteRecord(RecordWriter& w) override;
+    // Writes AllCurrent and ResultsStored into IPar[7] and IPar[9], and zeros for the advanced
+    // settings while they are off; the object itself keeps its slots.
+    void WriteRecord(RecordWriter& w) const override;
     bool ReadRecord(RecordReader& r) override;
 };
 
@@ -130,8 +138,9 @@ public:
     void GetMinMax_q(int n, double& lo, double& hi) const;
     void GetMinMax_M(double& lo, double& hi) const;
 
-    // The record in the project file: parameter block, coefficient lines, attribute line.
-    virtual void Save(RecordWriter& w);
+    // The record in the project file: parameter block (with the result count and currency
+    // in IPar[8] and IPar[7], and count9 in IPar[9]), coefficient lines, attribute line.
+    virtual void Save(RecordWriter& w, std::int32_t count9) const;
     virtual bool Load(RecordReader& r);
 
 private:
@@ -150,7 +159,7 @@ public:
     ObjectKind kind() const override { return ObjectKind::AbsSpec; }
     void UpdateCaption() override;
     bool CheckValid() override;
-    void Save(RecordWriter& w) override;
+    void Save(RecordWriter& w, std::int32_t count9) const override;
     bool Load(RecordReader& r) override;
     // ShortName + " (Kopie)", then CopyTo.
     void Duplicate(THSHeader& dest) const;
@@ -175,7 +184,7 @@ public:
     void UpdateCaption() override;
     bool CheckValid() override;
     std::optional<Message> CopyTo(TNLMember& dest) const override;
-    void WriteRecord(RecordWriter& w) override;
+    void WriteRecord(RecordWriter& w) const override;
     bool ReadRecord(RecordReader& r) override;
 
     int code() const { return IPar[3]; }

@@ -108,12 +108,14 @@ void TPaintObj::GetMinMax_M(double& lo, double& hi) const {
     sampleMinMax(lo, hi, mSC.Count(), [&](double x) { return Calc_M(x); });
 }
 
-void TPaintObj::Save(RecordWriter& w) {
+void TPaintObj::Save(RecordWriter& w, std::int32_t count9) const {
     const std::int32_t n = HasResults ? sSC.Count() : 0;
-    IPar[8] = n > 0 ? n : 0;
-    IPar[7] = ResultsCurrent ? 0 : ResultHarmonics;
-    WriteRecord(w);
-    if (IPar[8] > 0) {
+    auto ip = IPar;
+    ip[8] = n > 0 ? n : 0;
+    ip[7] = ResultsCurrent ? 0 : ResultHarmonics;
+    ip[9] = count9;
+    writeBlock(w, ip, RPar);
+    if (ip[8] > 0) {
         // Exactly n, n and 2n - 2 values, the counts the reader sizes the vectors from.
         for (std::int32_t i = 0; i < n; ++i) {
             w.real23(sSC.at(i));
@@ -176,8 +178,8 @@ bool TPaintObj::Load(RecordReader& r) {
     return true;
 }
 
-void THSHeader::Save(RecordWriter& w) {
-    TPaintObj::Save(w);
+void THSHeader::Save(RecordWriter& w, std::int32_t count9) const {
+    TPaintObj::Save(w, count9);
     w.textLine(ShortName);
 }
 

@@ -48,23 +48,21 @@ bool readRestriction(RecordReader& r, Node& project, Node* motionNode, bool resu
 
 } // namespace
 
-std::string writeProject(Node& project) {
+std::string writeProject(const Node& project) {
     RecordWriter w;
-    TProject& p = projectObj(project);
+    const TProject& p = *project.as<TProject>();
     p.WriteRecord(w);
     // All motion specifications before any relative one, whatever the tree's order: the reader
     // takes the records after the last motion specification's restrictions as relative ones.
-    for (auto& child : project.children) {
-        auto* h = child->as<THSHeader>();
+    for (const auto& child : project.children) {
+        const auto* h = child->as<THSHeader>();
         if (h == nullptr) continue;
-        h->IPar[9] = static_cast<std::int32_t>(child->children.size());
-        h->Save(w);
-        for (auto& rc : child->children) rc->obj().WriteRecord(w);
+        h->Save(w, static_cast<std::int32_t>(child->children.size()));
+        for (const auto& rc : child->children) rc->obj().WriteRecord(w);
     }
-    for (auto& child : project.children)
+    for (const auto& child : project.children)
         if (child->as<TRelHeader>() != nullptr)
-            for (auto& rc : child->children) rc->obj().WriteRecord(w);
-    p.Changed = false;
+            for (const auto& rc : child->children) rc->obj().WriteRecord(w);
     return w.take();
 }
 
@@ -131,11 +129,11 @@ std::variant<Node*, Message> openAny(ProjectTree& tree, const std::string& path,
     if (auto* failure = std::get_if<ReadFailure>(&result))
         return errorMessage("Fehler beim Lesen der Datei\r" + fileNamePart(path) + " in Zeile " +
                             std::to_string(failure->line) + ".");
-    Node& node = tree.appendProject(std::move(std::get<std::unique_ptr<Node>>(result)));
-    TProject& p = projectObj(node);
+    auto project = std::move(std::get<std::unique_ptr<Node>>(result));
+    TProject& p = projectObj(*project);
     p.FileName = path;
     p.UpdateCaption();
-    return &node;
+    return &tree.appendProject(std::move(project));
 }
 
 } // namespace
@@ -153,13 +151,9 @@ std::variant<Node*, Message> openRecentProject(ProjectTree& tree, const std::str
 
 std::optional<Message> saveProjectFile(Node& project, const std::string& path) {
     TProject& p = projectObj(project);
-    // Keep the flags of the objects as they are until the file is safely in place.
-    std::vector<std::pair<TNLMember*, bool>> modified;
-    forEachNode(project, [&](Node& n) { modified.emplace_back(&n.obj(), n.obj().Modified); });
     const std::string bytes = writeProject(project);
+    // The flags change only once the file is safely in place.
     auto fail = [&](int err) -> std::optional<Message> {
-        for (auto& [obj, m] : modified) obj->Modified = m;
-        p.Changed = true;
         return errorMessage("Die Projektdatei " + path + " konnte nicht geschrieben werden:\r" +
                             std::strerror(err));
     };
@@ -201,7 +195,9 @@ std::optional<Message> saveProjectFile(Node& project, const std::string& path) {
         ::unlink(name.data());
         return fail(err);
     }
+    forEachNode(project, [](Node& n) { n.obj().Modified = false; });
     p.Changed = false;
+    notifyChanged(project, ChangeFlags::Values);
     return std::nullopt;
 }
 
@@ -220,6 +216,7 @@ std::optional<Message> saveProjectAs(Node& project, const std::string& path) {
     TProject& p = projectObj(project);
     p.FileName = path;
     p.UpdateCaption();
+    notifyChanged(project, ChangeFlags::Caption | ChangeFlags::Values);
     return std::nullopt;
 }
 

@@ -19,8 +19,9 @@ inline constexpr const char* kAssignmentErrors =
 inline constexpr const char* kWrongSaveExtension =
     "Die Sicherung muß mit der\rStandarderweiterung .k4p erfolgen.";
 
-// The bytes of the project file; clears Modified of every written object and Changed.
-std::string writeProject(Node& project);
+// The bytes of the project file. Writing changes nothing: saveProjectFile clears Modified
+// and Changed once the file is in place.
+std::string writeProject(const Node& project);
 
 // A project read from the bytes of a project file, or the line (1-based) at which the file
 // is damaged. Nothing of a damaged file survives. FileName is left empty for the caller.
@@ -38,8 +39,9 @@ std::variant<Node*, Message> openProject(ProjectTree& tree, const std::string& p
 std::variant<Node*, Message> openRecentProject(ProjectTree& tree, const std::string& path);
 
 // Writes the project to path without ever destroying the previous file: a temporary file in
-// the same directory, flushed and synced, renamed over the old one. On failure the old file
-// is untouched, Changed stays set, and the message names the file.
+// the same directory, flushed and synced, renamed over the old one; then Modified of every
+// object and Changed are cleared. On failure the old file and the flags are untouched, and the
+// message names the file.
 std::optional<Message> saveProjectFile(Node& project, const std::string& path);
 // "Projekt &sichern": only for a FileName ending in ".k4p"; false when nothing was to do.
 std::optional<Message> saveProject(Node& project, bool* saved = nullptr);

@@ -174,7 +174,7 @@ std::optional<Message> TRestr::CopyTo(TNLMember& dest) const {
     return std::nullopt;
 }
 
-void TRestr::WriteRecord(RecordWriter& w) {
+void TRestr::WriteRecord(RecordWriter& w) const {
     TNLMember::WriteRecord(w);
     if (Global) {
         for (int i = 1; i <= 12; ++i) w.blanksReal23(GlobalPar[static_cast<std::size_t>(i)]);

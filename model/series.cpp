@@ -33,16 +33,21 @@ bool deriveQ(TPaintObj& h, double eta, double theta) {
             h.qSC.set(2 * k + 1, -e * s + w * c);
         }
     }
-    if (failed) {
-        h.sSC.set(1, 0.0);
-        h.qSC.set(1, 0.0);
-        eta = 0.0;
-        h.sSC.set(0, 0.0);
-        h.qSC.set(0, 0.0);
-    }
-    if (eta == 0.0)
+    if (failed || eta == 0.0)
         for (std::int32_t i = 2; i <= 2 * K + 1; ++i) h.qSC.set(i, h.sSC.at(i));
     return !failed;
+}
+
+bool deriveSeries(TPaintObj& motion, double eta, double theta) {
+    const bool ok = deriveQ(motion, eta, theta);
+    deriveM(motion);
+    return ok;
+}
+
+bool deriveSeries(THSHeader& motion, bool testMode) {
+    const double eta = testMode ? motion.TestEta : motion.sSC.at(0);
+    const double theta = testMode ? motion.TestTheta : motion.RPar[3];
+    return deriveSeries(motion, eta, theta);
 }
 
 void deriveM(TPaintObj& h) {

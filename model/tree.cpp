@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace model {
 
@@ -54,6 +55,24 @@ std::size_t Node::indexInParent() const {
     return 0;
 }
 
+ProjectTree* treeOf(const Node& node) {
+    const Node* n = &node;
+    while (n->parent != nullptr) n = n->parent;
+    return n->tree;
+}
+
+void notifyChanged(const Node& node, ChangeFlags what) {
+    if (ProjectTree* t = treeOf(node)) t->changed(node, what);
+}
+
+ChangeBatch::ChangeBatch(ProjectTree* tree) : tree_(tree) {
+    if (tree_ != nullptr) ++tree_->batchDepth_;
+}
+
+ChangeBatch::~ChangeBatch() {
+    if (tree_ != nullptr && --tree_->batchDepth_ == 0) tree_->flush();
+}
+
 Node& addChild(Node& parent, std::unique_ptr<TNLMember> obj) {
     auto node = std::make_unique<Node>(std::move(obj));
     node->parent = &parent;
@@ -61,11 +80,19 @@ Node& addChild(Node& parent, std::unique_ptr<TNLMember> obj) {
     Node& ref = *node;
     parent.children.push_back(std::move(node));
     sortSiblings(parent.children);
+    notifyChanged(parent, ChangeFlags::Structure);
     return ref;
 }
 
 void sortTree(Node& node) {
+    std::vector<Node*> before;
+    for (auto& c : node.children) before.push_back(c.get());
     sortSiblings(node.children);
+    for (std::size_t i = 0; i < before.size(); ++i)
+        if (node.children[i].get() != before[i]) {
+            notifyChanged(node, ChangeFlags::Structure);
+            break;
+        }
     for (auto& c : node.children) sortTree(*c);
 }
 
@@ -75,14 +102,33 @@ void forEachNode(Node& node, const std::function<void(Node&)>& f) {
 }
 
 void refreshCaptions(Node& node) {
+    ChangeBatch batch(node);
+    auto update = [](Node& n) {
+        const std::string before = n.obj().Caption;
+        n.obj().UpdateCaption();
+        if (n.obj().Caption != before) notifyChanged(n, ChangeFlags::Caption);
+    };
     // Members quote their restriction's caption: restrictions first.
-    forEachNode(node, [](Node& n) {
-        if (n.kind() != ObjectKind::GroupMember) n.obj().UpdateCaption();
+    forEachNode(node, [&](Node& n) {
+        if (n.kind() != ObjectKind::GroupMember) update(n);
     });
-    forEachNode(node, [](Node& n) {
-        if (n.kind() == ObjectKind::GroupMember) n.obj().UpdateCaption();
+    forEachNode(node, [&](Node& n) {
+        if (n.kind() == ObjectKind::GroupMember) update(n);
     });
     sortTree(node);
+}
+
+void editObject(Node& node, const std::function<void(TNLMember&)>& change) {
+    ChangeBatch batch(node);
+    change(node.obj());
+    node.obj().Modified = true;
+    notifyChanged(node, ChangeFlags::Values);
+    if (Node* project = projectOf(&node)) {
+        projectObj(*project).Changed = true;
+        notifyChanged(*project, ChangeFlags::Values);
+        refreshCaptions(*project);
+        updateCurrency(*project);
+    }
 }
 
 Node* projectOf(Node* node) {
@@ -185,6 +231,7 @@ void computeRelativeCoefficients(Node& project, Node& relNode) {
     if (an == nullptr || bn == nullptr || an == bn) {
         rel->HasResults = false;
         rel->ResultsCurrent = false;
+        notifyChanged(relNode, ChangeFlags::Results);
         return;
     }
     auto* a = an->as<THSHeader>();
@@ -207,18 +254,33 @@ void computeRelativeCoefficients(Node& project, Node& relNode) {
     rel->ResultHarmonics = rel->IPar[3];
     rel->HasResults = true;
     rel->ResultsCurrent = a->ResultsCurrent && b->ResultsCurrent;
+    ChangeBatch batch(relNode);
+    notifyChanged(relNode, ChangeFlags::Results);
     for (auto& c : relNode.children)
-        if (auto* r = c->as<TRestr>()) r->ComputeActualValues(*rel);
+        if (auto* r = c->as<TRestr>()) {
+            r->ComputeActualValues(*rel);
+            notifyChanged(*c, ChangeFlags::Results);
+        }
 }
 
 void updateCurrency(Node& project) {
+    ChangeBatch batch(project);
+    std::vector<std::pair<Node*, bool>> before;
+    for (auto& c : project.children)
+        if (auto* po = c->as<TPaintObj>()) before.emplace_back(c.get(), po->ResultsCurrent);
+    auto stale = [](TPaintObj* m) {
+        const bool was = m != nullptr && m->ResultsCurrent;
+        if (m != nullptr) m->ResultsCurrent = false;
+        return was;
+    };
     for (Node* hn : childrenOf<THSHeader>(project)) {
         bool modified = hn->obj().Modified;
         for (const auto& c : hn->children) modified = modified || c->obj().Modified;
-        hn->as<THSHeader>()->ResultsCurrent = !modified;
+        if (modified) stale(hn->as<THSHeader>());
     }
-    bool again = true;
-    for (int pass = 0; again && pass < 1000; ++pass) {
+    // Staleness spreads through the relative specifications (a relative one is stale with either
+    // of its motions, and both with it) and through the groups, until nothing changes.
+    for (bool again = true; again;) {
         again = false;
         for (Node* rn : childrenOf<TRelHeader>(project)) {
             auto* rel = rn->as<TRelHeader>();
@@ -228,21 +290,11 @@ void updateCurrency(Node& project) {
             auto* b = bn != nullptr ? bn->as<THSHeader>() : nullptr;
             bool modified = false;
             for (const auto& c : rn->children) modified = modified || c->obj().Modified;
-            if (a != nullptr && b != nullptr && a->ResultsCurrent && b->ResultsCurrent &&
-                !modified) {
-                rel->ResultsCurrent = true;
-            } else {
-                // Start again whenever one of the three lost its currency here: a relative
-                // motion specification passed earlier in this round may depend on a or b.
-                const bool was = rel->ResultsCurrent || (a != nullptr && a->ResultsCurrent) ||
-                                 (b != nullptr && b->ResultsCurrent);
-                if (a != nullptr) a->ResultsCurrent = false;
-                if (b != nullptr) b->ResultsCurrent = false;
-                rel->ResultsCurrent = false;
-                if (was) again = true;
-            }
+            if (a != nullptr && b != nullptr && a->ResultsCurrent && b->ResultsCurrent && !modified)
+                continue;
+            const bool was = stale(a);
+            if (stale(b) || stale(rel) || was) again = true;
         }
-        if (again) continue;
         for (Node* gn : childrenOf<TGroupHeader>(project)) {
             bool modified = false;
             for (const auto& m : gn->children)
@@ -251,21 +303,22 @@ void updateCurrency(Node& project) {
             if (!modified) continue;
             for (const auto& m : gn->children) {
                 Node* rn = m->as<TGroupMember>()->RefTNR;
-                if (rn == nullptr || rn->parent == nullptr) continue;
-                if (auto* owner = rn->parent->as<TPaintObj>();
-                    owner != nullptr && owner->ResultsCurrent) {
-                    owner->ResultsCurrent = false;
+                if (rn != nullptr && rn->parent != nullptr && stale(rn->parent->as<TPaintObj>()))
                     again = true;
-                }
             }
         }
     }
+    for (auto& [n, was] : before)
+        if (n->as<TPaintObj>()->ResultsCurrent != was) notifyChanged(*n, ChangeFlags::Results);
     TProject& p = projectObj(project);
     bool all = true;
     for (const auto& c : project.children)
         if (auto* po = c->as<TPaintObj>()) all = all && po->ResultsCurrent;
-    p.AllCurrent = all;
-    if (!all) p.Changed = true;
+    if (!all && (p.AllCurrent || !p.Changed)) {
+        p.AllCurrent = false;
+        p.Changed = true;
+        notifyChanged(project, ChangeFlags::Values);
+    }
 }
 
 std::vector<Node*> inconsistentNodes(Node& project) {
@@ -284,16 +337,93 @@ bool calculationPossible(Node& node, bool running) {
 
 // ---- ProjectTree ----
 
+ProjectTree::~ProjectTree() {
+    // The projects go without notifications: whoever observes goes with the tree.
+    for (auto& r : roots) r->tree = nullptr;
+}
+
+void ProjectTree::addObserver(ProjectObserver& o) {
+    if (std::find(observers_.begin(), observers_.end(), &o) == observers_.end())
+        observers_.push_back(&o);
+}
+
+void ProjectTree::removeObserver(ProjectObserver& o) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), &o), observers_.end());
+}
+
+void ProjectTree::changed(const Node& node, ChangeFlags what) {
+    for (auto& [n, flags] : pending_)
+        if (n == &node) {
+            flags |= what;
+            return;
+        }
+    pending_.emplace_back(&node, what);
+    if (batchDepth_ == 0) flush();
+}
+
+void ProjectTree::flush() {
+    // An observer may change the model in turn; its notifications follow in the same loop.
+    ++batchDepth_;
+    while (!pending_.empty()) {
+        const auto [node, flags] = pending_.front();
+        pending_.erase(pending_.begin());
+        const auto observers = observers_;
+        for (ProjectObserver* o : observers) o->notifyChanged(*node, flags);
+    }
+    --batchDepth_;
+}
+
+void ProjectTree::removing(const Node& node) {
+    pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
+                                  [&](const auto& p) { return p.first == &node; }),
+                   pending_.end());
+    if (selected_ == &node) selected_ = nullptr;
+    const auto observers = observers_;
+    for (ProjectObserver* o : observers) o->notifyRemoved(node);
+}
+
+void ProjectTree::setHighlighted(Node* node, bool on) {
+    if (node == nullptr) return;
+    node->obj().Highlighted = on;
+    switch (node->kind()) {
+    case ObjectKind::AbsSpec:
+    case ObjectKind::RelSpec:
+        for (auto& c : node->children) c->obj().Highlighted = on;
+        break;
+    case ObjectKind::Group:
+        for (auto& c : node->children)
+            if (auto* r = c->as<TGroupMember>()->restriction()) r->Highlighted = on;
+        break;
+    case ObjectKind::GroupMember:
+        if (auto* r = node->as<TGroupMember>()->restriction()) r->Highlighted = on;
+        break;
+    default:
+        break;
+    }
+}
+
+void ProjectTree::select(Node* node) {
+    if (node == selected_) return;
+    if (!Deleting) {
+        setHighlighted(selected_, false);
+        setHighlighted(node, true);
+    }
+    selected_ = node;
+    const auto observers = observers_;
+    for (ProjectObserver* o : observers) o->notifySelection(node);
+}
+
 Node& ProjectTree::newProject() {
     auto node = std::make_unique<Node>(std::make_unique<TProject>());
     node->obj().UpdateCaption();
-    roots.push_back(std::move(node));
-    return *roots.back();
+    return appendProject(std::move(node));
 }
 
 Node& ProjectTree::appendProject(std::unique_ptr<Node> project) {
     project->parent = nullptr;
+    project->tree = this;
     roots.push_back(std::move(project));
+    changed(*roots.back(), ChangeFlags::Structure);
     return *roots.back();
 }
 
@@ -325,6 +455,7 @@ Node* motionSpecForNewRestriction(Node& selected) {
 } // namespace
 
 std::variant<Node*, Message> ProjectTree::newAbsRestriction(Node& selected) {
+    ChangeBatch batch(this);
     Node* motionNode = motionSpecForNewRestriction(selected);
     if (motionNode == nullptr) return errorMessage(kTooManySpecs);
     auto r = std::make_unique<TRestr>();
@@ -340,6 +471,7 @@ std::variant<Node*, Message> ProjectTree::newMotionSpec(Node& selected) {
 }
 
 Node* ProjectTree::newSpectrumRestriction(Node& selected) {
+    ChangeBatch batch(this);
     // The menu offers this only below an absolute motion specification; a new one still keeps
     // to the limit of ten.
     Node* motionNode = motionSpecForNewRestriction(selected);
@@ -356,6 +488,7 @@ Node* ProjectTree::newSpectrumRestriction(Node& selected) {
 }
 
 Node* ProjectTree::newRelRestriction(Node& selected) {
+    ChangeBatch batch(this);
     Node* rel = selfOrParentOfKind(selected, ObjectKind::RelSpec);
     if (rel == nullptr) return nullptr;
     auto r = std::make_unique<TRestr>();
@@ -384,10 +517,25 @@ std::string ProjectTree::deleteQuestion(const Node& node) {
 }
 
 void ProjectTree::deleteNode(Node& node) {
+    // The changes are reported before the new selection.
+    auto batch = std::make_optional<ChangeBatch>(this);
+    const bool wasDeleting = Deleting;
     Deleting = true;
     Node* project = projectOf(&node);
     const bool isProject = &node == project;
-    if (project != nullptr) projectObj(*project).Changed = true;
+    if (project != nullptr) {
+        projectObj(*project).Changed = true;
+        changed(*project, ChangeFlags::Values);
+    }
+    // The selection after the deletion, should the selected node go with it.
+    std::vector<Node*> ancestors;
+    for (Node* p = node.parent; p != nullptr; p = p->parent) ancestors.push_back(p);
+    const std::size_t index = project != nullptr ? indexOf(*project) : roots.size();
+    Node* const selectedBefore = selected_;
+    if (selected_ != nullptr && contains(node, selected_)) {
+        setHighlighted(selected_, false);
+        selected_ = nullptr;
+    }
     std::vector<Node*> candidates;
     removeNode(node, candidates);
     // Emptied groups and absolute specifications go as well.
@@ -407,7 +555,27 @@ void ProjectTree::deleteNode(Node& node) {
         }
     }
     if (!isProject && project != nullptr) refreshCaptions(*project);
-    Deleting = false;
+    Deleting = wasDeleting;
+    batch.reset();
+    if (selected_ == nullptr && selectedBefore != nullptr) {
+        Node* next = nullptr;
+        if (isProject) {
+            if (!roots.empty()) next = roots[std::min(index, roots.size() - 1)].get();
+        } else {
+            for (Node* p : ancestors)
+                if (contains(*project, p)) {
+                    next = p;
+                    break;
+                }
+        }
+        // The announcement goes out even when nothing is selected now.
+        if (next != nullptr) {
+            select(next);
+        } else {
+            const auto observers = observers_;
+            for (ProjectObserver* o : observers) o->notifySelection(nullptr);
+        }
+    }
 }
 
 void ProjectTree::removeNode(Node& node, std::vector<Node*>& candidates) {
@@ -420,6 +588,7 @@ void ProjectTree::removeNode(Node& node, std::vector<Node*>& candidates) {
             r->IPar[8] = 0;
             r->Global = false;
             m.RefTNR->stateIndex = 0;
+            changed(*m.RefTNR, ChangeFlags::Values);
         }
         candidates.push_back(node.parent);
         break;
@@ -430,11 +599,13 @@ void ProjectTree::removeNode(Node& node, std::vector<Node*>& candidates) {
             TNLMember& go = gn->obj();
             if (go.IPar[1] <= g) continue;
             --go.IPar[1];
+            changed(*gn, ChangeFlags::Values);
             for (const auto& m : gn->children) {
                 auto* mem = m->as<TGroupMember>();
                 if (TRestr* r = mem->restriction()) {
                     r->IPar[8] = go.IPar[1];
                     mem->RefTNR->stateIndex = go.IPar[1];
+                    changed(*mem->RefTNR, ChangeFlags::Values);
                 }
             }
         }
@@ -462,16 +633,21 @@ void ProjectTree::removeNode(Node& node, std::vector<Node*>& candidates) {
         for (Node* hn : childrenOf<THSHeader>(*project)) {
             if (hn == &node || hn->obj().IPar[2] <= n) continue;
             --hn->obj().IPar[2];
-            for (const auto& c : hn->children)
+            changed(*hn, ChangeFlags::Values);
+            for (const auto& c : hn->children) {
                 c->obj().IPar[1] = renumberedAfter(c->obj().IPar[1], n);
+                changed(*c, ChangeFlags::Values);
+            }
         }
         for (Node* rn : childrenOf<TRelHeader>(*project)) {
             TNLMember& ro = rn->obj();
             ro.IPar[1] = renumberedAfter(ro.IPar[1], n);
             ro.IPar[2] = renumberedAfter(ro.IPar[2], n);
+            changed(*rn, ChangeFlags::Values);
             for (const auto& c : rn->children) {
                 c->obj().IPar[1] = renumberedAfter(c->obj().IPar[1], n);
                 c->obj().IPar[2] = renumberedAfter(c->obj().IPar[2], n);
+                changed(*c, ChangeFlags::Values);
             }
         }
         --projectObj(*project).IPar[3];
@@ -482,9 +658,12 @@ void ProjectTree::removeNode(Node& node, std::vector<Node*>& candidates) {
     }
     obj.Deleted = true;
     while (!node.children.empty()) removeNode(*node.children.back(), candidates);
+    removing(node);
     if (node.parent != nullptr) {
-        auto& siblings = node.parent->children;
-        siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(node.indexInParent()));
+        Node& parent = *node.parent;
+        parent.children.erase(parent.children.begin() +
+                              static_cast<std::ptrdiff_t>(node.indexInParent()));
+        changed(parent, ChangeFlags::Structure);
     } else {
         const std::size_t i = indexOf(node);
         if (i < roots.size()) roots.erase(roots.begin() + static_cast<std::ptrdiff_t>(i));
@@ -492,6 +671,7 @@ void ProjectTree::removeNode(Node& node, std::vector<Node*>& candidates) {
 }
 
 Node& ProjectTree::copyProject(const Node& source) {
+    ChangeBatch batch(this);
     auto p = std::make_unique<TProject>();
     (void)source.obj().CopyTo(*p);
     p->IPar[8] = 0; // groups are recreated from the copied restrictions

@@ -12,6 +12,7 @@
 
 #include "members.h"
 #include "message.h"
+#include "observer.h"
 
 namespace model {
 
@@ -21,6 +22,8 @@ inline constexpr int kMaxGroups = 1000;
 
 inline constexpr const char* kTooManySpecs =
     "Ein Projekt kann maximal 10 Bewegungsvorgaben enthalten.";
+
+class ProjectTree;
 
 struct Node {
     explicit Node(std::unique_ptr<TNLMember> obj);
@@ -32,11 +35,34 @@ struct Node {
     Node* parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;
     int stateIndex = 0; // a restriction's group number, recorded when a member refers to it
+    ProjectTree* tree = nullptr; // on a project at the top level of a ProjectTree: that tree
 
     TNLMember& obj() const { return *object; }
     ObjectKind kind() const { return object->kind(); }
     template <class T> T* as() const { return dynamic_cast<T*>(object.get()); }
     std::size_t indexInParent() const;
+};
+
+// The operations below that change a node tell the observers of the ProjectTree that holds
+// it (none for a project not yet in a tree, such as one being read).
+
+// The tree that holds the project of node, if any.
+ProjectTree* treeOf(const Node& node);
+// Tells the observers of node's tree (if any) that node changed.
+void notifyChanged(const Node& node, ChangeFlags what);
+
+// Collects the notifications of one command: while the outermost batch of a tree is open,
+// each changed node is reported once, with the union of its flags, when it closes.
+class ChangeBatch {
+public:
+    explicit ChangeBatch(ProjectTree* tree);
+    explicit ChangeBatch(const Node& node) : ChangeBatch(treeOf(node)) {}
+    ChangeBatch(const ChangeBatch&) = delete;
+    ChangeBatch& operator=(const ChangeBatch&) = delete;
+    ~ChangeBatch();
+
+private:
+    ProjectTree* tree_;
 };
 
 // Appends a new child under parent, builds its caption and sorts the siblings.
@@ -45,6 +71,11 @@ Node& addChild(Node& parent, std::unique_ptr<TNLMember> obj);
 void sortTree(Node& node);
 // Rebuilds captions (and sort keys) of node and its whole subtree, then sorts.
 void refreshCaptions(Node& node);
+
+// Every edit of an object's definition (its parameter record or other fields): change is
+// applied, the object becomes Modified and its project Changed, captions, order and
+// consistency follow, and the result currency is updated (which only ever clears it).
+void editObject(Node& node, const std::function<void(TNLMember&)>& change);
 
 // Walks up to the project node (nullptr when there is none).
 Node* projectOf(Node* node);
@@ -67,8 +98,10 @@ Node* findGroup(const Node& project, int g);
 // values of its restrictions.
 void computeRelativeCoefficients(Node& project, Node& rel);
 
-// Result currency after an edit: ResultsCurrent of every motion, AllCurrent and Changed of
-// the project.
+// Result currency after an edit: a motion whose specification or restrictions are Modified
+// loses ResultsCurrent, and so do the motions that depend on it; AllCurrent is cleared when a
+// motion is stale, and Changed set. Nothing is ever made current here: only a calculation
+// (results.h) or a file read that says so does that.
 void updateCurrency(Node& project);
 
 // Whether the project of node can be calculated: it has children, nothing runs and every
@@ -81,11 +114,31 @@ std::vector<Node*> inconsistentNodes(Node& project);
 // Calls f for every node of the subtree in tree order (pre-order).
 void forEachNode(Node& node, const std::function<void(Node&)>& f);
 
-// All open projects, as the main window's tree view holds them.
+// All open projects, as the main window's tree view holds them, with the observers of every
+// change and the selection that the windows follow.
 class ProjectTree {
 public:
-    std::vector<std::unique_ptr<Node>> roots;
+    ProjectTree() = default;
+    ProjectTree(const ProjectTree&) = delete;
+    ProjectTree& operator=(const ProjectTree&) = delete;
+    ~ProjectTree();
+
+    std::vector<std::unique_ptr<Node>> roots; // read freely; change only through operations
     bool Deleting = false;
+
+    // Observers are not owned; one must be removed before it is destroyed.
+    void addObserver(ProjectObserver& o);
+    void removeObserver(ProjectObserver& o);
+    // Reports a change (queued while a ChangeBatch is open); see notifyChanged.
+    void changed(const Node& node, ChangeFlags what);
+    // Reports node as removed, at once; the caller frees it right after.
+    void removing(const Node& node);
+
+    // The selected node, which every window that follows the selection shows. select moves
+    // the Highlighted marks (unless a deletion runs) and announces the new selection when it
+    // differs from the old one.
+    Node* selected() const { return selected_; }
+    void select(Node* node);
 
     // "&Projekt": a new empty project at the end of the top level.
     Node& newProject();
@@ -104,7 +157,10 @@ public:
     Node* newRelRestriction(Node& selected);
 
     // "&Löschen" of a node, with the renumbering and clean-up of the main window. The
-    // question to ask first (when deletion is confirmed) comes from deleteQuestion.
+    // question to ask first (when deletion is confirmed) comes from deleteQuestion. Every
+    // removed node is reported before it is freed. When the selection was removed, the
+    // nearest surviving ancestor is selected, for a project the one that moves into its place
+    // (else the one before it), and announced.
     void deleteNode(Node& node);
     static std::string deleteQuestion(const Node& node);
 
@@ -115,7 +171,15 @@ public:
     std::size_t indexOf(const Node& root) const;
 
 private:
+    friend class ChangeBatch;
     void removeNode(Node& node, std::vector<Node*>& candidates);
+    void flush();
+    static void setHighlighted(Node* node, bool on);
+
+    std::vector<ProjectObserver*> observers_;
+    std::vector<std::pair<const Node*, ChangeFlags>> pending_;
+    int batchDepth_ = 0;
+    Node* selected_ = nullptr;
 };
 
 } // namespace model

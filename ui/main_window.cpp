@@ -120,12 +120,14 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     });
     connect(batch_.get(), &calcctl::BatchCalculation::finished, this, &TDlgMain::batchFinished);
 
+    tree_.addObserver(*this);
     readSettings();
     updateMenus();
 }
 
 TDlgMain::~TDlgMain() {
     // A run that is still going ends here without touching the window.
+    tree_.removeObserver(*this);
     calc_->disconnect(this);
     batch_->disconnect(this);
     writeSettings();
@@ -233,7 +235,7 @@ void TDlgMain::updateMenus() {
 // ---- the tree ----
 
 model::Node* TDlgMain::selectedNode() const {
-    return ProjectTreeWidget::nodeOf(TVProjects->currentItem());
+    return tree_.selected();
 }
 
 QTreeWidgetItem* TDlgMain::itemOf(const model::Node* node) const {
@@ -242,99 +244,138 @@ QTreeWidgetItem* TDlgMain::itemOf(const model::Node* node) const {
 }
 
 void TDlgMain::selectNode(model::Node* node) {
-    QTreeWidgetItem* item = itemOf(node);
-    if (item != nullptr) {
-        for (QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent())
-            if (!p->isExpanded()) p->setExpanded(true);
-        TVProjects->setCurrentItem(item);
-        TVProjects->scrollToItem(item);
-    } else {
-        TVProjects->setCurrentItem(nullptr);
-    }
+    if (node == tree_.selected())
+        showSelection(node); // the view may show another item after a collapse
+    else
+        tree_.select(node); // announced to every observer, this window among them
     updateMenus();
 }
 
 bool TDlgMain::isAlive(const model::Node* node) const {
-    if (node == nullptr) return false;
-    std::function<bool(const Node&)> has = [&](const Node& n) {
-        if (&n == node) return true;
-        for (const auto& c : n.children)
-            if (has(*c)) return true;
-        return false;
-    };
-    for (const auto& r : tree_.roots)
-        if (has(*r)) return true;
-    return false;
+    return node != nullptr && items_.count(node) != 0;
 }
 
-void TDlgMain::rebuildTree() {
+// ---- the tree as an observer of the model ----
+
+QTreeWidgetItem* TDlgMain::makeItem(const model::Node& n) {
+    auto* item = new QTreeWidgetItem();
+    item->setText(0, qs(n.obj().Caption));
+    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(&n)));
+    items_[&n] = item;
+    for (const auto& c : n.children) item->addChild(makeItem(*c));
+    return item;
+}
+
+void TDlgMain::forgetItems(QTreeWidgetItem* item) {
+    for (int i = 0; i < item->childCount(); ++i) forgetItems(item->child(i));
+    items_.erase(ProjectTreeWidget::nodeOf(item));
+}
+
+void TDlgMain::applyExpansion(QTreeWidgetItem* item) {
+    const Node* n = ProjectTreeWidget::nodeOf(item);
+    if (expanded_.count(n) != 0 && !item->isExpanded()) item->setExpanded(true);
+    for (int i = 0; i < item->childCount(); ++i) applyExpansion(item->child(i));
+}
+
+void TDlgMain::syncChildren(const model::Node* parent) {
+    QTreeWidgetItem* parentItem = parent != nullptr ? itemOf(parent) : nullptr;
+    if (parent != nullptr && parentItem == nullptr) return; // made with its own parent's item
+    const auto& kids = parent != nullptr ? parent->children : tree_.roots;
+    auto childAt = [&](int i) {
+        return parentItem != nullptr ? parentItem->child(i) : TVProjects->topLevelItem(i);
+    };
+    auto count = [&] {
+        return parentItem != nullptr ? parentItem->childCount() : TVProjects->topLevelItemCount();
+    };
+    auto insert = [&](int i, QTreeWidgetItem* item) {
+        if (parentItem != nullptr)
+            parentItem->insertChild(i, item);
+        else
+            TVProjects->insertTopLevelItem(i, item);
+    };
+    // Only what is new or out of place is touched: the other items keep their state.
+    for (int i = 0; i < static_cast<int>(kids.size()); ++i) {
+        const Node* k = kids[static_cast<std::size_t>(i)].get();
+        QTreeWidgetItem* item = itemOf(k);
+        if (item != nullptr && i < count() && childAt(i) == item) continue;
+        if (item == nullptr) {
+            item = makeItem(*k);
+        } else if (QTreeWidgetItem* up = item->parent()) {
+            up->removeChild(item);
+        } else if (const int at = TVProjects->indexOfTopLevelItem(item); at >= 0) {
+            TVProjects->takeTopLevelItem(at);
+        }
+        insert(i, item);
+        applyExpansion(item);
+    }
+    while (count() > static_cast<int>(kids.size())) {
+        QTreeWidgetItem* extra = childAt(count() - 1);
+        forgetItems(extra);
+        delete extra;
+    }
+}
+
+void TDlgMain::notifyChanged(const model::Node& node, model::ChangeFlags what) {
     rebuilding_ = true;
     {
         const QSignalBlocker block(TVProjects);
-        TVProjects->clear();
-        items_.clear();
-        std::function<void(Node&, QTreeWidgetItem*)> add = [&](Node& n, QTreeWidgetItem* parent) {
-            auto* item =
-                parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(TVProjects);
-            item->setText(0, qs(n.obj().Caption));
-            item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(&n)));
-            items_[&n] = item;
-            for (auto& c : n.children) add(*c, item);
-        };
-        for (auto& r : tree_.roots) add(*r, nullptr);
-        std::set<const Node*> kept;
-        for (const Node* n : expanded_) {
-            QTreeWidgetItem* item = itemOf(n);
-            if (item == nullptr) continue;
-            // Below a project whose calculation runs, the expansion is kept for later.
-            item->setExpanded(true);
-            kept.insert(n);
+        if (any(what & model::ChangeFlags::Structure)) {
+            if (node.parent == nullptr) syncChildren(nullptr);
+            syncChildren(&node);
+            // A moved item may have taken the current one with it.
+            showSelection(tree_.selected());
         }
-        expanded_ = std::move(kept);
-        if (!isAlive(current_)) current_ = nullptr;
-        if (QTreeWidgetItem* item = itemOf(current_)) TVProjects->setCurrentItem(item);
+        if (QTreeWidgetItem* item = itemOf(&node)) item->setText(0, qs(node.obj().Caption));
     }
     rebuilding_ = false;
     fitWidth();
-}
-
-void TDlgMain::objectsChanged() {
-    for (auto& r : tree_.roots) {
-        model::updateCurrency(*r);
-        model::refreshCaptions(*r);
-    }
-    rebuildTree();
     updateMenus();
 }
 
-void TDlgMain::setHighlighted(model::Node* node, bool on) {
-    if (node == nullptr) return;
-    node->obj().Highlighted = on;
-    switch (node->kind()) {
-    case ObjectKind::AbsSpec:
-    case ObjectKind::RelSpec:
-        for (auto& c : node->children) c->obj().Highlighted = on;
-        break;
-    case ObjectKind::Group:
-        for (auto& c : node->children)
-            if (auto* r = c->as<model::TGroupMember>()->restriction()) r->Highlighted = on;
-        break;
-    case ObjectKind::GroupMember:
-        if (auto* r = node->as<model::TGroupMember>()->restriction()) r->Highlighted = on;
-        break;
-    default:
-        break;
+void TDlgMain::notifyRemoved(const model::Node& node) {
+    expanded_.erase(&node);
+    expandedBeforeRun_.erase(&node);
+    if (calcNode_ == &node) calcNode_ = nullptr;
+    QTreeWidgetItem* item = itemOf(&node);
+    if (item == nullptr) return;
+    rebuilding_ = true;
+    {
+        const QSignalBlocker block(TVProjects);
+        forgetItems(item);
+        delete item;
     }
+    rebuilding_ = false;
+}
+
+void TDlgMain::notifySelection(const model::Node* node) {
+    showSelection(node);
+    fitWidth();
+    updateMenus();
+}
+
+void TDlgMain::showSelection(const model::Node* node) {
+    QTreeWidgetItem* item = itemOf(node);
+    rebuilding_ = true;
+    {
+        const QSignalBlocker block(TVProjects);
+        if (item != nullptr) {
+            for (QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent()) {
+                const Node* pn = ProjectTreeWidget::nodeOf(p);
+                if (pn->kind() == ObjectKind::Project && pn->as<model::TProject>()->Locked)
+                    continue;
+                expanded_.insert(pn);
+                if (!p->isExpanded()) p->setExpanded(true);
+            }
+        }
+        if (TVProjects->currentItem() != item) TVProjects->setCurrentItem(item);
+        if (item != nullptr) TVProjects->scrollToItem(item);
+    }
+    rebuilding_ = false;
 }
 
 void TDlgMain::TVProjectsChange(QTreeWidgetItem* current, QTreeWidgetItem*) {
     if (rebuilding_) return;
-    Node* n = ProjectTreeWidget::nodeOf(current);
-    if (!tree_.Deleting) {
-        if (isAlive(current_)) setHighlighted(current_, false);
-        setHighlighted(n, true);
-    }
-    current_ = n;
+    tree_.select(ProjectTreeWidget::nodeOf(current));
     updateMenus();
 }
 
@@ -387,8 +428,6 @@ void TDlgMain::addNew(const std::variant<model::Node*, model::Message>& result) 
     }
     Node* n = std::get<Node*>(result);
     if (n == nullptr) return;
-    if (Node* p = model::projectOf(n)) model::sortTree(*p);
-    rebuildTree();
     selectNode(n);
 }
 
@@ -434,26 +473,10 @@ void TDlgMain::DeleteClick() {
         tree_.Deleting = false;
         return;
     }
-    // The next selection: the nearest surviving ancestor; for a project the one that moves up
-    // into its place, else the one before it.
-    std::vector<Node*> ancestors;
-    for (Node* p = n->parent; p != nullptr; p = p->parent) ancestors.push_back(p);
-    const bool isProject = n->parent == nullptr;
-    const std::size_t index = tree_.indexOf(*project);
-    setHighlighted(n, false);
-    current_ = nullptr;
-    tree_.deleteNode(*n);
-    Node* next = nullptr;
-    for (Node* p : ancestors)
-        if (isAlive(p)) {
-            next = p;
-            break;
-        }
-    if (isProject && !tree_.roots.empty())
-        next = tree_.roots[std::min(index, tree_.roots.size() - 1)].get();
+    // The model removes the node, announces every removed node and the next selection.
     tree_.Deleting = false;
-    rebuildTree();
-    selectNode(next);
+    tree_.deleteNode(*n);
+    updateMenus();
 }
 
 // ---- files ----
@@ -473,14 +496,12 @@ model::Node* TDlgMain::openProjectFile(const QString& path) {
     auto result = model::openProject(tree_, QFileInfo(path).absoluteFilePath().toStdString());
     if (const auto* m = std::get_if<model::Message>(&result)) {
         (void)ask(*m, m->text == model::kProjectOpenFailed ? Buttons::Abort : Buttons::Ok);
-        rebuildTree();
         updateMenus();
         return nullptr;
     }
     lastK4PPath_ = QFileInfo(path).absolutePath().left(255);
     Node* n = std::get<Node*>(result);
     model::sortTree(*n);
-    rebuildTree();
     selectNode(n);
     return n;
 }
@@ -489,7 +510,6 @@ void TDlgMain::SaveProjClick() {
     Node* sel = selectedNode();
     if (sel == nullptr) return;
     if (auto m = model::saveProject(*model::projectOf(sel))) inform(*m);
-    rebuildTree();
     updateMenus();
 }
 
@@ -517,7 +537,6 @@ bool TDlgMain::SaveProjAsClick() {
         return false;
     }
     addRecentFile(full);
-    rebuildTree();
     updateMenus();
     return true;
 }
@@ -541,15 +560,10 @@ bool TDlgMain::closeProject(model::Node* project) {
             if (!saved) return false;
         }
     }
-    const std::size_t index = tree_.indexOf(*project);
-    tree_.Deleting = true;
-    setHighlighted(current_, false);
-    current_ = nullptr;
+    // The model announces the removed nodes and, when the selection went with them, the
+    // project that takes the closed one's place.
     tree_.deleteNode(*project);
-    tree_.Deleting = false;
-    rebuildTree();
-    selectNode(tree_.roots.empty() ? nullptr
-                                   : tree_.roots[std::min(index, tree_.roots.size() - 1)].get());
+    updateMenus();
     return true;
 }
 
@@ -592,7 +606,6 @@ void TDlgMain::ImportClick() {
     auto result = model::importFile(tree_, full.toStdString(), sel, newProject);
     if (const auto* m = std::get_if<model::Message>(&result)) {
         (void)ask(*m, m->text == model::kImportOpenFailed ? Buttons::Abort : Buttons::Ok);
-        rebuildTree();
         updateMenus();
         return;
     }
@@ -601,7 +614,6 @@ void TDlgMain::ImportClick() {
     lastImportPath_ = QFileInfo(full).absolutePath().left(255);
     lastFType_ = type;
     model::refreshCaptions(*project);
-    rebuildTree();
     selectNode(project);
 }
 
@@ -663,13 +675,11 @@ void TDlgMain::RecentFileClick(QAction* item) {
     auto result = model::openRecentProject(tree_, path.toStdString());
     if (const auto* m = std::get_if<model::Message>(&result)) {
         inform(*m);
-        rebuildTree();
         updateMenus();
         return;
     }
     Node* n = std::get<Node*>(result);
     model::sortTree(*n);
-    rebuildTree();
     selectNode(n);
 }
 
@@ -679,7 +689,6 @@ void TDlgMain::copyProject(model::Node* project) {
     if (!isAlive(project) || project->parent != nullptr) return;
     Node& copy = tree_.copyProject(*project);
     model::refreshCaptions(copy);
-    rebuildTree();
     selectNode(&copy);
 }
 
@@ -721,19 +730,41 @@ void TDlgMain::calcRunStarted(model::Node* project) {
     // The project stays closed while its calculation runs.
     if (expanded_.count(project) != 0) expandedBeforeRun_.insert(project);
     expanded_.erase(project);
-    rebuildTree();
+    if (QTreeWidgetItem* item = itemOf(project); item != nullptr && item->isExpanded()) {
+        rebuilding_ = true;
+        {
+            const QSignalBlocker block(TVProjects);
+            item->setExpanded(false);
+        }
+        rebuilding_ = false;
+        // A node inside the closed project is no longer to be seen: the project is selected
+        // instead, and every window that follows the selection hears of it.
+        for (Node* n = selectedNode(); n != nullptr; n = n->parent)
+            if (n->parent == project) {
+                tree_.select(project);
+                break;
+            }
+        fitWidth();
+    }
     updateMenus();
 }
 
 void TDlgMain::calcFinished(int) {
     Node* project = calc_->project();
-    if (isAlive(project)) {
-        model::refreshCaptions(*project);
-        if (expandedBeforeRun_.erase(project) != 0) expanded_.insert(project);
+    if (QTreeWidgetItem* item = itemOf(project)) {
+        if (expandedBeforeRun_.erase(project) != 0) {
+            expanded_.insert(project);
+            rebuilding_ = true;
+            {
+                const QSignalBlocker block(TVProjects);
+                item->setExpanded(true);
+            }
+            rebuilding_ = false;
+            fitWidth();
+        }
     }
-    rebuildTree();
     if (!batch_->running()) {
-        if (isAlive(calcNode_)) selectNode(calcNode_);
+        if (calcNode_ != nullptr) selectNode(calcNode_);
         updateMenus();
         for (const model::Message& m : calc_->messages()) inform(m);
     }
@@ -742,8 +773,7 @@ void TDlgMain::calcFinished(int) {
 
 void TDlgMain::batchFinished(const model::Message& summary) {
     TVProjects->setEnabled(true);
-    rebuildTree();
-    if (isAlive(calcNode_)) selectNode(calcNode_);
+    if (calcNode_ != nullptr) selectNode(calcNode_);
     updateMenus();
     inform(summary);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "message.h"
+#include "observer.h"
 #include "prompts.h"
 #include "tree.h"
 #include "value_table.h"
@@ -55,7 +56,10 @@ struct WindowPosition {
 QByteArray encodePosition(const WindowPosition& p);              // 16 bytes, little-endian
 bool decodePosition(const QByteArray& bytes, WindowPosition& p); // false unless 16 bytes
 
-class TDlgMain : public QMainWindow {
+// The main window observes the projects (model::ProjectObserver): the tree view follows each
+// change item by item, keeping expansion and selection, and follows the selection the model
+// announces.
+class TDlgMain : public QMainWindow, public model::ProjectObserver {
     Q_OBJECT
 public:
     // Without prompts the real dialogs are used.
@@ -69,13 +73,16 @@ public:
     QStatusBar* SB = nullptr;
     TDlgTab* DlgTab = nullptr;
 
+    // The selection is the model's (ProjectTree::selected); selectNode selects through the
+    // model, which announces it to every observer.
     model::Node* selectedNode() const;
     void selectNode(model::Node* node);
     QTreeWidgetItem* itemOf(const model::Node* node) const;
-    // Rebuilds the view from the model, keeping expansion and selection, and updates the
-    // menus. Called after every change of the model made outside the window's own commands.
-    void objectsChanged();
     void updateMenus();
+
+    void notifyChanged(const model::Node& node, model::ChangeFlags what) override;
+    void notifyRemoved(const model::Node& node) override;
+    void notifySelection(const model::Node* node) override;
     // "Projekt ö&ffnen..." without its dialog; the project node, or none after a message.
     model::Node* openProjectFile(const QString& path);
 
@@ -124,12 +131,15 @@ private:
     void buildMenus();
     void readSettings();
     void writeSettings();
-    void rebuildTree();
+    QTreeWidgetItem* makeItem(const model::Node& n);
+    void forgetItems(QTreeWidgetItem* item);
+    void applyExpansion(QTreeWidgetItem* item);
+    void syncChildren(const model::Node* parent);
+    void showSelection(const model::Node* node);
     void fitWidth();
     void inform(const model::Message& m);
     Answer ask(const model::Message& m, Buttons buttons);
     bool isAlive(const model::Node* node) const;
-    void setHighlighted(model::Node* node, bool on);
     void addNew(const std::variant<model::Node*, model::Message>& result);
 
     void TVProjectsChange(QTreeWidgetItem* current, QTreeWidgetItem* previous);
@@ -162,7 +172,6 @@ private:
 
     std::unique_ptr<Prompts> prompts_;
     model::ProjectTree tree_;
-    model::Node* current_ = nullptr; // the node whose objects are Highlighted
     std::set<const model::Node*> expanded_;
     std::unordered_map<const model::Node*, QTreeWidgetItem*> items_;
     bool rebuilding_ = false;

@@ -77,8 +77,7 @@ void ProjectTreeWidget::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    // The view itself is not changed here: the model copies the project and the window
-    // rebuilds the tree.
+    // The view itself is not changed here: the model copies the project and tells the window.
     event->setDropAction(Qt::CopyAction);
     event->accept();
     model::Node* project = nodeOf(dragged_);

@@ -1,6 +1,6 @@
 // The tree view of all open projects. Each item carries the model node it shows; the model
-// owns the objects, the view is rebuilt from it after every change. A project may be dragged
-// onto empty space of the tree, which copies it.
+// owns the objects, and the main window, observing the model, updates the items it changes. A
+// project may be dragged onto empty space of the tree, which copies it.
 #pragma once
 
 #include <QTreeWidget>

@@ -81,11 +81,14 @@ protected:
         h = &model::findOrCreateAbs(*p, 1);
         a = &addRestr(*h, 0, 90.0, 0.0, -1.0, 1.0);
         b = &addRestr(*h, 10, 10.0, 50.0, -1.0, 1.0);
-        a->IPar[9] = 3;
-        b->IPar[9] = 4;
-        h->obj().IPar[9] = 2;
-        a->GlobalPar.fill(-1.0);
-        b->GlobalPar.fill(-1.0);
+        // Records as the input writer numbers them: project, motion, a, b.
+        objects = {p, h, a->node, b->node};
+    }
+    // The reals the records give to the restriction r, or none.
+    static const std::array<double, 13>* of(const model::VariedParameters& v, model::TRestr* r) {
+        for (const auto& [node, reals] : v)
+            if (node == r->node) return &reals;
+        return nullptr;
     }
     static std::string record(int first, int group, int number, int base) {
         std::string t = std::to_string(first) + " 0 10 0 0 0 0 " + std::to_string(group) + " " +
@@ -98,6 +101,7 @@ protected:
     model::Node* h = nullptr;
     model::TRestr* a = nullptr;
     model::TRestr* b = nullptr;
+    std::vector<const model::Node*> objects;
 };
 
 TEST_F(VariedRecords, MatchedByNumberOnlyForGroupsOfRestrictions) {
@@ -105,32 +109,35 @@ TEST_F(VariedRecords, MatchedByNumberOnlyForGroupsOfRestrictions) {
                              record(1, 0, 3, 200) +                    // no group: skipped
                              record(1, 2, 2, 300) +                    // the motion specification
                              record(0, 1, 3, 400) +                    // first integer 0
+                             record(1, 1, 5, 500) +                    // no such record
                              "# comment line\n";
-    ASSERT_TRUE(applyVariedRecords(text, *p));
-    for (int i = 1; i <= 12; ++i) EXPECT_EQ(b->GlobalPar[static_cast<std::size_t>(i)], 100.0 + i);
-    EXPECT_EQ(a->GlobalPar[1], -1.0);
+    const auto v = parseVariedRecords(text, objects);
+    ASSERT_TRUE(v);
+    ASSERT_EQ(v->size(), 1u);
+    for (int i = 1; i <= 12; ++i) EXPECT_EQ((*of(*v, b))[static_cast<std::size_t>(i)], 100.0 + i);
+    EXPECT_EQ(of(*v, a), nullptr);
 }
 
-TEST_F(VariedRecords, CutShortOrGarbageChangesNothing) {
+TEST_F(VariedRecords, CutShortOrGarbageGivesNothing) {
     std::string cut = record(1, 1, 3, 10) + record(1, 1, 4, 20);
     cut.resize(cut.size() - 10);
-    EXPECT_FALSE(applyVariedRecords(cut, *p));
+    EXPECT_FALSE(parseVariedRecords(cut, objects));
     std::string garbage = record(1, 1, 3, 10) + "1 0 10 0 0 0 0 1 4\n 1 2 3 x 5 6 7 8 9 10 11 12\n";
-    EXPECT_FALSE(applyVariedRecords(garbage, *p));
-    EXPECT_FALSE(applyVariedRecords(record(1, 1, 3, 10) + "1 0 10 0 0 0 0 1 4\n 1 2 3 nan 5 6 "
+    EXPECT_FALSE(parseVariedRecords(garbage, objects));
+    EXPECT_FALSE(parseVariedRecords(record(1, 1, 3, 10) + "1 0 10 0 0 0 0 1 4\n 1 2 3 nan 5 6 "
                                                           "7 8 9 10 11 12\n",
-                                    *p));
-    EXPECT_EQ(a->GlobalPar[1], -1.0);
-    EXPECT_EQ(b->GlobalPar[1], -1.0);
-    EXPECT_FALSE(readVariedRecords("/nonexistent/remote$.kqe", *p));
+                                    objects));
+    EXPECT_FALSE(readVariedRecords("/nonexistent/remote$.kqe", objects));
 }
 
 TEST_F(VariedRecords, RealsPassThroughSixByteReals) {
     std::string text = "1 0 10 0 0 0 0 1 3\n 0.1 0.2 0.3 0.4 0.5 0.6 0.7 0.8 0.9 1.0 1.1 1.2\n";
-    ASSERT_TRUE(applyVariedRecords(text, *p));
-    EXPECT_EQ(a->GlobalPar[1], toReal48(0.1));
-    EXPECT_NE(a->GlobalPar[1], 0.1);
-    EXPECT_NEAR(a->GlobalPar[1], 0.1, 1e-12);
+    const auto v = parseVariedRecords(text, objects);
+    ASSERT_TRUE(v && of(*v, a) != nullptr);
+    const double x = (*of(*v, a))[1];
+    EXPECT_EQ(x, toReal48(0.1));
+    EXPECT_NE(x, 0.1);
+    EXPECT_NEAR(x, 0.1, 1e-12);
 }
 
 } // namespace

@@ -12,13 +12,16 @@
 #include <cmath>
 #include <csignal>
 #include <numbers>
+#include <set>
 
 #include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
+#include "../model/change_recorder.h"
 #include "calc_input.h"
 #include "calcctl_test_support.h"
+#include "project_file.h"
 #include "result_code.h"
 
 namespace calcctl {
@@ -70,7 +73,7 @@ TEST_F(Run, CodeZeroReadsResultsBack) {
     EXPECT_EQ(readFile(work() / "args.txt"), "remote$.kq4\n0\n");
     EXPECT_FALSE(exists("kq4.err")); // deleted after reading
     // The input the fake found is the project's calculation input.
-    EXPECT_EQ(readFile(work() / "remote$.kq4"), model::writeCalcInput(p));
+    EXPECT_EQ(readFile(work() / "remote$.kq4"), model::writeCalcInput(p).text);
 
     auto& h1 = motion(p, 1);
     auto& h2 = motion(p, 2);
@@ -149,6 +152,74 @@ TEST_F(Run, InputErrorNamesTheRejectedRecord) {
     // Record 3 is the restriction of motion specification 1 (project 1, motion specification 2).
     const std::string caption = model::findAbs(p, 1)->children[0]->obj().Caption;
     EXPECT_NE(text.find("(" + caption + ")"), std::string::npos) << text;
+}
+
+// Regression: the run matched the module's record numbers against IPar[9], which a save during
+// the run overwrote with the restriction count of each motion specification; the rejected
+// record was then named after no object, or the wrong one.
+TEST_F(Run, SaveDuringTheRunKeepsTheRejectedRecordsObject) {
+    model::Node& p = smallProject(tree, 1, 2);
+    control("sleep 500\n");
+    staged("kq4.err", "-3\n");
+    staged("remote$.lst", " Fehlerhafter Datensatz:  2\n 0 1 2 0 0 0 0 0 2\nEingabefehler \n");
+    const std::string file = (dir() / "saved.k4p").string();
+    bool saved = false;
+    QObject::connect(&calc, &Calculation::runStarted, &calc, [&] {
+        QTimer::singleShot(100, &calc, [&] { saved = !model::saveProjectFile(p, file); });
+    });
+    EXPECT_EQ(runToEnd(calc, p), -3);
+    ASSERT_TRUE(saved);
+    const std::string& text = calc.messages().at(0).text;
+    EXPECT_NE(text.find("(Bewegungsvorgabe (abs) 1)"), std::string::npos) << text;
+}
+
+// An observer sees every change of a project through editing, calculating, saving, reading
+// and closing, and nothing of an untouched project.
+TEST_F(Run, ObserversHearOfEveryChangeAndOnlyOfIt) {
+    using model::ChangeFlags;
+    model::Node& untouched = smallProject(tree, 2, 2);
+    model::Node& p = smallProject(tree, 2, 3);
+    std::vector<const model::Node*> others, mine;
+    model::forEachNode(untouched, [&](model::Node& n) { others.push_back(&n); });
+    model::forEachNode(p, [&](model::Node& n) { mine.push_back(&n); });
+    model::test::ChangeRecorder rec;
+    tree.addObserver(rec);
+
+    model::Node& r1 = *model::findAbs(p, 1)->children[0];
+    model::editObject(r1, [](model::TNLMember& o) { o.RPar[8] = 0.5; });
+    EXPECT_TRUE(rec.has(r1, ChangeFlags::Values | ChangeFlags::Caption));
+    EXPECT_TRUE(rec.has(p, ChangeFlags::Values));
+
+    control("");
+    staged("kq4.err", " 0\n");
+    staged("remote$.fk1", fk(1, 3, 0.0));
+    staged("remote$.fk2", fk(2, 3, 0.25));
+    ASSERT_EQ(runToEnd(calc, p), 0);
+    for (const model::Node* n : mine)
+        EXPECT_TRUE(rec.has(*n, ChangeFlags::Results)) << n->obj().Caption;
+    EXPECT_TRUE(rec.has(p, ChangeFlags::Values));
+
+    rec.clear();
+    const std::string file = (dir() / "p.k4p").string();
+    ASSERT_FALSE(model::saveProjectAs(p, file));
+    EXPECT_TRUE(rec.has(p, ChangeFlags::Values | ChangeFlags::Caption));
+    EXPECT_EQ(rec.changed.size(), 1u);
+
+    rec.clear();
+    auto opened = model::openProject(tree, file);
+    ASSERT_TRUE(std::holds_alternative<model::Node*>(opened));
+    model::Node& again = *std::get<model::Node*>(opened);
+    EXPECT_TRUE(rec.has(again, ChangeFlags::Structure));
+    EXPECT_TRUE(model::projectObj(again).AllCurrent); // its flags say current
+
+    rec.clear();
+    tree.deleteNode(p);
+    EXPECT_EQ(std::set<const model::Node*>(rec.removed.begin(), rec.removed.end()),
+              std::set<const model::Node*>(mine.begin(), mine.end()));
+    EXPECT_EQ(rec.removed.size(), mine.size());
+    EXPECT_EQ(rec.faults, 0);
+    for (const model::Node* n : others) EXPECT_EQ(rec.changed.count(n), 0u);
+    tree.removeObserver(rec);
 }
 
 TEST_F(Run, ExitStatusNotInTheTableIsUnknownAndStatusFileUnread) {
@@ -277,7 +348,6 @@ TEST_F(Run, VariedRecordsOrOwnParameters) {
     staged("remote$.kqe", "1 2 0 0 0 0 0 0 1\n 1 2 3 4 5 6 7 8 9 10 11 12\n"
                           "2 1 0 0 0 0 0 1 5\n 0 91.5 0 0 0 -1 0 1 0 0 0 0\n");
     ASSERT_EQ(runToEnd(calc, p), 0);
-    EXPECT_EQ(r->IPar[9], 5);
     EXPECT_EQ(r->GlobalPar[2], 91.5);
     EXPECT_EQ(rel->GlobalPar, rel->RPar); // reset by writing the input
     // Without the file every restriction falls back to its own parameters.

@@ -10,6 +10,7 @@
 #include "model_test_support.h"
 #include "msinp.h"
 #include "project_file.h"
+#include "results.h"
 
 using namespace model;
 using namespace model::test;
@@ -29,9 +30,9 @@ calc::ResultCode moduleReads(const std::filesystem::path& dir, const std::string
 
 } // namespace
 
-class CalcInput : public InScratchDir {};
+class CalcInputFile : public InScratchDir {};
 
-TEST_F(CalcInput, EveryExampleProjectPassesTheModuleChecks) {
+TEST_F(CalcInputFile, EveryExampleProjectPassesTheModuleChecks) {
     int examples = 0;
     for (const auto& e : std::filesystem::directory_iterator(TERVANA_SOURCE_DIR "/examples")) {
         if (e.path().extension() != ".k4p") continue;
@@ -41,7 +42,7 @@ TEST_F(CalcInput, EveryExampleProjectPassesTheModuleChecks) {
         ASSERT_TRUE(std::holds_alternative<Node*>(r)) << e.path();
         Node& p = *std::get<Node*>(r);
         ASSERT_TRUE(calculationPossible(p, false)) << e.path();
-        const std::string text = writeCalcInput(p);
+        const std::string text = writeCalcInput(p).text;
         calc::RunInput input;
         std::string listing;
         ASSERT_EQ(moduleReads(dir(), text, input, listing), calc::ResultCode::Normal)
@@ -62,7 +63,7 @@ TEST_F(CalcInput, EveryExampleProjectPassesTheModuleChecks) {
     EXPECT_GE(examples, 2);
 }
 
-TEST_F(CalcInput, RecordOrderNumbersAndSideEffects) {
+TEST_F(CalcInputFile, RecordOrderNumbersAndSideEffects) {
     ProjectTree tree;
     Node& p = tree.newProject();
     for (int i = 0; i < 3; ++i) std::get<Node*>(tree.newMotionSpec(p));
@@ -82,7 +83,9 @@ TEST_F(CalcInput, RecordOrderNumbersAndSideEffects) {
     forEachNode(p, [](Node& n) {
         if (auto* r = n.as<TRestr>(); r && r->code() == 0) r->RPar[8] = 1.0;
     });
-    const std::string text = writeCalcInput(p);
+    const std::string saved = writeProject(p);
+    const CalcInput written = writeCalcInput(p);
+    const std::string& text = written.text;
     // project, 1, its two restrictions, 2, its one, 3, its one, then the relative one.
     std::vector<std::string> firstInts;
     std::istringstream in(text);
@@ -96,8 +99,18 @@ TEST_F(CalcInput, RecordOrderNumbersAndSideEffects) {
               (std::vector<std::string>{"   0   0   3", "   0   1   1", "   1   0   0",
                                         "   1   0  10", "   0   2   1", "   2   0   0",
                                         "   0   3   1", "   3   0   0", "   2   3  40"}));
-    EXPECT_EQ(rel->obj().IPar[9], 9);
-    EXPECT_EQ(g.GlobalPar, g.RPar); // reset to the restriction's own values
+    // Record 9 was written from the relative restriction; writing changed nothing.
+    ASSERT_EQ(written.objects.size(), 9u);
+    EXPECT_EQ(written.objects[8], rel);
+    EXPECT_EQ(written.objects[0], &p);
+    EXPECT_EQ(rel->obj().IPar[9], 0);
+    EXPECT_EQ(g.GlobalPar[2], 12.5);
+    EXPECT_TRUE(g.Modified);
+    EXPECT_EQ(writeProject(p), saved);
+    // The start of the run resets the varied values and the Modified flags of what it wrote.
+    startCalculation(p);
+    EXPECT_EQ(g.GlobalPar, g.RPar);
+    EXPECT_TRUE(projectObj(p).Locked);
     forEachNode(p, [](Node& n) {
         if (n.kind() != ObjectKind::RelSpec && n.kind() != ObjectKind::Group &&
             n.kind() != ObjectKind::GroupMember) {
@@ -115,7 +128,7 @@ TEST_F(CalcInput, RecordOrderNumbersAndSideEffects) {
     EXPECT_EQ(input.records[3].RPar[2], 10.0);
 }
 
-TEST_F(CalcInput, WideValuesStaySeparated) {
+TEST_F(CalcInputFile, WideValuesStaySeparated) {
     ProjectTree tree;
     Node& p = tree.newProject();
     Node* r = std::get<Node*>(tree.newMotionSpec(p));
@@ -127,7 +140,7 @@ TEST_F(CalcInput, WideValuesStaySeparated) {
     x.RPar[9] = -1e-300;
     p.obj().IPar[1] = 0;
     findAbs(p, 1)->obj().IPar[5] = -100;
-    const std::string text = writeCalcInput(p);
+    const std::string text = writeCalcInput(p).text;
     calc::RunInput input;
     std::string listing;
     moduleReads(dir(), text, input, listing);
@@ -139,7 +152,7 @@ TEST_F(CalcInput, WideValuesStaySeparated) {
     EXPECT_EQ(input.records[2].RPar[10], 0.0);
 }
 
-TEST_F(CalcInput, AdvancedSettingsOnAndReimport) {
+TEST_F(CalcInputFile, AdvancedSettingsOnAndReimport) {
     ProjectTree tree;
     Node& p = tree.newProject();
     std::get<Node*>(tree.newMotionSpec(p))->obj().RPar[8] = 1.0;
@@ -147,7 +160,7 @@ TEST_F(CalcInput, AdvancedSettingsOnAndReimport) {
     p.obj().IPar[4] = 12;
     p.obj().IPar[5] = 30;
     p.obj().RPar[1] = 0.5;
-    const std::string text = writeCalcInput(p);
+    const std::string text = writeCalcInput(p).text;
     calc::RunInput input;
     std::string listing;
     ASSERT_EQ(moduleReads(dir(), text, input, listing), calc::ResultCode::Normal);
@@ -157,5 +170,5 @@ TEST_F(CalcInput, AdvancedSettingsOnAndReimport) {
     // The import of the written file gives back the same records.
     Kq4Import back = importKq4(text, "remote$.kq4");
     ASSERT_EQ(back.code, 0);
-    EXPECT_EQ(writeCalcInput(*back.project), text);
+    EXPECT_EQ(writeCalcInput(*back.project).text, text);
 }

@@ -101,14 +101,14 @@ TEST(Series, OutputMotionOfTheDampedTransmission) {
     }
     EXPECT_EQ(h.qSC.at(0), eta);
     EXPECT_EQ(h.qSC.at(1), h.sSC.at(1));
-    // Resonance without damping: the harmonic fails; q equals s and the constant terms are 0.
+    // Resonance without damping: the harmonic fails; s stays as computed, q is a copy of it.
     THSHeader res;
     giveResults(res, 4, rng, 0.0);
     res.sSC.set(0, 0.5);
+    const TVector s = res.sSC;
     EXPECT_FALSE(deriveQ(res, 0.5, 0.0)); // k = 2 meets r = 1
-    EXPECT_EQ(res.sSC.at(1), 0.0);
-    EXPECT_EQ(res.qSC.at(1), 0.0);
-    for (int i = 2; i < 10; ++i) EXPECT_EQ(res.qSC.at(i), res.sSC.at(i));
+    EXPECT_EQ(res.sSC, s);
+    EXPECT_EQ(res.qSC, s);
 }
 
 TEST(Extremes, StepRuleAndEndPoint) {

@@ -86,7 +86,7 @@ TEST(ProjectFile, EmptyProjectIsThreeLines) {
     Node& p = tree.newProject();
     std::string bytes = writeProject(p);
     EXPECT_EQ(countLines(bytes), 3);
-    EXPECT_FALSE(projectObj(p).Changed);
+    EXPECT_TRUE(projectObj(p).Changed); // writing the bytes is no save
     EXPECT_EQ(bytes.substr(0, 38), "   0   0   0   0   0   0   0   0   0\r\n");
     EXPECT_EQ(bytes.substr(38, 27), "   0.00000000000000E+0000  ");
     auto back = read(bytes);
@@ -106,10 +106,10 @@ TEST(ProjectFile, AdvancedSettingsOffAreWrittenAsZero) {
     pr.AllCurrent = true;
     std::string bytes = writeProject(p);
     EXPECT_EQ(bytes.substr(0, 36), "   0   0   0   0   0   0   1   0   1");
+    EXPECT_EQ(pr.IPar[5], 20); // only the file has the zeros
     pr.IPar[6] = 1;
-    pr.IPar[4] = 8;
     bytes = writeProject(p);
-    EXPECT_EQ(bytes.substr(0, 36), "   0   0   0   8   0   1   1   0   1");
+    EXPECT_EQ(bytes.substr(0, 36), "   0   0   0   8  20   1   1   0   1");
 }
 
 TEST(ProjectFile, LineCountsOfSpecificationsAndRestrictions) {

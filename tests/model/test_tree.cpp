@@ -1,7 +1,9 @@
 // The project tree: numbering, relative specifications, groups, deletion, currency.
 #include <gtest/gtest.h>
 
+#include "change_recorder.h"
 #include "model_test_support.h"
+#include "project_file.h"
 
 using namespace model;
 using namespace model::test;
@@ -223,6 +225,9 @@ TEST(Currency, EditsMarkMotionsAndProject) {
     for (int i = 0; i < 3; ++i) std::get<Node*>(tree.newMotionSpec(p));
     forEachNode(p, [](Node& n) { n.obj().Modified = false; });
     for (int k = 1; k <= 3; ++k) giveResults(*findAbs(p, k)->as<THSHeader>(), 3, rng);
+    for (auto [a, b] : {std::pair{1, 2}, {1, 3}, {2, 3}})
+        computeRelativeCoefficients(p, *findRel(p, a, b));
+    projectObj(p).AllCurrent = true; // as after a calculation
     projectObj(p).Changed = false;
     updateCurrency(p);
     EXPECT_TRUE(projectObj(p).AllCurrent);
@@ -258,12 +263,79 @@ TEST(Currency, GroupMemberEditStalesTheOwnersOfAllMembers) {
     forEachNode(p, [](Node& n) { n.obj().Modified = false; });
     giveResults(*h1.as<THSHeader>(), 2, rng);
     giveResults(*h2.as<THSHeader>(), 2, rng);
+    computeRelativeCoefficients(p, *findRel(p, 1, 2));
+    projectObj(p).AllCurrent = true;
     updateCurrency(p);
     ASSERT_TRUE(projectObj(p).AllCurrent);
     b.Modified = true;
     updateCurrency(p);
     EXPECT_FALSE(h1.as<TPaintObj>()->ResultsCurrent);
     EXPECT_FALSE(h2.as<TPaintObj>()->ResultsCurrent);
+}
+
+// Regressions: currency was recomputed from the Modified flags alone, so stale results that were
+// no longer Modified (saved, or read from a file that says stale) became current again - by an
+// edit of a project-level field in a project with one motion specification, and by the update
+// the main window ran over every open project after any edit.
+TEST(Currency, OnlyEverClears) {
+    std::mt19937 rng(3);
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    std::get<Node*>(tree.newMotionSpec(p));
+    auto& h = *findAbs(p, 1)->as<THSHeader>();
+    giveResults(h, 3, rng);
+    h.ResultsCurrent = false;
+    forEachNode(p, [](Node& n) { n.obj().Modified = false; }); // as after a save
+    editObject(p, [](TNLMember& o) { o.IPar[6] = 1; });
+    EXPECT_FALSE(h.ResultsCurrent);
+    EXPECT_FALSE(projectObj(p).AllCurrent);
+    EXPECT_TRUE(projectObj(p).Changed);
+    // Read back from its file the results are stale, and stay so.
+    auto back = readProject(writeProject(p));
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Node>>(back));
+    Node& q = tree.appendProject(std::move(std::get<std::unique_ptr<Node>>(back)));
+    auto& hq = *findAbs(q, 1)->as<THSHeader>();
+    ASSERT_TRUE(hq.HasResults);
+    updateCurrency(q);
+    EXPECT_FALSE(hq.ResultsCurrent);
+    // Current results lose their currency by their own edit only.
+    h.ResultsCurrent = true;
+    projectObj(p).AllCurrent = true;
+    editObject(p, [](TNLMember& o) { o.IPar[4] = 3; });
+    EXPECT_TRUE(h.ResultsCurrent && projectObj(p).AllCurrent);
+    editObject(*findAbs(p, 1)->children[0], [](TNLMember& o) { o.RPar[8] = 2.0; });
+    EXPECT_FALSE(h.ResultsCurrent || projectObj(p).AllCurrent);
+}
+
+TEST(Notification, DeletionReportsEachNodeOnceAndTheNextSelection) {
+    ProjectTree tree;
+    Node& other = tree.newProject();
+    Node& p = tree.newProject();
+    for (int i = 0; i < 3; ++i) std::get<Node*>(tree.newMotionSpec(p));
+    Node* h2 = findAbs(p, 2);
+    Node* h3 = findAbs(p, 3);
+    Node* r2 = h2->children[0].get();
+    Node* rel13 = findRel(p, 1, 3);
+    tree.select(r2);
+    ChangeRecorder rec;
+    tree.addObserver(rec);
+    tree.deleteNode(*r2); // the last restriction: motion 2 goes too, and with it 1-2 and 2-3
+    const std::vector<const Node*> gone{r2, h2};
+    EXPECT_EQ(rec.removed.size(), 4u);
+    for (const Node* n : gone) EXPECT_EQ(std::count(rec.removed.begin(), rec.removed.end(), n), 1);
+    EXPECT_EQ(rec.faults, 0);
+    // Renumbered: 3 becomes 2, 1-3 becomes 1-2; each change reported once.
+    EXPECT_EQ(h3->obj().Caption, "Bewegungsvorgabe (abs) 2");
+    EXPECT_TRUE(rec.has(*h3, ChangeFlags::Values | ChangeFlags::Caption));
+    EXPECT_TRUE(rec.has(*rel13, ChangeFlags::Values | ChangeFlags::Caption));
+    EXPECT_TRUE(rec.has(p, ChangeFlags::Structure | ChangeFlags::Values));
+    for (const auto& [n, calls] : rec.calls) EXPECT_EQ(calls, 1) << n->obj().Caption;
+    EXPECT_EQ(rec.changed.count(&other), 0u);
+    // The selection went with the node: the nearest survivor is selected and announced.
+    EXPECT_EQ(rec.selections, std::vector<const Node*>{&p});
+    EXPECT_EQ(tree.selected(), &p);
+    EXPECT_TRUE(p.obj().Highlighted);
+    tree.removeObserver(rec);
 }
 
 TEST(Calculation, PossibleOnlyWhenConsistent) {

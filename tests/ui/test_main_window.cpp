@@ -20,8 +20,10 @@
 #include <QtTest>
 
 #include <cmath>
+#include <map>
 #include <memory>
 
+#include "../model/change_recorder.h"
 #include "about.h"
 #include "batch.h"
 #include "calculation.h"
@@ -45,11 +47,12 @@ struct Row {
     QString text;
     int depth;
     Node* node;
+    QTreeWidgetItem* item;
 };
 std::vector<Row> rows(ui::TDlgMain& w) {
     std::vector<Row> out;
     std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* item, int d) {
-        out.push_back({item->text(0), d, ui::ProjectTreeWidget::nodeOf(item)});
+        out.push_back({item->text(0), d, ui::ProjectTreeWidget::nodeOf(item), item});
         for (int i = 0; i < item->childCount(); ++i) walk(item->child(i), d + 1);
     };
     for (int i = 0; i < w.TVProjects->topLevelItemCount(); ++i)
@@ -483,11 +486,12 @@ private slots:
         QVERIFY(w->Calc->isEnabled() && w->CalcAll->isEnabled());
         Node* restr = childrenOfKind(*project, ObjectKind::AbsSpec)[0]->children[0].get();
         // A point restriction whose upper bound lies below its lower bound.
-        restr->obj().IPar[6] = 0;
-        restr->obj().IPar[7] = 0;
-        restr->obj().RPar[6] = 5.0;
-        restr->obj().RPar[8] = 1.0;
-        w->objectsChanged();
+        model::editObject(*restr, [](model::TNLMember& o) {
+            o.IPar[6] = 0;
+            o.IPar[7] = 0;
+            o.RPar[6] = 5.0;
+            o.RPar[8] = 1.0;
+        });
         QVERIFY(w->itemOf(restr)->text(0).startsWith(QStringLiteral("! ")));
         QVERIFY(!w->Calc->isEnabled() && !w->CalcAll->isEnabled());
         w->selectNode(restr);
@@ -871,6 +875,110 @@ private slots:
         QCOMPARE(box.button(QMessageBox::Abort)->text(), QStringLiteral("Abbrechen"));
         QCoreApplication::removeTranslator(&catalogue);
         QCOMPARE(ui::dialogText("a\rb"), QStringLiteral("a\nb"));
+    }
+
+    void theTreeIsUpdatedItemByItemNotRebuilt() {
+        auto w = makeWindow();
+        Node* project = projectWithSpecs(*w, 2);
+        Node* h1 = childrenOfKind(*project, ObjectKind::AbsSpec)[0];
+        Node* h2 = childrenOfKind(*project, ObjectKind::AbsSpec)[1];
+        Node* r1 = h1->children[0].get();
+        Node* r2 = h2->children[0].get();
+        w->selectNode(r2);
+        w->TVProjects->collapseItem(w->itemOf(h2));
+        w->selectNode(r1);
+        std::map<const Node*, QTreeWidgetItem*> items;
+        for (const Row& r : rows(*w)) items[r.node] = r.item;
+        auto unchanged = [&] {
+            for (const auto& [n, item] : items)
+                if (w->itemOf(n) != item) return false;
+            return true;
+        };
+        // An edit of another node: its text changes, nothing else.
+        model::editObject(*r2, [](model::TNLMember& o) { o.RPar[2] = 45.0; });
+        QVERIFY(unchanged());
+        QVERIFY(w->itemOf(r2)->text(0).contains(QStringLiteral("45.0")));
+        QCOMPARE(w->TVProjects->currentItem(), items[r1]);
+        QVERIFY(w->itemOf(h1)->isExpanded() && !w->itemOf(h2)->isExpanded());
+        // A new restriction before r1 and an edit that moves r1 behind it: items move, the view
+        // keeps the model's order.
+        model::editObject(*r1, [](model::TNLMember& o) { o.RPar[2] = 90.0; });
+        w->NewAbsRestr->trigger();
+        Node* added = w->selectedNode();
+        QCOMPARE(h1->children[0].get(), added);
+        model::editObject(*added, [](model::TNLMember& o) { o.RPar[2] = 180.0; });
+        QVERIFY(unchanged());
+        std::vector<Node*> modelOrder, viewOrder;
+        model::forEachNode(*project, [&](Node& n) { modelOrder.push_back(&n); });
+        for (const Row& r : rows(*w)) viewOrder.push_back(r.node);
+        QVERIFY(modelOrder == viewOrder);
+        QCOMPARE(w->TVProjects->currentItem(), w->itemOf(added));
+        QVERIFY(w->itemOf(h1)->isExpanded() && !w->itemOf(h2)->isExpanded());
+    }
+
+    // Regression: after every command the window recomputed the currency of every open
+    // project, which revived stale results saved in a file (and enabled their value table).
+    void anEditLeavesOtherProjectsAlone() {
+        QByteArray bytes = fileBytes(kExamples + "cam_dwell.k4p");
+        QVERIFY(bytes.contains("   0   1  16   0   0   0   0  34   5"));
+        bytes.replace("   0   0   1   0   0   0   1   0   1",
+                      "   0   0   1   0   0   0   0   0   1");
+        bytes.replace("   0   1  16   0   0   0   0  34   5",
+                      "   0   1  16   0   0   0  16  34   5");
+        writeText(path("stale.k4p"), bytes);
+        auto w = makeWindow();
+        script_.files.push_back(path("stale.k4p"));
+        w->OpenProj->trigger();
+        Node* stale = w->selectedNode();
+        auto* motion = childrenOfKind(*stale, ObjectKind::AbsSpec)[0]->as<model::THSHeader>();
+        QVERIFY(motion->HasResults && !motion->ResultsCurrent);
+        Node* other = projectWithSpecs(*w, 1);
+        model::editObject(*childrenOfKind(*other, ObjectKind::AbsSpec)[0]->children[0],
+                          [](model::TNLMember& o) { o.RPar[8] = 1.0; });
+        w->selectNode(motion->node);
+        QVERIFY(!motion->ResultsCurrent);
+        QVERIFY(!w->SaveTab->isEnabled());
+        QVERIFY(!model::projectObj(*stale).Changed);
+    }
+
+    void selectionChangesAreAnnounced() {
+        auto w = makeWindow();
+        model::test::ChangeRecorder rec;
+        w->projects().addObserver(rec);
+        // Announced, and the model, the view and the menus agree.
+        auto announced = [&](const Node* n) {
+            return !rec.selections.empty() && rec.selections.back() == n &&
+                   w->selectedNode() == n &&
+                   ui::ProjectTreeWidget::nodeOf(w->TVProjects->currentItem()) == n;
+        };
+        Node* project = projectWithSpecs(*w, 2);
+        Node* r2 = childrenOfKind(*project, ObjectKind::AbsSpec)[1]->children[0].get();
+        w->selectNode(r2);
+        QVERIFY(announced(r2));
+        w->Delete->trigger(); // its motion specification goes too
+        QVERIFY(announced(project));
+        QVERIFY(project->obj().Highlighted);
+        w->TVProjects->setCurrentItem(w->itemOf(project->children[0].get()));
+        QVERIFY(announced(project->children[0].get()));
+        Node* opened = openExample(*w, "cam_dwell.k4p");
+        QVERIFY(announced(opened));
+        script_.files.push_back(kExamples + "demo.kq4");
+        w->Import->trigger();
+        Node* imported = w->projects().roots.back().get();
+        QVERIFY(announced(imported));
+        script_.answers = {Answer::No};
+        w->CloseProj->trigger();
+        QVERIFY(announced(opened)); // the one before the closed last one
+        // While a project runs its nodes are hidden: the project is selected, and the node the
+        // calculation was started on again afterwards.
+        Node* r = childrenOfKind(*opened, ObjectKind::AbsSpec)[0]->children[0].get();
+        w->selectNode(r);
+        w->Calc->trigger();
+        QVERIFY(w->calculation().running());
+        QVERIFY(announced(opened));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->calculation().running(), 60000);
+        QVERIFY(announced(r));
+        w->projects().removeObserver(rec);
     }
 
     void droppingAProjectCopiesIt() {

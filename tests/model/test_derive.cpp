@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "derive.h"
+#include "series.h"
 
-namespace calcctl {
+namespace model {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
@@ -135,4 +135,4 @@ TEST(DeriveM, ZeroHarmonicsGivesTwoZeros) {
 }
 
 } // namespace
-} // namespace calcctl
+} // namespace model
