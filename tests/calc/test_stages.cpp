@@ -334,7 +334,7 @@ TEST_F(Calculation, TheReportedBetaIsTheLargestTheBisectionReaches) {
         EXPECT_EQ(MSMOD(in, in.records, b, lp, listing), ResultCode::Normal);
         std::vector<double> x(static_cast<std::size_t>(lp.nvar), 0.0);
         std::vector<int> rows;
-        return solveProgram(lp, objectiveWeights(in), x, rows);
+        return solveProgram(lp, objectiveWeights(in), x, rows).status == SolveStatus::Feasible;
     };
     EXPECT_TRUE(feasibleAt(beta));
     EXPECT_FALSE(feasibleAt(beta + 1.0 / 1024));
