@@ -53,7 +53,8 @@ struct SolveReport {
 // the final states of the variables and rows. A call that stops at the iteration limit is
 // continued (see kMaxSolverCalls). The program's columns are scaled in place: it is not to be
 // used again.
-SolveReport solveProgram(LPProgram& lp, const std::vector<double>& cost, std::vector<double>& x,
-                         std::vector<int>& rowState, std::vector<int>* states = nullptr);
+[[nodiscard]] SolveReport solveProgram(LPProgram& lp, const std::vector<double>& cost,
+                                       std::vector<double>& x, std::vector<int>& rowState,
+                                       std::vector<int>* states = nullptr);
 
 } // namespace calc

@@ -430,7 +430,9 @@ TEST_F(Calculation, WarmStartsKeepTheVerdictOfEveryLevel) {
     EXPECT_NEAR(warm, cold, 1e-7 * cold);
 }
 
-TEST(StageSearch, WarmAndColdStartsAgreeOnRandomProblems) {
+class StageSearch : public InScratchDir {};
+
+TEST_F(StageSearch, WarmAndColdStartsAgreeOnRandomProblems) {
     // Rise - dwell - return cams with random angles, heights, harmonics and acceleration and
     // jerk bounds that tighten with beta: each stage search once with warm starts and once
     // with every program solved from nothing.
