@@ -103,6 +103,7 @@ RunEnvironment systemEnvironment() {
     env.clock = processSeconds;
     env.beep = terminalBeep;
     env.random = seededGenerator(std::getenv("KQ4_SEED"));
+    env.warmStarts = std::getenv("KQ4_COLD_START") == nullptr;
     return env;
 }
 

@@ -28,8 +28,60 @@ std::vector<double> objectiveWeights(const RunInput& input) {
     return c;
 }
 
-bool solveProgram(LPProgram& lp, const std::vector<double>& cost, std::vector<double>& x,
-                  std::vector<int>& rowState) {
+namespace {
+
+// Exit codes of the solver that matter here.
+constexpr int kExitOptimal = 0, kExitWeak = 1, kExitInfeasible = 3, kExitIterationLimit = 4;
+
+// The solver's work arrays for one program, and its calls continued across the iteration limit.
+class ContinuedSolve {
+public:
+    ContinuedSolve(const LPProgram& lp, const std::vector<double>& cost)
+        : lp_(lp), cost_(cost), n_(lp.nvar), nclin_(lp.nrows),
+          ws_(lp::workspaceLayout(n_, nclin_, true)), iwork_(static_cast<std::size_t>(ws_.needInt)),
+          work_(static_cast<std::size_t>(ws_.needReal)),
+          ax_(static_cast<std::size_t>(std::max(1, nclin_))),
+          mult_(static_cast<std::size_t>(n_ + nclin_)) {}
+
+    // Calls the solver from istate (warm) or from nothing (cold) and then, as long as a call
+    // stops at the iteration limit and calls remain, from where the last one stopped.
+    int run(bool warm, std::vector<int>& istate, std::vector<double>& x, SolveReport& report) {
+        int code = kExitIterationLimit;
+        for (int call = 1; call <= kMaxSolverCalls && code == kExitIterationLimit; ++call) {
+            int niter = 0, ifail = 1;
+            double fval = 0.0;
+            LPOPTN("Nolist");
+            LPOPTN("PRI=0");
+            LPOPTN(warm || call > 1 ? "Warm start" : "Cold start");
+            LPSOLV(n_, nclin_, lp_.A.data(), lp_.lda, lp_.bl.data(), lp_.bu.data(), cost_.data(),
+                   istate.data(), x.data(), niter, fval, ax_.data(), mult_.data(), iwork_.data(),
+                   static_cast<int>(iwork_.size()), work_.data(), static_cast<int>(work_.size()),
+                   ifail);
+            code = ifail;
+            report.objective = fval;
+            report.iterations += niter;
+            ++report.calls;
+        }
+        return code;
+    }
+
+private:
+    const LPProgram& lp_;
+    const std::vector<double>& cost_;
+    const int n_, nclin_;
+    const lp::WorkspaceLayout ws_;
+    std::vector<int> iwork_;
+    std::vector<double> work_, ax_, mult_;
+};
+
+bool anyViolated(const std::vector<int>& istate) {
+    return std::any_of(istate.begin(), istate.end(), [](int s) { return s < 0; });
+}
+
+} // namespace
+
+SolveReport solveProgram(LPProgram& lp, const std::vector<double>& cost, std::vector<double>& x,
+                         std::vector<int>& rowState, std::vector<int>* states) {
     const int n = lp.nvar, nclin = lp.nrows;
     dumpProgram(lp, cost);
     // The columns of higher harmonics grow with k^p: each variable is scaled so that the
@@ -53,27 +105,35 @@ bool solveProgram(LPProgram& lp, const std::vector<double>& cost, std::vector<do
         bu[static_cast<std::size_t>(j)] /= d;
         x[static_cast<std::size_t>(j)] /= d;
     }
-    const lp::WorkspaceLayout ws = lp::workspaceLayout(n, nclin, true);
-    std::vector<int> istate(static_cast<std::size_t>(n + nclin), 0);
-    std::vector<int> iwork(static_cast<std::size_t>(ws.needInt));
-    std::vector<double> work(static_cast<std::size_t>(ws.needReal));
-    std::vector<double> ax(static_cast<std::size_t>(std::max(1, nclin)));
-    std::vector<double> mult(static_cast<std::size_t>(n + nclin));
-    int niter = 0, ifail = 1;
-    double fval = 0.0;
-    LPOPTN("Nolist");
-    LPOPTN("PRI=0");
-    LPSOLV(n, nclin, A.data(), lp.lda, bl.data(), bu.data(), c.data(), istate.data(), x.data(),
-           niter, fval, ax.data(), mult.data(), iwork.data(), static_cast<int>(iwork.size()),
-           work.data(), static_cast<int>(work.size()), ifail);
+    const auto total = static_cast<std::size_t>(n + nclin);
+    ContinuedSolve solver(lp, c);
+    SolveReport report;
+    std::vector<int> istate(total, 0);
+    int code = kExitIterationLimit;
+    // From the working set given. Its verdict stands when it is one: a solution, or a phase 1
+    // that ends with constraints still violated. Anything else (a working set that cannot be
+    // placed, the call bound) leaves the decision to a Cold start.
+    if (states != nullptr && states->size() == total) {
+        const std::vector<double> x0 = x;
+        istate = *states;
+        code = solver.run(true, istate, x, report);
+        report.warm = code == kExitOptimal || code == kExitWeak ||
+                      (code == kExitInfeasible && anyViolated(istate));
+        if (!report.warm) {
+            x = x0;
+            std::fill(istate.begin(), istate.end(), 0);
+        }
+    }
+    if (!report.warm) code = solver.run(false, istate, x, report);
+    report.exitCode = code;
+    report.status = code == kExitOptimal || code == kExitWeak ? SolveStatus::Feasible
+                    : code == kExitIterationLimit             ? SolveStatus::IterationLimit
+                                                              : SolveStatus::NotFeasible;
     for (int j = 0; j < n; ++j)
         x[static_cast<std::size_t>(j)] *= scale[static_cast<std::size_t>(j)];
     rowState.assign(istate.begin() + n, istate.end());
-    // KQ4_TRACE: one line per solve on standard error, for timing and debugging.
-    if (std::getenv("KQ4_TRACE") != nullptr)
-        std::fprintf(stderr, "kq4calc: LP n=%d m=%d exit=%d iterations=%d\n", n, nclin, ifail,
-                     niter);
-    return ifail == 0 || ifail == 1;
+    if (states != nullptr) *states = std::move(istate);
+    return report;
 }
 
 namespace {
@@ -104,7 +164,66 @@ private:
         return c;
     }
 
-    bool solve(std::vector<double>& x) { return solveProgram(lp_, cost_, x, run_.rowState); }
+    // The end of a solved level: its final working set, from which the solve of another
+    // level of this search starts.
+    struct SolvedLevel {
+        std::vector<int> states;    // of the variables and rows; empty: not solved
+        std::vector<int> rowRecord; // record of every row
+    };
+
+    // The states of the level `from` for the program just built. A restriction whose rows
+    // follow beta (an interval end, a frequency-ratio grid) may have another number of rows
+    // at this level: its rows start free, the others keep their states, matched by their
+    // order within their record.
+    std::vector<int> startStates(const SolvedLevel& from) const {
+        const auto n = static_cast<std::size_t>(lp_.nvar);
+        if (from.states.size() != n + from.rowRecord.size()) return {};
+        if (from.rowRecord == lp_.rowRecord) return from.states;
+        // The old rows of every record, in order.
+        int records = 0;
+        for (int r : from.rowRecord) records = std::max(records, r);
+        std::vector<std::vector<std::size_t>> oldRows(static_cast<std::size_t>(records) + 1);
+        for (std::size_t i = 0; i < from.rowRecord.size(); ++i)
+            oldRows[static_cast<std::size_t>(from.rowRecord[i])].push_back(n + i);
+        std::vector<std::size_t> newCount(oldRows.size(), 0), seen(oldRows.size(), 0);
+        for (int r : lp_.rowRecord)
+            if (r <= records) ++newCount[static_cast<std::size_t>(r)];
+        std::vector<int> states(n + lp_.rowRecord.size(), 0);
+        std::copy_n(from.states.begin(), n, states.begin());
+        for (std::size_t i = 0; i < lp_.rowRecord.size(); ++i) {
+            const auto r = static_cast<std::size_t>(lp_.rowRecord[i]);
+            if (r >= oldRows.size() || oldRows[r].size() != newCount[r]) continue;
+            states[n + i] = from.states[oldRows[r][seen[r]++]];
+        }
+        return states;
+    }
+
+    // Solves the program built at level b from x, starting from the working set of the level
+    // `from` (a Cold start when it has none, or when warm starts are off); the end of this
+    // solve is left in `end`. True when feasible.
+    bool solve(double b, std::vector<double>& x, const SolvedLevel& from, SolvedLevel& end) {
+        std::vector<int> states = run_.env->warmStarts ? startStates(from) : std::vector<int>{};
+        const bool warm = !states.empty();
+        const SolveReport s = solveProgram(lp_, cost_, x, run_.rowState, &states);
+        // KQ4_TRACE: one line per program on standard error, for timing and debugging.
+        if (std::getenv("KQ4_TRACE") != nullptr) {
+            const char* start = s.warm ? "warm" : warm ? "warm,cold" : "cold";
+            std::fprintf(stderr,
+                         "kq4calc: LP n=%d m=%d beta=%.10g start=%s exit=%d iterations=%ld "
+                         "calls=%d objective=%.15g\n",
+                         lp_.nvar, lp_.nrows, b, start, s.exitCode, s.iterations, s.calls,
+                         s.objective);
+        }
+        if (s.status == SolveStatus::IterationLimit) {
+            run_.listing.line(" Iterationsgrenze des LP-Loesers erreicht bei beta=" +
+                              fio::listDirected({b}) + " : Ergebnis unsicher");
+            end = SolvedLevel{};
+        } else {
+            end.states = std::move(states);
+            end.rowRecord = lp_.rowRecord;
+        }
+        return s.status == SolveStatus::Feasible;
+    }
 
     StageResult search() {
         StageResult r;
@@ -118,7 +237,7 @@ private:
         cost_ = objectiveWeights(in_);
         const auto nvar = static_cast<std::size_t>(in_.variableCount);
 
-        // Stage 1: the constant requirements.
+        // Stage 1: the constant requirements, from nothing.
         std::vector<double> x(nvar, 0.0);
         ResultCode c = build(0.0);
         if (c == ResultCode::Resonance) {
@@ -129,7 +248,9 @@ private:
             run_.code = c;
             return r;
         }
-        if (!solve(x)) {
+        // Where the last feasible level ended.
+        SolvedLevel feasibleEnd;
+        if (!solve(0.0, x, SolvedLevel{}, feasibleEnd)) {
             run_.code = ResultCode::NotFeasible;
             if (!randomSearch) run_.listing.line(" Minimalforderungen nicht erfuellbar ");
             return r;
@@ -143,8 +264,9 @@ private:
         run_.minimumFeasible = true;
         run_.code = ResultCode::Normal;
 
-        // Stage 2: the maximal requirements.
-        std::vector<double> x2(nvar, 0.0);
+        // Stage 2: the maximal requirements, from where stage 1 ended.
+        SolvedLevel atMaximum;
+        std::vector<double> x2 = run_.env->warmStarts ? x : std::vector<double>(nvar, 0.0);
         c = build(betaMax);
         if (c == ResultCode::Resonance && !in_.variableFrequencyRatios) {
             run_.code = c;
@@ -154,7 +276,7 @@ private:
             run_.code = c;
             return r;
         }
-        if (c == ResultCode::Normal && solve(x2)) {
+        if (c == ResultCode::Normal && solve(betaMax, x2, feasibleEnd, atMaximum)) {
             run_.listing.line(" Maximalforderungen erfuellbar");
             run_.code = ResultCode::AllSatisfied;
             r.beta = betaMax;
@@ -163,7 +285,7 @@ private:
         }
         run_.code = ResultCode::Normal;
 
-        // Bisection from the stage-1 solution.
+        // Bisection between them.
         double lo = 0.0, hi = betaMax, lastFeasible = 0.0;
         bool lastSolveFeasible = false;
         for (int j = 1; j <= p_.bisectionSteps; ++j) {
@@ -184,8 +306,11 @@ private:
                 run_.code = c;
                 return r;
             }
-            std::vector<double> xs = r.solution;
-            const bool feasible = solve(xs);
+            // From the last feasible level: it saves more iterations than the last one solved
+            // (bench/README.md).
+            std::vector<double> xs = r.solution; // the point where that level ended
+            SolvedLevel end;
+            const bool feasible = solve(b, xs, feasibleEnd, end);
             lastSolveFeasible = feasible;
             if (!randomSearch) {
                 if (feasible) r.beta = b;
@@ -198,6 +323,7 @@ private:
                 hi = b;
                 continue;
             }
+            feasibleEnd = std::move(end);
             r.beta = b;
             r.solution = xs;
             lastFeasible = b;

@@ -21,6 +21,9 @@ struct RunEnvironment {
     std::function<void()> beep;
     std::function<double()> random; // uniform on [0, 1)
     std::string resultCodeFile = "kq4.err";
+    // Each program of a stage search after the first starts from the working set where an
+    // earlier one ended; false solves every program from nothing (for comparisons).
+    bool warmStarts = true;
 };
 
 // Per-object values of the last build of the linear program.

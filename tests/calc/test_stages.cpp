@@ -1,6 +1,8 @@
 // Whole calculations: the stage search, result files and random search, with every written
 // result checked against its restrictions by an evaluation independent of the row builder.
 #include <cmath>
+#include <cstdlib>
+#include <random>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -8,6 +10,8 @@
 #include "calc_test_support.h"
 #include "fio/freeread.h"
 #include "kq4calc.h"
+#include "lpsolv.h"
+#include "msinp.h"
 #include "mslok.h"
 #include "msread.h"
 #include "platform.h"
@@ -334,8 +338,160 @@ TEST_F(Calculation, TheReportedBetaIsTheLargestTheBisectionReaches) {
         EXPECT_EQ(MSMOD(in, in.records, b, lp, listing), ResultCode::Normal);
         std::vector<double> x(static_cast<std::size_t>(lp.nvar), 0.0);
         std::vector<int> rows;
-        return solveProgram(lp, objectiveWeights(in), x, rows);
+        return solveProgram(lp, objectiveWeights(in), x, rows).status == SolveStatus::Feasible;
     };
     EXPECT_TRUE(feasibleAt(beta));
     EXPECT_FALSE(feasibleAt(beta + 1.0 / 1024));
+}
+
+namespace {
+
+// Sets the solver's iteration limit for one test; the options go back to their defaults after.
+struct IterationLimit {
+    explicit IterationLimit(int limit) { LPOPTN(("Iterations " + std::to_string(limit)).c_str()); }
+    ~IterationLimit() {
+        LPOPTN("Nolist");
+        LPOPTN("Defaults");
+    }
+};
+
+std::string betaOf(const std::string& fk) {
+    const auto lines = readLines(fk);
+    return lines.empty() ? "-" : lines.back().substr(0, lines.back().find('\t'));
+}
+
+} // namespace
+
+TEST_F(Calculation, IterationLimitIsNotInfeasibility) {
+    // The programs of the demo need up to about 750 iterations. With the solver stopping after
+    // every 150 each one is continued from where it stopped: the same result as with the
+    // default limit, and every program still dumped once.
+    std::filesystem::copy_file(example("demo.kq4"), "d.kq4");
+    ASSERT_EQ(run("d.kq4"), ResultCode::Normal);
+    const std::string beta = betaOf("d.fk1");
+    std::filesystem::create_directory("lps");
+    ASSERT_EQ(setenv("KQ4_DUMP_LP", (dir() / "lps").c_str(), 1), 0);
+    {
+        IterationLimit limit(150);
+        EXPECT_EQ(run("d.kq4"), ResultCode::Normal);
+    }
+    unsetenv("KQ4_DUMP_LP");
+    EXPECT_EQ(betaOf("d.fk1"), beta);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("lps"), {}), 12);
+    EXPECT_EQ(readFile("d.lst").find("Iterationsgrenze"), std::string::npos);
+
+    // A limit no number of calls gets past: the program counts as not feasible, and the
+    // listing says why.
+    IterationLimit none(0);
+    EXPECT_EQ(run("d.kq4"), ResultCode::NotFeasible);
+    EXPECT_EQ(readFile("d.lst"),
+              " Iterationsgrenze des LP-Loesers erreicht bei beta= 0 : Ergebnis unsicher\n"
+              " Minimalforderungen nicht erfuellbar \n");
+}
+
+TEST_F(Calculation, WarmStartsKeepTheVerdictOfEveryLevel) {
+    // From the working set of the feasible level beta, the level one bisection step above is
+    // refused and beta itself is solved again to the same optimum.
+    std::filesystem::copy_file(example("demo.kq4"), "d.kq4");
+    ASSERT_EQ(run("d.kq4"), ResultCode::Normal);
+    const double beta = results("d", records("d.kq4")).at(0).beta;
+    std::ostringstream sink;
+    OutputStream listing(sink);
+    RunInput in;
+    ASSERT_EQ(MSINP("d.kq4", listing, in), ResultCode::Normal);
+    const std::vector<double> cost = objectiveWeights(in);
+    // Each solve from the states and the point where the solve at beta ended.
+    std::vector<int> states;
+    std::vector<double> start;
+    auto solveAt = [&](double b, bool fromBeta, double& objective) {
+        LPProgram lp;
+        EXPECT_EQ(MSMOD(in, in.records, b, lp, listing), ResultCode::Normal);
+        std::vector<double> x =
+            fromBeta ? start : std::vector<double>(static_cast<std::size_t>(lp.nvar), 0.0);
+        std::vector<int> rows, s = fromBeta ? states : std::vector<int>{};
+        const SolveReport r = solveProgram(lp, cost, x, rows, &s);
+        if (!fromBeta) states = s, start = x;
+        objective = 0.0;
+        for (std::size_t j = 0; j < x.size(); ++j) objective += cost[j] * x[j];
+        return r;
+    };
+    double cold = 0.0, warm = 0.0, above = 0.0;
+    ASSERT_EQ(solveAt(beta, false, cold).status, SolveStatus::Feasible);
+    const SolveReport refused = solveAt(beta + 1.0 / 1024, true, above);
+    EXPECT_EQ(refused.status, SolveStatus::NotFeasible);
+    EXPECT_TRUE(refused.warm);
+    const SolveReport again = solveAt(beta, true, warm);
+    EXPECT_EQ(again.status, SolveStatus::Feasible);
+    EXPECT_TRUE(again.warm);
+    EXPECT_EQ(again.iterations, 0); // its own optimal working set
+    // The cold solve ends with its working rows within the tolerances that EXPAND lets grow
+    // (up to the feasibility tolerance); the warm one places them exactly on their bounds.
+    // That moves the objective by up to about 1e-8 of itself.
+    EXPECT_NEAR(warm, cold, 1e-7 * cold);
+}
+
+class StageSearch : public InScratchDir {};
+
+TEST_F(StageSearch, WarmAndColdStartsAgreeOnRandomProblems) {
+    // Rise - dwell - return cams with random angles, heights, harmonics and acceleration and
+    // jerk bounds that tighten with beta: each stage search once with warm starts and once
+    // with every program solved from nothing.
+    std::mt19937_64 rng(20261207);
+    auto uniform = [&rng](double a, double b) {
+        return std::uniform_real_distribution<double>(a, b)(rng);
+    };
+    int levelsBelowMaximum = 0;
+    for (int seed = 0; seed < 24; ++seed) {
+        SCOPED_TRACE("case " + std::to_string(seed));
+        const int nh = std::uniform_int_distribution<int>(8, 16)(rng);
+        Records rs = simpleProject(1, nh);
+        rs[0].IPar[6] = 6; // bisection steps
+        const double a = uniform(30, 70), b = a + uniform(50, 110), c = b + uniform(20, 60);
+        const double d = std::min(c + uniform(50, 110), 340.0), h = uniform(2, 15);
+        const double e = 0.005 * h; // the dwells' tolerance
+        rs.push_back(makeRecord({1, 0, 10}, {0, 0, 0, a, 0, -e, 0, e}));
+        rs.push_back(makeRecord({1, 0, 10}, {0, b, 0, c, 0, h - e, 0, h + e}));
+        rs.push_back(makeRecord({1, 0, 10}, {0, d, 0, 360, 0, -e, 0, e}));
+        const double acc = uniform(0.1, 1.0) * h, jerk = uniform(0.5, 5) * h;
+        rs.push_back(
+            makeRecord({1, 0, 12, 0, 0, 1, 1}, {0, 0, 0, 360, -acc, -20 * acc, acc, 20 * acc}));
+        if (seed % 2 == 1)
+            rs.push_back(makeRecord({1, 0, 13, 0, 0, 1, 1},
+                                    {0, 0, 0, 360, -jerk, -20 * jerk, jerk, 20 * jerk}));
+        for (std::size_t i = 0; i < rs.size(); ++i) rs[i].IPar[9] = static_cast<int>(i + 1);
+        const std::string file = "rand.kq4";
+        writeFile(file, recordText(rs));
+
+        struct Outcome {
+            ResultCode code;
+            double beta, objective;
+        };
+        auto search = [&](bool warm) {
+            RunEnvironment env;
+            std::istringstream in;
+            std::ostringstream out, diag;
+            env.in = &in, env.out = &out, env.diag = &diag;
+            env.clock = [] { return 0.0; };
+            env.beep = [] {};
+            env.random = seededGenerator(nullptr);
+            env.warmStarts = warm;
+            RunState run;
+            run.env = &env;
+            run.listing.attach(out);
+            EXPECT_EQ(MSINP(file, run.listing, run.input), ResultCode::Normal);
+            run.records = run.input.records;
+            const StageResult r = MSLOK(run);
+            const std::vector<double> cost = objectiveWeights(run.input);
+            double objective = 0.0;
+            for (std::size_t j = 0; j < r.solution.size(); ++j)
+                objective += cost[j] * r.solution[j];
+            return Outcome{run.code, r.beta, objective};
+        };
+        const Outcome warm = search(true), cold = search(false);
+        EXPECT_EQ(toInt(warm.code), toInt(cold.code));
+        EXPECT_EQ(warm.beta, cold.beta);
+        EXPECT_NEAR(warm.objective, cold.objective, 1e-7 * std::fabs(cold.objective));
+        levelsBelowMaximum += cold.beta > 0.0 && cold.beta < 1.0;
+    }
+    EXPECT_GE(levelsBelowMaximum, 8); // most cases end inside the bisection
 }
