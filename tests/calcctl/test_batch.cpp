@@ -117,7 +117,7 @@ TEST_F(Batch, StopDuringTheSecondOfThreeEndsTheBatch) {
 TEST_F(Batch, LockHeldElsewhereEndsTheBatch) {
     smallProject(tree, 1, 1);
     smallProject(tree, 1, 1);
-    CalcLock other(lockDir());
+    CalcLock other(lockDir(), QString::fromStdString(work().string()));
     ASSERT_TRUE(other.tryLock());
     BatchCalculation b(calc, tree);
     runBatch(b);
