@@ -194,7 +194,9 @@ void Calculation::endRun(int code) {
 
 void Calculation::report(int code) {
     if (BatchMode) {
-        BatchResult = code;
+        // Met maximal requirements are a solution: the batch counts the project as solved
+        // (a later failure to read or derive the results still sets 1).
+        BatchResult = code == kCodeMaxMet ? kCodeOk : code;
         return;
     }
     std::optional<model::Message> m = codeMessage(code);
