@@ -138,8 +138,11 @@ TEST_F(Batch, ElapsedSecondsAreSignalled) {
     QSignalSpy ticks(&b, &BatchCalculation::elapsed);
     runBatch(b);
     EXPECT_GE(ticks.count(), 1);
-    EXPECT_EQ(b.seconds(), 1);
-    EXPECT_NE(b.summary().text.find("Rechenzeit: 1 sec"), std::string::npos);
+    // At least the module's 1.3 s; a loaded machine may take a second more.
+    EXPECT_GE(b.seconds(), 1);
+    EXPECT_LE(b.seconds(), 3);
+    EXPECT_NE(b.summary().text.find("Rechenzeit: " + std::to_string(b.seconds()) + " sec"),
+              std::string::npos);
 }
 
 } // namespace

@@ -293,8 +293,10 @@ TEST_F(Run, StopEndsTheModule) {
     model::Node& p = smallProject(tree, 1, 1);
     control("sleep 20000\n");
     staged("kq4.err", "0\n");
-    QObject::connect(&calc, &Calculation::runStarted, &calc,
-                     [&] { QTimer::singleShot(300, &calc, [&] { calc.stop(); }); });
+    // Stopped once the module runs (it has written its pid), however slowly it started.
+    QObject::connect(&calc, &Calculation::listingLine, &calc, [&](const QString& line) {
+        if (line == "fake module running") QTimer::singleShot(0, &calc, [&] { calc.stop(); });
+    });
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(runToEnd(calc, p), -100);
