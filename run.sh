@@ -9,7 +9,7 @@ top=$PWD
 
 # Debian packages: what the build needs, and what only the tests need.
 build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev qt6-base-dev qt6-qpa-plugins qt6-translations-l10n)
-test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev libglpk-dev dbus-daemon)
+test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev libglpk-dev dbus-daemon dpkg-dev file)
 
 missing_pkgs() {
     local p
@@ -38,6 +38,36 @@ ensure_de_locale() {
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+}
+
+# The Debian package from build/: made, installed, the installed programs tried (kq4calc on
+# the demo input, whose kq4.err must hold a result code of the module), and removed again.
+run_installed() { # scratch directory
+    cp examples/demo.kq4 "$1/remote\$.kq4"
+    (cd "$1" && /usr/bin/kq4calc 'remote$.kq4' 0 >/dev/null) || return 1
+    local code
+    code=$(head -n 1 "$1/kq4.err" 2>/dev/null | tr -d ' \r')
+    echo "installed kq4calc on the demo: result code ${code:-none}"
+    case "$code" in 1 | 0 | -2 | -3 | -4 | -5 | -6) ;; *) return 1 ;; esac
+    [ -x /usr/bin/tervana ] && /usr/bin/tervana-cli --help >/dev/null
+}
+
+check_package() {
+    local sudo="" deb tmp status=0
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    rm -f build/tervana_*.deb
+    (cd build && cpack -G DEB >/dev/null) || return 1
+    deb=$(echo "$top"/build/tervana_*.deb)
+    [ -f "$deb" ] || return 1
+    dpkg-deb --field "$deb" Package Version Depends
+    tmp=$(mktemp -d)
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$deb" >/dev/null &&
+        run_installed "$tmp" || status=1
+    # shellcheck disable=SC2086
+    $sudo apt-get purge -y -qq tervana >/dev/null || status=1
+    rm -rf "$tmp"
+    return $status
 }
 
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -83,6 +113,8 @@ test)
     echo "=== tests (ASan+UBSan)"
     (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j "$jobs") || status=1
+    echo "=== Debian package (install, installed kq4calc on the demo, remove)"
+    check_package || status=1
     # The file readers under libFuzzer, a few seconds each from their corpus.
     echo "=== fuzzing the readers"
     fuzz_targets=(fuzz_k4p fuzz_kq4 fuzz_kqe fuzz_kqw fuzz_msinp)

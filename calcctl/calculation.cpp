@@ -64,18 +64,17 @@ void Calculation::calculate(model::Node& node) {
         windUp(kCodeOk);
         return;
     }
-    // 5. One calculation per user and machine. The lock is taken before the input is
-    // written, so that a refused run leaves the files of the running one alone.
-    lock_ = std::make_unique<CalcLock>(settings.lockDir);
+    const WorkDir wd = resolveWorkDir(settings.workDir);
+    if (wd.path.isEmpty()) {
+        windUp(kCodeNotStarted);
+        return;
+    }
+    // 5. One calculation per working folder. The lock is taken before the input is written,
+    // so that a refused run leaves the files of the running one alone.
+    lock_ = std::make_unique<CalcLock>(settings.lockDir, wd.path);
     if (!lock_->tryLock()) {
         lock_.reset();
         windUp(kCodeLocked);
-        return;
-    }
-    const WorkDir wd = resolveWorkDir(settings.workDir);
-    if (wd.path.isEmpty()) {
-        lock_.reset();
-        windUp(kCodeNotStarted);
         return;
     }
     dir_ = wd.path;
@@ -192,7 +191,9 @@ void Calculation::endRun(int code) {
 
 void Calculation::report(int code) {
     if (BatchMode) {
-        BatchResult = code;
+        // Met maximal requirements are a solution: the batch counts the project as solved
+        // (a later failure to read or derive the results still sets 1).
+        BatchResult = code == kCodeMaxMet ? kCodeOk : code;
         return;
     }
     std::optional<model::Message> m = codeMessage(code);

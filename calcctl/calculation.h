@@ -47,6 +47,9 @@ public:
 
     CalcSettings settings;
     bool BatchMode = false;
+    // In batch mode the outcome instead of messages: 0 for results (also when the maximal
+    // requirements are met, code 1 of the module), 1 for an inconsistent project or no
+    // results, else the failure code.
     int BatchResult = 0;
 
     bool running() const { return running_; }

@@ -1,6 +1,7 @@
 #include "platform.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -60,10 +61,16 @@ QString CalcLock::defaultDirectory() {
     return dir;
 }
 
-CalcLock::CalcLock(const QString& directory) {
+CalcLock::CalcLock(const QString& directory, const QString& workDir) {
     const QString dir = directory.isEmpty() ? defaultDirectory() : directory;
     QDir().mkpath(dir);
-    path_ = dir + "/KQ4Call.lock";
+    // The same folder reached by another path (a symbolic link, "..") gives the same name.
+    const QFileInfo work(workDir);
+    const QString canonical = work.canonicalFilePath();
+    const QByteArray key = (canonical.isEmpty() ? work.absoluteFilePath() : canonical).toUtf8();
+    path_ = dir + "/KQ4Call-" +
+            QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex()) +
+            ".lock";
 }
 
 CalcLock::~CalcLock() {

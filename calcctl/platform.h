@@ -1,6 +1,6 @@
 // Services of the operating system that a local calculation needs, each small and on its
 // own: where the module is, the priority of its process, the lock that allows one
-// calculation per user and machine, the screen saver, and the working directory.
+// calculation per working folder, the screen saver, and the working directory.
 #pragma once
 
 #include <QDBusConnection>
@@ -24,12 +24,15 @@ enum class Priority { Low, Normal, High };
 // simply keeps the normal priority.
 void applyPriorityInChild(Priority p) noexcept;
 
-// The named lock "KQ4Call": a lock file per user in the runtime directory (or the given
-// directory). A lock left behind by a process that no longer runs is taken over; a running
-// calculation's lock never goes stale by age, however long it runs.
+// The named lock "KQ4Call", one per working folder: it guards the files that a calculation
+// writes and reads there, so runs in different folders go side by side and a second run in
+// the same folder is refused. A lock file per user and folder in the runtime directory (or
+// the given directory), named after the folder's canonical path. A lock left behind by a
+// process that no longer runs is taken over; a running calculation's lock never goes stale by
+// age, however long it runs.
 class CalcLock {
 public:
-    explicit CalcLock(const QString& directory = {});
+    CalcLock(const QString& directory, const QString& workDir);
     ~CalcLock();
     CalcLock(const CalcLock&) = delete;
     CalcLock& operator=(const CalcLock&) = delete;

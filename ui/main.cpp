@@ -1,7 +1,6 @@
 // tervana: the desktop program. Builds the application, loads the German catalogue of Qt's
 // own dialogs and shows the main window.
 #include <QApplication>
-#include <QLocale>
 #include <QTranslator>
 #include <QTreeWidgetItem>
 
@@ -14,8 +13,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Tervana"));
     QApplication::setOrganizationName(QString::fromUtf8(ui::kSettingsOrganisation));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tervana.png")));
-    // The user interface is German, the standard buttons and dialogs too.
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    // The user interface is German, the standard buttons and dialogs too, through the
+    // catalogue; numbers are shown as the user's locale writes them, so the default locale
+    // stays the user's own.
     QTranslator qtCatalogue;
     (void)ui::loadQtGermanCatalogue(qtCatalogue);
     ui::TDlgMain window;

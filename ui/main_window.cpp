@@ -44,6 +44,7 @@ constexpr OptionFlag kOptionFlags[] = {
     {"ShowEditor", &TDlgMain::ShowEditor},
 };
 constexpr int kDefaultPriorityClass = 2; // 1 low, 2 normal, 3 high
+constexpr int kRemotePriorityClass = 4;  // "&extern ..."
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
@@ -192,6 +193,7 @@ void TDlgMain::buildMenus() {
         priorities_->addAction(a);
     }
     PrioNormal->setChecked(true);
+    connect(priorities_, &QActionGroup::triggered, this, [this] { remotePriority_ = false; });
     TabOptions = add(options, "&Wertetabelle...", &TDlgMain::TabOptionsClick);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
@@ -230,6 +232,8 @@ void TDlgMain::updateMenus() {
     NewProject->setEnabled(!batchRunning);
     OpenProj->setEnabled(!batchRunning);
     Import->setEnabled(!batchRunning);
+    // A project opened during a batch would be calculated by it.
+    for (QAction* a : recent_) a->setEnabled(!batchRunning);
 }
 
 // ---- the tree ----
@@ -651,27 +655,36 @@ void TDlgMain::PrinterSetupClick() {
 
 QStringList TDlgMain::recentFiles() const {
     QStringList list;
-    for (QAction* a : recent_) list << a->text();
+    for (QAction* a : recent_) list << a->data().toString();
     return list;
+}
+
+void TDlgMain::appendRecentItem(const QString& path) {
+    if (recentSeparator_ == nullptr) recentSeparator_ = FileMenu->addSeparator();
+    // The caption is the full path, shown as it is: an "&" in it is no access key.
+    QString caption = path;
+    caption.replace(QChar('&'), QStringLiteral("&&"));
+    QAction* a = new QAction(caption, FileMenu);
+    a->setData(path);
+    a->setEnabled(!batch_->running());
+    FileMenu->addAction(a);
+    recent_.push_back(a);
 }
 
 void TDlgMain::addRecentFile(const QString& path) {
     for (QAction* a : recent_)
-        if (a->text().compare(path, Qt::CaseInsensitive) == 0) return;
+        if (a->data().toString().compare(path, Qt::CaseInsensitive) == 0) return;
     if (recent_.size() >= static_cast<std::size_t>(kMaxRecentFiles)) {
         FileMenu->removeAction(recent_.front());
         delete recent_.front();
         recent_.erase(recent_.begin());
     }
-    if (recentSeparator_ == nullptr) recentSeparator_ = FileMenu->addSeparator();
-    // The caption is the full path; it carries no access key.
-    QAction* a = new QAction(path, FileMenu);
-    FileMenu->addAction(a);
-    recent_.push_back(a);
+    appendRecentItem(path);
 }
 
 void TDlgMain::RecentFileClick(QAction* item) {
-    const QString path = item->text();
+    if (batch_->running()) return;
+    const QString path = item->data().toString();
     auto result = model::openRecentProject(tree_, path.toStdString());
     if (const auto* m = std::get_if<model::Message>(&result)) {
         inform(*m);
@@ -844,10 +857,7 @@ void TDlgMain::readSettings() {
     for (int i = 1;; ++i) {
         const QString f = s.value(QStringLiteral("File_%1").arg(i)).toString();
         if (f.isEmpty()) break;
-        if (recentSeparator_ == nullptr) recentSeparator_ = FileMenu->addSeparator();
-        QAction* a = new QAction(f, FileMenu);
-        FileMenu->addAction(a);
-        recent_.push_back(a);
+        appendRecentItem(f);
     }
     s.endGroup();
 
@@ -861,6 +871,12 @@ void TDlgMain::readSettings() {
             break;
         case 3:
             PrioHigh->setChecked(true);
+            break;
+        case kRemotePriorityClass:
+            // No remote calculation here: it runs locally at normal priority, and the choice
+            // stays stored until the user picks another.
+            PrioNormal->setChecked(true);
+            remotePriority_ = true;
             break;
         default:
             PrioNormal->setChecked(true);
@@ -889,13 +905,14 @@ void TDlgMain::writeSettings() {
     for (const QString& k : s.childKeys())
         if (k.startsWith(QStringLiteral("File_"))) s.remove(k);
     for (std::size_t i = 0; i < recent_.size(); ++i)
-        s.setValue(QStringLiteral("File_%1").arg(i + 1), recent_[i]->text());
+        s.setValue(QStringLiteral("File_%1").arg(i + 1), recent_[i]->data().toString());
     s.endGroup();
 
     s.beginGroup(QString::fromUtf8(kOptionsGroup));
     for (const OptionFlag& f : kOptionFlags)
         s.setValue(QString::fromUtf8(f.name), (this->*f.action)->isChecked() ? 1 : 0);
-    s.setValue(QStringLiteral("PriorityClass"), PrioLow->isChecked()    ? 1
+    s.setValue(QStringLiteral("PriorityClass"), remotePriority_         ? kRemotePriorityClass
+                                                : PrioLow->isChecked()  ? 1
                                                 : PrioHigh->isChecked() ? 3
                                                                         : 2);
     const QRect g = geometry();

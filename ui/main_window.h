@@ -164,6 +164,7 @@ private:
     void HelpTopicsClick();
     void AboutClick();
     void RecentFileClick(QAction* item);
+    void appendRecentItem(const QString& path);
     void copyProject(model::Node* project);
     void calcRunStarted(model::Node* project);
     void calcFinished(int code);
@@ -183,8 +184,9 @@ private:
     QString lastImportPath_;
     int lastFType_ = 1;
     QAction* recentSeparator_ = nullptr;
-    std::vector<QAction*> recent_;
+    std::vector<QAction*> recent_; // caption: the path with "&" doubled; data: the path
     QActionGroup* priorities_ = nullptr;
+    bool remotePriority_ = false; // "PriorityClass" 4 was stored and no priority picked since
     QPrinter printer_;
     TDlgAbout* DlgAbout = nullptr;
     model::TableSettings tableSettings_;

@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -45,6 +46,8 @@ TDlgTab::TDlgTab(QWidget* parent) : QDialog(parent) {
     EdInc->setObjectName(QStringLiteral("EdInc"));
     EdInc->setDecimals(4);
     EdInc->setRange(0.0001, 90.0);
+    // The step is shown with the user's decimal separator, whatever the language of the texts.
+    EdInc->setLocale(QLocale::system());
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Stellenzahl"), Edwidth);
     form->addRow(QString::fromUtf8("Schrittweite [°]"), EdInc);

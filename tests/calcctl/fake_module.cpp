@@ -4,10 +4,13 @@
 //   exit N        end with exit status N (default 0)
 //   sleep MS      wait before ending
 //   sleep-on-run R MS   wait only on the R-th run in this directory
+//   await FILE    wait (at most 20 s) until FILE exists: two runs that await each other's
+//                 "pid.txt" end only when they run at the same time
 //   crash         end by a signal after staging
 // Records: "args.txt" (arguments, one a line), "pid.txt", "nice.txt" (its nice value),
 // "seen.txt" (result files of an earlier run still present at start), "runs.txt" (count).
-// With the arguments "--hold-lock DIR" it holds the calculation lock of DIR until killed.
+// With the arguments "--hold-lock DIR WORKDIR" it holds the calculation lock of the working
+// folder WORKDIR (lock files in DIR) until killed.
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -35,8 +38,8 @@ void put(const std::string& name, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::string(argv[1]) == "--hold-lock") {
-        calcctl::CalcLock lock(QString::fromLocal8Bit(argv[2]));
+    if (argc == 4 && std::string(argv[1]) == "--hold-lock") {
+        calcctl::CalcLock lock(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
         if (!lock.tryLock()) {
             std::cout << "busy" << std::endl;
             return 1;
@@ -66,6 +69,7 @@ int main(int argc, char** argv) {
 
     int exitStatus = 0, sleepMs = 0;
     bool crash = false;
+    std::string awaited;
     std::ifstream ctl("fake.ctl");
     std::string line;
     while (std::getline(ctl, line)) {
@@ -85,11 +89,15 @@ int main(int argc, char** argv) {
             int run = 0, ms = 0;
             in >> run >> ms;
             if (run == runs) sleepMs = ms;
+        } else if (key == "await") {
+            in >> awaited;
         } else if (key == "crash") {
             crash = true;
         }
     }
     std::cout << " fake module running" << std::endl;
+    for (int i = 0; !awaited.empty() && !fs::exists(awaited) && i < 2000; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (sleepMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
     if (crash) std::raise(SIGKILL);
     return exitStatus;

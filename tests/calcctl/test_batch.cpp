@@ -66,18 +66,23 @@ TEST_F(Batch, CountsSolvedProjectsWithoutMessages) {
     EXPECT_TRUE(model::projectObj(*tree.roots[2]).ResultsStored);
 }
 
-TEST_F(Batch, MaximumRequirementsMetIsNotCountedAsSolved) {
+TEST_F(Batch, MaximumRequirementsMetCountsAsSolved) {
     smallProject(tree, 1, 1);
     control("");
     stageResults();
     staged("kq4.err", "1\n");
     BatchCalculation b(calc, tree);
     runBatch(b);
-    EXPECT_EQ(b.solved(), 0);
+    EXPECT_EQ(b.solved(), 1);
     EXPECT_EQ(b.processed(), 1);
-    EXPECT_EQ(calc.BatchResult, 1);
+    EXPECT_EQ(calc.BatchResult, 0);
     EXPECT_TRUE(calc.messages().empty());
-    EXPECT_TRUE(model::projectObj(*tree.roots[0]).ResultsStored); // results are still there
+    EXPECT_TRUE(model::projectObj(*tree.roots[0]).ResultsStored);
+    // Without its coefficient file the same code is no solution.
+    std::filesystem::remove(stage() / "remote$.fk1");
+    runBatch(b);
+    EXPECT_EQ(b.solved(), 0);
+    EXPECT_EQ(calc.BatchResult, 1);
 }
 
 TEST_F(Batch, FailedDerivationAndMissingResultsAreNotSolved) {
@@ -117,7 +122,7 @@ TEST_F(Batch, StopDuringTheSecondOfThreeEndsTheBatch) {
 TEST_F(Batch, LockHeldElsewhereEndsTheBatch) {
     smallProject(tree, 1, 1);
     smallProject(tree, 1, 1);
-    CalcLock other(lockDir());
+    CalcLock other(lockDir(), QString::fromStdString(work().string()));
     ASSERT_TRUE(other.tryLock());
     BatchCalculation b(calc, tree);
     runBatch(b);
@@ -133,8 +138,11 @@ TEST_F(Batch, ElapsedSecondsAreSignalled) {
     QSignalSpy ticks(&b, &BatchCalculation::elapsed);
     runBatch(b);
     EXPECT_GE(ticks.count(), 1);
-    EXPECT_EQ(b.seconds(), 1);
-    EXPECT_NE(b.summary().text.find("Rechenzeit: 1 sec"), std::string::npos);
+    // At least the module's 1.3 s; a loaded machine may take a second more.
+    EXPECT_GE(b.seconds(), 1);
+    EXPECT_LE(b.seconds(), 3);
+    EXPECT_NE(b.summary().text.find("Rechenzeit: " + std::to_string(b.seconds()) + " sec"),
+              std::string::npos);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // flags, stop, crash, lock, priority, files of earlier runs, test mode.
 #include <QProcess>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -281,7 +282,7 @@ TEST_F(Run, ModuleMissingOrNotStartable) {
     EXPECT_EQ(runToEnd(calc, p), -10);
     EXPECT_FALSE(calc.running());
     // The lock is free again.
-    CalcLock lock(lockDir());
+    CalcLock lock(lockDir(), calc.workDir());
     EXPECT_TRUE(lock.tryLock());
 }
 
@@ -361,8 +362,10 @@ TEST_F(Run, StopEndsTheModule) {
     model::Node& p = smallProject(tree, 1, 1);
     control("sleep 20000\n");
     staged("kq4.err", "0\n");
-    QObject::connect(&calc, &Calculation::runStarted, &calc,
-                     [&] { QTimer::singleShot(300, &calc, [&] { calc.stop(); }); });
+    // Stopped once the module runs (it has written its pid), however slowly it started.
+    QObject::connect(&calc, &Calculation::listingLine, &calc, [&](const QString& line) {
+        if (line == "fake module running") QTimer::singleShot(0, &calc, [&] { calc.stop(); });
+    });
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(runToEnd(calc, p), -100);
@@ -481,8 +484,11 @@ TEST_F(Run, WorkingDirectoryFallsBackToTheUsersOwn) {
 class Lock : public test::InScratchDir {
 protected:
     // A second process that holds the lock until it is killed.
+    QString workDir() const { return QString::fromStdString(work().string()); }
+    // A second process that holds the lock of the working folder until it is killed.
     void holdInOtherProcess(QProcess& holder) {
-        holder.start(QString::fromStdString(test::kFakeModule), {"--hold-lock", lockDir()});
+        holder.start(QString::fromStdString(test::kFakeModule),
+                     {"--hold-lock", lockDir(), workDir()});
         ASSERT_TRUE(holder.waitForStarted(5000));
         ASSERT_TRUE(holder.waitForReadyRead(5000));
         ASSERT_EQ(holder.readAllStandardOutput().trimmed(), "locked");
@@ -505,17 +511,23 @@ TEST_F(Lock, HeldByAnotherProcessRefusesTheRun) {
     // Once the holder has gone (killed, leaving its lock file), the lock is taken over.
     holder.kill();
     holder.waitForFinished(5000);
-    EXPECT_TRUE(QFile::exists(lockDir() + "/KQ4Call.lock"));
+    EXPECT_TRUE(QFile::exists(CalcLock(lockDir(), workDir()).path()));
     staged("kq4.err", "-2\n");
     EXPECT_EQ(runToEnd(calc, p), -2);
 }
 
-TEST_F(Lock, OneHolderAtATimeAndReleasedAfterTheRun) {
-    CalcLock a(lockDir()), b(lockDir());
+TEST_F(Lock, OneHolderPerFolderAndReleasedAfterTheRun) {
+    // The same folder by another path is the same lock; another folder has its own.
+    std::filesystem::create_symlink(work(), dir() / "link");
+    CalcLock a(lockDir(), workDir()),
+        b(lockDir(), QString::fromStdString((dir() / "link").string()));
+    CalcLock elsewhere(lockDir(), QString::fromStdString(stage().string()));
     ASSERT_TRUE(a.tryLock());
     EXPECT_FALSE(b.tryLock());
+    EXPECT_TRUE(elsewhere.tryLock());
     QProcess other;
-    other.start(QString::fromStdString(test::kFakeModule), {"--hold-lock", lockDir()});
+    other.start(QString::fromStdString(test::kFakeModule),
+                {"--hold-lock", lockDir(), workDir() + "/."});
     ASSERT_TRUE(other.waitForFinished(5000));
     EXPECT_EQ(other.readAllStandardOutput().trimmed(), "busy");
     a.unlock();
@@ -526,16 +538,74 @@ TEST_F(Lock, NotStaleWhileTheHolderRunsHoweverOld) {
     QProcess holder;
     holdInOtherProcess(holder);
     // Make the lock file look old.
-    QFile f(lockDir() + "/KQ4Call.lock");
+    QFile f(CalcLock(lockDir(), workDir()).path());
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTimeUtc().addDays(-2),
                               QFileDevice::FileModificationTime));
     f.close();
-    CalcLock mine(lockDir());
+    CalcLock mine(lockDir(), workDir());
     EXPECT_FALSE(mine.tryLock());
     holder.kill();
     holder.waitForFinished(5000);
     EXPECT_TRUE(mine.tryLock());
+}
+
+// tervana-cli calc as a parameter study starts it: one process per project and folder.
+TEST_F(Lock, CliRunsInTwoFoldersGoSideBySideAndTwoInOneAreRefused) {
+    model::ProjectTree tree;
+    model::Node& p = smallProject(tree, 1, 1);
+    const std::string file = (dir() / "p.k4p").string();
+    ASSERT_FALSE(model::saveProjectFile(p, file).has_value());
+    staged("kq4.err", "0\n");
+    staged("remote$.fk1", " 1 0\n 0.5 0.25\n");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", lockDir()); // the lock files of this test alone
+    auto cli = [&](QProcess& proc, const std::string& folder, const std::string& out) {
+        proc.setProcessEnvironment(env);
+        proc.start(TERVANA_BINARY_DIR "/bin/tervana-cli",
+                   {"calc", QString::fromStdString(file), "--workdir",
+                    QString::fromStdString((dir() / folder).string()), "--module",
+                    QString::fromStdString(test::kFakeModule), "-o",
+                    QString::fromStdString((dir() / out).string())});
+    };
+    auto solved = [&](const std::string& out) {
+        model::ProjectTree t;
+        auto r = model::openProject(t, (dir() / out).string());
+        return std::holds_alternative<model::Node*>(r) &&
+               model::projectObj(*std::get<model::Node*>(r)).ResultsStored;
+    };
+    // Each module waits until the other one has started: both end only when they run at once.
+    for (const char* f : {"a", "b"}) {
+        std::filesystem::create_directories(dir() / f);
+        test::writeFile(dir() / f / "fake.ctl", "stage " + stage().string() + "\nawait " +
+                                                    (dir() / (f[0] == 'a' ? "b" : "a")).string() +
+                                                    "/pid.txt\n");
+    }
+    QProcess a, b;
+    cli(a, "a", "a.k4p");
+    cli(b, "b", "b.k4p");
+    ASSERT_TRUE(a.waitForFinished(30000) && b.waitForFinished(30000));
+    EXPECT_EQ(a.exitCode(), 0) << a.readAll().toStdString();
+    EXPECT_EQ(b.exitCode(), 0) << b.readAll().toStdString();
+    EXPECT_TRUE(solved("a.k4p") && solved("b.k4p"));
+
+    // In one folder the second is refused while the first runs, and the first goes on.
+    test::writeFile(dir() / "a" / "fake.ctl",
+                    "stage " + stage().string() + "\nawait " + (dir() / "go").string() + "\n");
+    std::filesystem::remove(dir() / "a" / "pid.txt");
+    QProcess first, second;
+    cli(first, "a", "first.k4p");
+    for (int i = 0; i < 1000 && !std::filesystem::exists(dir() / "a" / "pid.txt"); ++i)
+        QThread::msleep(10);
+    cli(second, "a", "second.k4p");
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_NE(second.readAllStandardOutput().indexOf("Es läuft bereits eine HS-Berechnung."), -1);
+    test::writeFile(dir() / "go", "");
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_TRUE(solved("first.k4p"));
+    EXPECT_FALSE(std::filesystem::exists(dir() / "second.k4p"));
 }
 
 } // namespace

@@ -740,25 +740,33 @@ private slots:
 
     void batchCalculatesEveryProject() {
         auto w = makeWindow();
-        openExample(*w, "cam_dwell.k4p"); // all requirements met: not counted as solved
+        openExample(*w, "cam_dwell.k4p"); // all requirements met: solved
         script_.files.push_back(kExamples + "demo.kq4");
         w->Import->trigger();
         w->NewProject->trigger(); // empty: counted, not solved
         w->selectNode(w->projects().roots[0].get());
+        script_.files.push_back(path("cam.k4p"));
+        w->SaveProjAs->trigger();
+        QAction* recent = w->FileMenu->actions().back();
         w->CalcAll->trigger();
         QVERIFY(!w->TVProjects->isEnabled());
         QVERIFY(w->CalcStop->isEnabled() && !w->CalcAll->isEnabled());
         QVERIFY(!w->Delete->isEnabled() && !w->CloseProj->isEnabled() && !w->Calc->isEnabled());
+        // Regression: a recent file opened during the batch was calculated by it.
+        QVERIFY(!recent->isEnabled());
+        recent->trigger();
+        QCOMPARE(w->projects().roots.size(), std::size_t{3});
         QTRY_VERIFY_WITH_TIMEOUT(!w->batch().running(), 60000);
         QCOMPARE(script_.messages.size(), std::size_t{1});
         const std::string& text = script_.messages[0].text;
-        QVERIFY2(text.rfind("Die Berechnung ist abgeschlossen.\rFür 1 von 3 Projekte(n) wurden "
+        QVERIFY2(text.rfind("Die Berechnung ist abgeschlossen.\rFür 2 von 3 Projekte(n) wurden "
                             "Lösungen gefunden.\rRechenzeit: ",
                             0) == 0,
                  text.c_str());
         QCOMPARE(script_.messages[0].kind, model::MessageKind::Information);
         QVERIFY(w->TVProjects->isEnabled());
         QVERIFY(w->CalcAll->isEnabled() && !w->CalcStop->isEnabled());
+        QVERIFY(recent->isEnabled());
     }
 
     void stoppingAskesAndEndsTheRun() {
@@ -865,6 +873,37 @@ private slots:
         w->close();
     }
 
+    void anAmpersandInARecentPathIsNoAccessKey() {
+        const QString file = path("Kurven&Rollen.k4p");
+        {
+            auto w = makeWindow();
+            w->NewProject->trigger();
+            script_.files.push_back(file);
+            w->SaveProjAs->trigger();
+            QCOMPARE(w->recentFiles(), QStringList{file});
+            QCOMPARE(QKeySequence::mnemonic(w->FileMenu->actions().back()->text()), QKeySequence());
+        }
+        QCOMPARE(QSettings("Norbeck", "Tervas").value("V0398/Files/File_1").toString(), file);
+        auto w = makeWindow();
+        QAction* item = w->FileMenu->actions().back();
+        QCOMPARE(QKeySequence::mnemonic(item->text()), QKeySequence());
+        item->trigger();
+        QVERIFY(script_.messages.empty());
+        QCOMPARE(w->itemOf(w->selectedNode())->text(0), QStringLiteral("Kurven&Rollen.k4p"));
+    }
+
+    void storedRemotePriorityIsKeptUntilAnotherIsPicked() {
+        QSettings("Norbeck", "Tervas").setValue("V0398/Options/PriorityClass", 4);
+        makeWindow().reset();
+        QCOMPARE(QSettings("Norbeck", "Tervas").value("V0398/Options/PriorityClass").toInt(), 4);
+        {
+            auto w = makeWindow();
+            QVERIFY(w->PrioNormal->isChecked()); // calculated here at normal priority
+            w->PrioHigh->trigger();
+        }
+        QCOMPARE(QSettings("Norbeck", "Tervas").value("V0398/Options/PriorityClass").toInt(), 3);
+    }
+
     void standardButtonsAreGerman() {
         QTranslator catalogue;
         QVERIFY(ui::loadQtGermanCatalogue(catalogue));
@@ -873,6 +912,12 @@ private slots:
         QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Ja"));
         QCOMPARE(box.button(QMessageBox::No)->text(), QStringLiteral("&Nein"));
         QCOMPARE(box.button(QMessageBox::Abort)->text(), QStringLiteral("Abbrechen"));
+        // Numbers follow the user's locale, even under a German default locale.
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        ui::TDlgTab tab;
+        tab.EdInc->setValue(0.5);
+        QLocale::setDefault(QLocale::system());
+        QCOMPARE(tab.EdInc->text(), QLocale::system().toString(0.5, 'f', 4));
         QCoreApplication::removeTranslator(&catalogue);
         QCOMPARE(ui::dialogText("a\rb"), QStringLiteral("a\nb"));
     }
