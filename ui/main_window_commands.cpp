@@ -1,0 +1,339 @@
+// The main window's commands on projects: new objects, deletion, files, import, value table,
+// calculation.
+#include "main_window.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTreeWidgetItem>
+
+#include "batch.h"
+#include "calculation.h"
+#include "import.h"
+#include "platform.h"
+#include "project_file.h"
+#include "project_tree_widget.h"
+#include "tab_opt.h"
+
+#include "main_window_support.h"
+#include "result_code.h"
+
+namespace ui {
+
+using model::Node;
+using model::ObjectKind;
+
+// ---- new objects ----
+
+void TDlgMain::addNew(const std::variant<model::Node*, model::Message>& result) {
+    if (const auto* m = std::get_if<model::Message>(&result)) {
+        inform(*m);
+        return;
+    }
+    Node* n = std::get<Node*>(result);
+    if (n == nullptr) return;
+    selectNode(n);
+}
+
+void TDlgMain::NewProjectClick() {
+    addNew(&tree_.newProject());
+}
+
+void TDlgMain::NewMotionClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    addNew(tree_.newMotionSpec(*sel));
+}
+
+void TDlgMain::NewAbsRestrClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    addNew(tree_.newAbsRestriction(*sel));
+}
+
+void TDlgMain::NewSpecRestrClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    addNew(tree_.newSpectrumRestriction(*sel));
+}
+
+void TDlgMain::NewRelRestrClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    addNew(tree_.newRelRestriction(*sel));
+}
+
+// ---- deletion ----
+
+void TDlgMain::DeleteClick() {
+    Node* n = selectedNode();
+    if (n == nullptr || n->kind() == ObjectKind::RelSpec) return;
+    Node* project = model::projectOf(n);
+    if (project == nullptr || model::projectObj(*project).Locked) return;
+    tree_.Deleting = true;
+    if (DelConfirm->isChecked() &&
+        ask({model::ProjectTree::deleteQuestion(*n), model::MessageKind::Confirmation},
+            Buttons::YesNo) != Answer::Yes) {
+        tree_.Deleting = false;
+        return;
+    }
+    // The model removes the node, announces every removed node and the next selection.
+    tree_.Deleting = false;
+    tree_.deleteNode(*n);
+    updateMenus();
+}
+
+// ---- files ----
+
+void TDlgMain::OpenProjClick() {
+    FileRequest r;
+    r.title = QString::fromUtf8("Projekt öffnen");
+    r.directory = lastK4PPath_;
+    r.filters = {QStringLiteral("Projektdatei (*.k4p)")};
+    r.defaultSuffix = QStringLiteral("k4p");
+    const QString path = prompts_->openFile(this, r);
+    if (path.isEmpty()) return;
+    (void)openProjectFile(path);
+}
+
+model::Node* TDlgMain::openProjectFile(const QString& path) {
+    auto result = model::openProject(tree_, QFileInfo(path).absoluteFilePath().toStdString());
+    if (const auto* m = std::get_if<model::Message>(&result)) {
+        (void)ask(*m, m->text == model::kProjectOpenFailed ? Buttons::Abort : Buttons::Ok);
+        updateMenus();
+        return nullptr;
+    }
+    lastK4PPath_ = QFileInfo(path).absolutePath().left(255);
+    Node* n = std::get<Node*>(result);
+    model::sortTree(*n);
+    selectNode(n);
+    return n;
+}
+
+void TDlgMain::SaveProjClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    if (auto m = model::saveProject(*model::projectOf(sel))) inform(*m);
+    updateMenus();
+}
+
+bool TDlgMain::SaveProjAsClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return false;
+    Node* project = model::projectOf(sel);
+    const auto& p = model::projectObj(*project);
+    FileRequest r;
+    r.title = QStringLiteral("Projekt sichern");
+    if (!p.FileName.empty()) {
+        const QFileInfo f(qs(p.FileName));
+        r.directory = f.absolutePath();
+        r.presetName = f.absolutePath() + "/" + f.completeBaseName();
+    } else {
+        r.directory = lastK4PPath_;
+    }
+    r.filters = {QStringLiteral("Projektdatei (*.k4p)")};
+    r.defaultSuffix = QStringLiteral("k4p");
+    const QString path = prompts_->saveFile(this, r);
+    if (path.isEmpty()) return false;
+    const QString full = QFileInfo(path).absoluteFilePath();
+    if (auto m = model::saveProjectAs(*project, full.toStdString())) {
+        (void)ask(*m, m->text == model::kWrongSaveExtension ? Buttons::Cancel : Buttons::Ok);
+        return false;
+    }
+    addRecentFile(full);
+    updateMenus();
+    return true;
+}
+
+bool TDlgMain::closeProject(model::Node* project) {
+    auto& p = model::projectObj(*project);
+    if (p.Locked) return false;
+    if (p.Changed) {
+        const std::string text = "Das Projekt \"" + p.Caption +
+                                 "\" wurde bearbeitet.\rSollen die Änderungen gesichert werden?";
+        const Answer a = ask({text, model::MessageKind::Confirmation}, Buttons::YesNoAbort);
+        if (a == Answer::Abort || a == Answer::Cancel) return false;
+        if (a == Answer::Yes) {
+            bool saved = false;
+            if (model::hasProjectExtension(p.FileName)) {
+                if (auto m = model::saveProject(*project, &saved)) inform(*m);
+            } else {
+                selectNode(project);
+                saved = SaveProjAsClick();
+            }
+            if (!saved) return false;
+        }
+    }
+    // The model announces the removed nodes and, when the selection went with them, the
+    // project that takes the closed one's place.
+    tree_.deleteNode(*project);
+    updateMenus();
+    return true;
+}
+
+void TDlgMain::CloseProjClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr) return;
+    (void)closeProject(model::projectOf(sel));
+}
+
+void TDlgMain::ImportClick() {
+    FileRequest r;
+    r.title = QStringLiteral("Import");
+    r.directory = lastImportPath_;
+    r.filters = {QStringLiteral("KQ4-Eingabedatei (*.kq4)"),
+                 QStringLiteral("KQ4-GlOpt-Datei (*.kqe)"),
+                 QStringLiteral("Kqwin-Eingabedatei (*.kqw)")};
+    r.filterIndex = lastFType_ - 1;
+    const QString path = prompts_->openFile(this, r);
+    if (path.isEmpty()) return;
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const int type = full.endsWith(QStringLiteral(".kq4"))   ? 1
+                     : full.endsWith(QStringLiteral(".kqe")) ? 2
+                     : full.endsWith(QStringLiteral(".kqw")) ? 3
+                                                             : 0;
+    if (type == 0) return;
+    Node* sel = selectedNode();
+    bool newProject = true;
+    if (type > 1 && sel != nullptr) {
+        // The question comes only for a motion that can be read.
+        std::string bytes;
+        model::THSSet set;
+        if (model::readWholeFile(full.toStdString(), bytes) &&
+            (type == 2 ? model::readKqe(bytes, set) : model::readKqw(bytes, set)) == 0) {
+            newProject = ask({model::kNewProjectQuestion, model::MessageKind::Confirmation},
+                             Buttons::YesNo) == Answer::Yes;
+            // The project of a running calculation takes nothing new.
+            if (model::projectObj(*model::projectOf(sel)).Locked) newProject = true;
+        }
+    }
+    auto result = model::importFile(tree_, full.toStdString(), sel, newProject);
+    if (const auto* m = std::get_if<model::Message>(&result)) {
+        (void)ask(*m, m->text == model::kImportOpenFailed ? Buttons::Abort : Buttons::Ok);
+        updateMenus();
+        return;
+    }
+    Node* project = std::get<Node*>(result);
+    if (project == nullptr) return;
+    lastImportPath_ = QFileInfo(full).absolutePath().left(255);
+    lastFType_ = type;
+    model::refreshCaptions(*project);
+    selectNode(project);
+}
+
+void TDlgMain::SaveTabClick() {
+    const model::TPaintObj* motion = motionOf(selectedNode());
+    if (motion == nullptr) return;
+    FileRequest r;
+    r.title = QStringLiteral("Wertetabelle sichern");
+    r.directory = lastK4PPath_;
+    r.filters = {QStringLiteral("Textdateien (*.tab)"), QStringLiteral("alle Dateien (*.*)")};
+    r.defaultSuffix = QStringLiteral("tab");
+    const QString path = prompts_->saveFile(this, r);
+    if (path.isEmpty()) return;
+    const std::string table = model::valueTable(*motion, tableSettings_);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(table.data(), static_cast<qint64>(table.size())) !=
+            static_cast<qint64>(table.size())) {
+        inform(model::errorMessage("Die Datei " + path.toStdString() +
+                                   " kann nicht erstellt werden.\r" +
+                                   f.errorString().toStdString()));
+    }
+}
+
+void TDlgMain::TabOptionsClick() {
+    DlgTab->setSettings(tableSettings_);
+    if (prompts_->exec(*DlgTab)) tableSettings_ = DlgTab->settings();
+}
+
+void TDlgMain::PrinterSetupClick() {
+    (void)prompts_->printerSetup(this, printer_);
+}
+
+// ---- calculation ----
+
+void TDlgMain::CalcClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr || calc_->running() || batch_->running()) return;
+    calcNode_ = sel;
+    calc_->settings.priority = PrioLow->isChecked()    ? calcctl::Priority::Low
+                               : PrioHigh->isChecked() ? calcctl::Priority::High
+                                                       : calcctl::Priority::Normal;
+    calc_->calculate(*sel);
+}
+
+void TDlgMain::CalcAllClick() {
+    if (calc_->running() || batch_->running()) return;
+    calc_->settings.priority = PrioLow->isChecked()    ? calcctl::Priority::Low
+                               : PrioHigh->isChecked() ? calcctl::Priority::High
+                                                       : calcctl::Priority::Normal;
+    calcNode_ = selectedNode();
+    TVProjects->setEnabled(false);
+    batch_->start();
+    updateMenus();
+}
+
+void TDlgMain::CalcStopClick() {
+    if (!calc_->running() && !batch_->running()) return;
+    if (ask({calcctl::kTextStopQuestion, model::MessageKind::Confirmation}, Buttons::YesNo) !=
+        Answer::Yes)
+        return;
+    if (batch_->running())
+        batch_->stop();
+    else
+        calc_->stop();
+}
+
+void TDlgMain::calcRunStarted(model::Node* project) {
+    // The project stays closed while its calculation runs.
+    if (expanded_.count(project) != 0) expandedBeforeRun_.insert(project);
+    expanded_.erase(project);
+    if (QTreeWidgetItem* item = itemOf(project); item != nullptr && item->isExpanded()) {
+        rebuilding_ = true;
+        {
+            const QSignalBlocker block(TVProjects);
+            item->setExpanded(false);
+        }
+        rebuilding_ = false;
+        // A node inside the closed project is no longer to be seen: the project is selected
+        // instead, and every window that follows the selection hears of it.
+        for (Node* n = selectedNode(); n != nullptr; n = n->parent)
+            if (n->parent == project) {
+                tree_.select(project);
+                break;
+            }
+        fitWidth();
+    }
+    updateMenus();
+}
+
+void TDlgMain::calcFinished(int) {
+    Node* project = calc_->project();
+    if (QTreeWidgetItem* item = itemOf(project)) {
+        if (expandedBeforeRun_.erase(project) != 0) {
+            expanded_.insert(project);
+            rebuilding_ = true;
+            {
+                const QSignalBlocker block(TVProjects);
+                item->setExpanded(true);
+            }
+            rebuilding_ = false;
+            fitWidth();
+        }
+    }
+    if (!batch_->running()) {
+        if (calcNode_ != nullptr) selectNode(calcNode_);
+        updateMenus();
+        for (const model::Message& m : calc_->messages()) inform(m);
+    }
+    updateMenus();
+}
+
+void TDlgMain::batchFinished(const model::Message& summary) {
+    TVProjects->setEnabled(true);
+    if (calcNode_ != nullptr) selectNode(calcNode_);
+    updateMenus();
+    inform(summary);
+}
+
+} // namespace ui
