@@ -45,10 +45,14 @@ TQAddResult tqAddRow(TQFactor& f, int i, double condlim, double amax, double* wo
         KROTAP(Side::Left, Direct::Forwards, nz, f.nqvec, 1, nz, c, s, f.qvec, f.ldqvec);
 
     // The rows of T move down one; the new row enters on top with its diagonal in column nz.
+    // Only the upper triangle moves (column nz+jj holds rows 1..jj); below it the moved column
+    // needs one more zero, in the row that joins T at the bottom.
     const int nwr = f.nwr;
-    for (int j = nz + 1; j <= f.nfr; ++j) {
-        double* col = f.T + mIdx(f.ldt, 1, j);
-        std::copy_backward(col, col + nwr, col + nwr + 1);
+    for (int jj = 1; jj <= f.nfr - nz; ++jj) {
+        double* col = f.T + mIdx(f.ldt, 1, nz + jj);
+        const int len = std::min(jj, nwr);
+        std::copy_backward(col, col + len, col + len + 1);
+        if (len < nwr) col[nwr] = 0.0;
     }
     double* newcol = f.T + mIdx(f.ldt, 1, nz);
     newcol[0] = diag;
