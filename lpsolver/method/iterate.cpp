@@ -287,11 +287,12 @@ IterOutcome Solver::iterate(ExitWord& word) {
 namespace lp {
 
 // A p over the free variables only (p is zero on the fixed ones): column by column while few
-// variables are free, as one matrix product otherwise.
+// variables are free, otherwise as one product over the compact copy of the rows outside the
+// working set and the free columns (the working rows get 0).
 void Solver::directionTimesA() {
     if (nclin == 0) return;
     if (2 * f.nfr >= n) {
-        DGEMV(Trans::No, nclin, n, 1.0, P.A, P.lda, p, 1, 0.0, ap, 1);
+        freeBlock.product(p, istate + n, f.varorder, f.nfr, ap);
         return;
     }
     std::fill(ap, ap + nclin, 0.0);
