@@ -8,15 +8,26 @@ namespace lp {
 
 namespace {
 
-// A strided element of A costs a cache line of its own; a contiguous one a fraction of it.
-constexpr double kStridedCost = 8.0;
+// A refresh gathers the held part of A and writes the copy: about two products over it.
+constexpr double kRefreshCost = 2.0;
 
 } // namespace
 
 FreeBlock::FreeBlock(const double* a, int lda, int n, int nclin)
     : a_(a), lda_(lda), n_(n), m_(nclin), rowHeld_(static_cast<std::size_t>(std::max(nclin, 0)), 0),
       colHeld_(static_cast<std::size_t>(std::max(n, 0)), 0),
-      isFree_(static_cast<std::size_t>(std::max(n, 0)), 0) {}
+      isFree_(static_cast<std::size_t>(std::max(n, 0)), 0),
+      sideSlot_(static_cast<std::size_t>(std::max(nclin, 0)), -1) {}
+
+const double* FreeBlock::sideRow(int i) {
+    int& slot = sideSlot_[static_cast<std::size_t>(i)];
+    if (slot < 0) {
+        slot = sideRows_++;
+        side_.resize(static_cast<std::size_t>(sideRows_) * static_cast<std::size_t>(n_));
+        DCOPY(n_, a_ + i, lda_, side_.data() + static_cast<std::size_t>(slot) * n_, 1);
+    }
+    return side_.data() + static_cast<std::size_t>(slot) * n_;
+}
 
 void FreeBlock::refresh(const int* rowState, const int* order, int nfr) {
     std::fill(rowHeld_.begin(), rowHeld_.end(), 0);
@@ -42,6 +53,8 @@ void FreeBlock::refresh(const int* rowState, const int* order, int nfr) {
     }
     pc_.resize(cols_.size());
     tmp_.resize(r);
+    for (int i = 0; i < m_; ++i) sideSlot_[static_cast<std::size_t>(i)] = -1;
+    sideRows_ = 0;
     debt_ = 0.0;
     ++refreshes_;
 }
@@ -69,10 +82,10 @@ void FreeBlock::product(const double* p, const int* rowState, const int* order, 
             extraRows += outside ? 1 : 0;
     }
     const double held = static_cast<double>(rows_.size()) * static_cast<double>(cols_.size());
-    debt_ += static_cast<double>(extraCols) * m_ + kStridedCost * extraRows * nfr +
+    debt_ += static_cast<double>(extraCols) * m_ + static_cast<double>(extraRows) * n_ +
              static_cast<double>(staleRows) * static_cast<double>(cols_.size()) +
              static_cast<double>(staleCols) * static_cast<double>(rows_.size());
-    if (refreshes_ == 0 || debt_ > held) {
+    if (refreshes_ == 0 || debt_ > kRefreshCost * std::max(held, static_cast<double>(m_))) {
         refresh(rowState, order, nfr);
         extraCols = extraRows = 0;
     }
@@ -95,16 +108,13 @@ void FreeBlock::product(const double* p, const int* rowState, const int* order, 
             if (!colHeld_[static_cast<std::size_t>(j)] && p[j] != 0.0)
                 DAXPY(m_, p[j], a_ + static_cast<std::ptrdiff_t>(j) * lda_, 1, ap, 1);
         }
-    // Rows not held: zero in the working set, else straight from A.
+    // Working rows get zero; rows outside that are not held come from the side buffer (p is
+    // zero on the fixed variables, so the whole row may take part).
     for (int i = 0; i < m_; ++i) {
-        if (rowHeld_[static_cast<std::size_t>(i)]) continue;
-        double sum = 0.0;
-        if (rowState[i] <= 0)
-            for (int pos = 0; pos < nfr; ++pos) {
-                const int j = order[pos] - 1;
-                sum += a_[i + static_cast<std::ptrdiff_t>(j) * lda_] * p[j];
-            }
-        ap[i] = sum;
+        if (rowState[i] > 0)
+            ap[i] = 0.0;
+        else if (!rowHeld_[static_cast<std::size_t>(i)])
+            ap[i] = DDOT(n_, sideRow(i), 1, p, 1);
     }
 }
 

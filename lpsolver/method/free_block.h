@@ -6,8 +6,9 @@
 // that qualified when it was last refreshed; rows and columns that changed side since then are
 // taken from A itself (a row that left the working set by a strided dot product, a column that
 // was freed by one more column product), and the copy is refreshed once that extra and the
-// wasted work (rows since entered, columns since fixed) have added up to about one product
-// over the copy.
+// wasted work (rows since entered, columns since fixed) have added up to about what a refresh
+// costs. A row that left the working set is gathered from A once into a side buffer and taken
+// from there while it is outside.
 #pragma once
 
 #include <vector>
@@ -32,6 +33,7 @@ public:
 
 private:
     void refresh(const int* rowState, const int* order, int nfr);
+    const double* sideRow(int i); // row i of A, gathered on first use since the refresh
 
     const double* a_;
     int lda_, n_, m_;
@@ -43,6 +45,9 @@ private:
     std::vector<char> isFree_;  // n: scratch, column free now
     std::vector<double> pc_;    // p gathered over the held columns
     std::vector<double> tmp_;   // the block's product
+    std::vector<double> side_;  // rows not held but outside the working set, n each
+    std::vector<int> sideSlot_; // m: slot of the row in side_, -1 when none
+    int sideRows_ = 0;
     double debt_ = 0.0;         // extra and wasted work since the refresh, in multiply-adds
     int refreshes_ = 0;
 };

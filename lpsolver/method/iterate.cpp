@@ -74,7 +74,7 @@ void Solver::multipliers() {
     // The fixed variables: g_j minus the working rows' column j weighted by their multipliers.
     double* sum = rowSum.data();
     rowCache.sync(rows, lam, nwr);
-    rowCache.weightedRowSum(sum);
+    rowCache.weightedRowSum(f.varorder + f.nfr, n - f.nfr, sum);
     for (int pos = f.nfr + 1; pos <= n; ++pos) {
         const int j = f.varorder[pos - 1];
         mult[j - 1] = gt[pos - 1] - sum[j - 1];
