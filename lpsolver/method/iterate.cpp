@@ -12,7 +12,8 @@
 
 namespace lp {
 
-void Solver::phase1Function(bool fresh) {
+bool Solver::phase1Function(bool fresh) {
+    bool changed = fresh;
     ninf = 0;
     sinf = 0.0;
     if (fresh) {
@@ -44,7 +45,9 @@ void Solver::phase1Function(bool fresh) {
         else
             DAXPY(n, w - old, P.A + (j - n - 1), P.lda, g, 1);
         old = w;
+        changed = true;
     }
+    return changed;
 }
 
 void Solver::gtFromPhase1() {
@@ -169,11 +172,14 @@ IterOutcome Solver::iterate(ExitWord& word) {
                 return IterOutcome::Resetx;
             }
             if (ninf > 0) {
-                phase1Function();
-                if (ninf > 0)
-                    gtFromPhase1();
-                else if (lp)
+                // gt follows Q through every update, so it needs forming afresh only when the
+                // phase-1 gradient changed.
+                const bool changed = phase1Function();
+                if (ninf > 0) {
+                    if (changed) gtFromPhase1();
+                } else if (lp) {
                     gtFromCost();
+                }
             }
             continue;
         }

@@ -44,8 +44,8 @@ private:
     void setup();
     void crash();
     bool placeX(double& rowError);
-    void phase1Function(bool fresh = false);
-    void directionTimesA(); // ap = A p
+    bool phase1Function(bool fresh = false); // whether the gradient g changed
+    void directionTimesA();                  // ap = A p
     void gtFromPhase1();
     void gtFromCost();
     double objectiveValue() const;
@@ -86,6 +86,7 @@ private:
     FreeBlock freeBlock; // copy of A over the rows outside the working set and the free columns
     std::vector<double> updateWork;   // 3N for the factorisation updates
     std::vector<double> phase1Weight; // weight of every constraint in the phase-1 gradient g
+    std::vector<int> candidates;      // N+NCLIN: the ratio test's second-pass candidates
     std::vector<double> ownQ, ownT;   // Q and T when the workspace's are too small
     TQFactor f;
 
