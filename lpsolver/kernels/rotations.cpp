@@ -41,11 +41,19 @@ inline void rotateRows(double c, double s, double* a, int lda, int k, int j1, in
 // by strip: each row of a strip carries the element that the next plane rotates against the
 // next column, so every element of the strip is read and written once for the whole sequence
 // (applied plane by plane, each column would be read and written twice). The arithmetic is that
-// of rotatePair, element by element, so the result is the same.
+// of rotatePair, element by element, so the result is the same. On x86-64 the strip loops are
+// also compiled for AVX2 (no fused multiply-add, so again the same arithmetic), chosen at load
+// time when the processor has it.
 constexpr int kStrip = 64;
 
-void rotateStripForwards(int k1, int k2, const double* c, const double* s, double* a, int lda,
-                         int i1, int i2) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__INTEL_COMPILER)
+#define TV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TV_VECTOR_CLONES
+#endif
+
+TV_VECTOR_CLONES void rotateStripForwards(int k1, int k2, const double* c, const double* s,
+                                          double* a, int lda, int i1, int i2) {
     double carry[kStrip];
     const int len = i2 - i1;
     double* first = a + mIdx(lda, 1, k1) + i1;
@@ -71,8 +79,8 @@ void rotateStripForwards(int k1, int k2, const double* c, const double* s, doubl
     for (int r = 0; r < len; ++r) last[r] = carry[r];
 }
 
-void rotateStripBackwards(int k1, int k2, const double* c, const double* s, double* a, int lda,
-                          int i1, int i2) {
+TV_VECTOR_CLONES void rotateStripBackwards(int k1, int k2, const double* c, const double* s,
+                                           double* a, int lda, int i1, int i2) {
     double carry[kStrip];
     const int len = i2 - i1;
     double* first = a + mIdx(lda, 1, k2) + i1;
