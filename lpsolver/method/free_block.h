@@ -48,7 +48,7 @@ private:
     std::vector<double> side_;  // rows not held but outside the working set, n each
     std::vector<int> sideSlot_; // m: slot of the row in side_, -1 when none
     int sideRows_ = 0;
-    double debt_ = 0.0;         // extra and wasted work since the refresh, in multiply-adds
+    double debt_ = 0.0; // extra and wasted work since the refresh, in multiply-adds
     int refreshes_ = 0;
 };
 
