@@ -44,11 +44,33 @@ TQAddResult tqAddRow(TQFactor& f, int i, double condlim, double amax, double* wo
     if (f.nqvec > 0)
         KROTAP(Side::Left, Direct::Forwards, nz, f.nqvec, 1, nz, c, s, f.qvec, f.ldqvec);
 
-    // The rows of T move down one; the new row enters on top with its diagonal in column nz.
+    // The rows of T move down one and the new row enters on top with its diagonal in column nz.
+    // T moves down in its storage instead when there is a free row above it; when there is none,
+    // it is first moved to the bottom of the storage, which leaves room for as many entries as
+    // possible. Only the upper triangle is moved (column nz+jj holds rows 1..jj).
     const int nwr = f.nwr;
-    for (int j = nz + 1; j <= f.nfr; ++j) {
-        double* col = f.T + mIdx(f.ldt, 1, j);
-        std::copy_backward(col, col + nwr, col + nwr + 1);
+    if (f.tStore == nullptr) f.tStore = f.T;
+    const int ncols = f.nfr - nz;
+    const auto offset = static_cast<int>(f.T - f.tStore);
+    const int room = f.ldt - nwr - 1; // free rows of the storage once the new row is in
+    if (offset == 0 && room > 0) {
+        for (int jj = 1; jj <= ncols; ++jj) {
+            double* col = f.T + mIdx(f.ldt, 1, nz + jj);
+            const int len = std::min(jj, nwr);
+            std::copy_backward(col, col + len, col + len + room);
+            std::fill(col + room + len, col + room + nwr, 0.0);
+        }
+        f.T += room;
+    }
+    if (f.T != f.tStore) {
+        f.T -= 1;
+    } else {
+        for (int jj = 1; jj <= ncols; ++jj) {
+            double* col = f.T + mIdx(f.ldt, 1, nz + jj);
+            const int len = std::min(jj, nwr);
+            std::copy_backward(col, col + len, col + len + 1);
+            if (len < nwr) col[nwr] = 0.0;
+        }
     }
     double* newcol = f.T + mIdx(f.ldt, 1, nz);
     newcol[0] = diag;

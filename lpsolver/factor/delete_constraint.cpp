@@ -56,9 +56,12 @@ TQStatus tqDeleteConstraint(TQFactor& f, int jdel, double* work) {
         if (r == 0) return TQStatus::Invalid;
         const int l = f.nwr + 1 - r;
         for (int k = l; k < f.nwr; ++k) f.rowlist[k - 1] = f.rowlist[k];
-        for (int j = nz0 + 1; j <= f.nfr; ++j) {
-            double* col = f.T + mIdx(f.ldt, 1, j);
-            for (int row = r; row < f.nwr; ++row) col[row - 1] = col[row];
+        // Only the upper triangle moves: column nz0+jj holds rows 1..jj, so rows r+1..jj move
+        // up and row jj becomes the zero below them (the columns left of r keep their rows).
+        for (int jj = r; jj <= f.nfr - nz0; ++jj) {
+            double* col = f.T + mIdx(f.ldt, 1, nz0 + jj);
+            for (int row = r; row < jj; ++row) col[row - 1] = col[row];
+            col[jj - 1] = 0.0;
         }
         f.nwr -= 1;
         m = r - 1;

@@ -12,6 +12,7 @@ void tqReset(TQFactor& f, int nfr) {
     f.nfr = nfr;
     f.nwr = 0;
     f.nz = nfr;
+    if (f.tStore != nullptr) f.T = f.tStore;
     f.qIdentity = true;
     f.tmax = 1.0;
     f.tmin = 1.0;

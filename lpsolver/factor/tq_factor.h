@@ -19,7 +19,9 @@
 // - T: rows 1..nwr and columns nz+1..nfr of the T array (leading dimension ldt, tcols
 //   columns): element (i, j) of T is at T array (i, nz+j). The rows follow the reverse of the
 //   order of entry: row i of T is general row rowlist(nwr+1-i), the latest entry on top. The
-//   strictly lower part of that block holds zeros.
+//   strictly lower part of that block holds zeros. T may start below the first row of its
+//   storage (tStore): a row entering on top then takes the free row above instead of moving
+//   every row down (rows offset+1..offset+nwr of the storage, offset = T - tStore < ldt).
 // - qvec: nqvec vectors of length N in permuted order (leading dimension ldqvec) that are kept
 //   equal to Q'(g) for some natural-order vector g through every change of Q: positions 1..nfr
 //   hold Q'*g over the free variables, positions nfr+1..N the components of g of the fixed
@@ -54,6 +56,7 @@ struct TQFactor {
     double* Q = nullptr;
     int ldq = 1;
     double* T = nullptr;
+    double* tStore = nullptr; // start of T's storage; nullptr: T itself (set on first use)
     int ldt = 1;
     int tcols = 0;
     double tmax = 1.0;

@@ -1,5 +1,6 @@
 #include "kernels/rotations.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "indexing.h"
@@ -34,6 +35,75 @@ inline void rotateColumns(double c, double s, double* a, int lda, int k, int i1,
 inline void rotateRows(double c, double s, double* a, int lda, int k, int j1, int j2) {
     if (isIdentity(c, s)) return;
     for (int j = j1; j <= j2; ++j) rotatePair(c, s, at(a, lda, k, j), at(a, lda, k + 1, j));
+}
+
+// The sequence of planes k1..k2-1 from the right on rows i1..i2 (0-based, i2 excluded), strip
+// by strip: each row of a strip carries the element that the next plane rotates against the
+// next column, so every element of the strip is read and written once for the whole sequence
+// (applied plane by plane, each column would be read and written twice). The arithmetic is that
+// of rotatePair, element by element, so the result is the same. On x86-64 the strip loops are
+// also compiled for AVX2 (no fused multiply-add, so again the same arithmetic), chosen at load
+// time when the processor has it.
+constexpr int kStrip = 64;
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__INTEL_COMPILER)
+#define TV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TV_VECTOR_CLONES
+#endif
+
+TV_VECTOR_CLONES void rotateStripForwards(int k1, int k2, const double* c, const double* s,
+                                          double* a, int lda, int i1, int i2) {
+    double carry[kStrip];
+    const int len = i2 - i1;
+    double* first = a + mIdx(lda, 1, k1) + i1;
+    for (int r = 0; r < len; ++r) carry[r] = first[r];
+    for (int k = k1; k < k2; ++k) {
+        const double ck = c[k - 1], sk = s[k - 1];
+        double* __restrict x = a + mIdx(lda, 1, k) + i1;
+        const double* __restrict y = a + mIdx(lda, 1, k + 1) + i1;
+        if (isIdentity(ck, sk)) {
+            for (int r = 0; r < len; ++r) {
+                x[r] = carry[r];
+                carry[r] = y[r];
+            }
+            continue;
+        }
+        for (int r = 0; r < len; ++r) {
+            const double tx = carry[r], ty = y[r];
+            x[r] = ck * tx + sk * ty;
+            carry[r] = ck * ty - sk * tx;
+        }
+    }
+    double* last = a + mIdx(lda, 1, k2) + i1;
+    for (int r = 0; r < len; ++r) last[r] = carry[r];
+}
+
+TV_VECTOR_CLONES void rotateStripBackwards(int k1, int k2, const double* c, const double* s,
+                                           double* a, int lda, int i1, int i2) {
+    double carry[kStrip];
+    const int len = i2 - i1;
+    double* first = a + mIdx(lda, 1, k2) + i1;
+    for (int r = 0; r < len; ++r) carry[r] = first[r];
+    for (int k = k2 - 1; k >= k1; --k) {
+        const double ck = c[k - 1], sk = s[k - 1];
+        const double* __restrict x = a + mIdx(lda, 1, k) + i1;
+        double* __restrict y = a + mIdx(lda, 1, k + 1) + i1;
+        if (isIdentity(ck, sk)) {
+            for (int r = 0; r < len; ++r) {
+                y[r] = carry[r];
+                carry[r] = x[r];
+            }
+            continue;
+        }
+        for (int r = 0; r < len; ++r) {
+            const double tx = x[r], ty = carry[r];
+            y[r] = ck * ty - sk * tx;
+            carry[r] = ck * tx + sk * ty;
+        }
+    }
+    double* last = a + mIdx(lda, 1, k1) + i1;
+    for (int r = 0; r < len; ++r) last[r] = carry[r];
 }
 
 } // namespace
@@ -105,10 +175,12 @@ void KROTAP(Side side, Direct direct, int m, int n, int k1, int k2, const double
         }
     } else {
         if (n < k2 || m <= 0) return;
-        if (direct == Direct::Forwards) {
-            for (int k = k1; k < k2; ++k) rotateColumns(c[k - 1], s[k - 1], a, lda, k, 1, m);
-        } else {
-            for (int k = k2 - 1; k >= k1; --k) rotateColumns(c[k - 1], s[k - 1], a, lda, k, 1, m);
+        for (int i1 = 0; i1 < m; i1 += kStrip) {
+            const int i2 = std::min(m, i1 + kStrip);
+            if (direct == Direct::Forwards)
+                rotateStripForwards(k1, k2, c, s, a, lda, i1, i2);
+            else
+                rotateStripBackwards(k1, k2, c, s, a, lda, i1, i2);
         }
     }
 }

@@ -20,8 +20,10 @@ Solver::Solver(const Problem& prob, const SolveOptions& opts, const WorkspaceLay
       workingRows(static_cast<std::size_t>(std::max(prob.n, 1))),
       rowSum(static_cast<std::size_t>(std::max(prob.n, 1))),
       rowCache(prob.A, prob.lda, prob.n, prob.nclin),
+      freeBlock(prob.A, prob.lda, prob.n, prob.nclin),
       updateWork(3 * static_cast<std::size_t>(std::max(prob.n, 1))),
-      phase1Weight(static_cast<std::size_t>(prob.n + prob.nclin), 0.0) {
+      phase1Weight(static_cast<std::size_t>(prob.n + prob.nclin), 0.0),
+      candidates(static_cast<std::size_t>(prob.n + prob.nclin), 0) {
     f.n = n;
     f.nclin = nclin;
     f.A = P.A;

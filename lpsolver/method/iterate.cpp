@@ -12,7 +12,8 @@
 
 namespace lp {
 
-void Solver::phase1Function(bool fresh) {
+bool Solver::phase1Function(bool fresh) {
+    bool changed = fresh;
     ninf = 0;
     sinf = 0.0;
     if (fresh) {
@@ -44,7 +45,9 @@ void Solver::phase1Function(bool fresh) {
         else
             DAXPY(n, w - old, P.A + (j - n - 1), P.lda, g, 1);
         old = w;
+        changed = true;
     }
+    return changed;
 }
 
 void Solver::gtFromPhase1() {
@@ -74,7 +77,7 @@ void Solver::multipliers() {
     // The fixed variables: g_j minus the working rows' column j weighted by their multipliers.
     double* sum = rowSum.data();
     rowCache.sync(rows, lam, nwr);
-    rowCache.weightedRowSum(sum);
+    rowCache.weightedRowSum(f.varorder + f.nfr, n - f.nfr, sum);
     for (int pos = f.nfr + 1; pos <= n; ++pos) {
         const int j = f.varorder[pos - 1];
         mult[j - 1] = gt[pos - 1] - sum[j - 1];
@@ -169,11 +172,14 @@ IterOutcome Solver::iterate(ExitWord& word) {
                 return IterOutcome::Resetx;
             }
             if (ninf > 0) {
-                phase1Function();
-                if (ninf > 0)
-                    gtFromPhase1();
-                else if (lp)
+                // gt follows Q through every update, so it needs forming afresh only when the
+                // phase-1 gradient changed.
+                const bool changed = phase1Function();
+                if (ninf > 0) {
+                    if (changed) gtFromPhase1();
+                } else if (lp) {
                     gtFromCost();
+                }
             }
             continue;
         }
@@ -287,11 +293,12 @@ IterOutcome Solver::iterate(ExitWord& word) {
 namespace lp {
 
 // A p over the free variables only (p is zero on the fixed ones): column by column while few
-// variables are free, as one matrix product otherwise.
+// variables are free, otherwise as one product over the compact copy of the rows outside the
+// working set and the free columns (the working rows get 0).
 void Solver::directionTimesA() {
     if (nclin == 0) return;
     if (2 * f.nfr >= n) {
-        DGEMV(Trans::No, nclin, n, 1.0, P.A, P.lda, p, 1, 0.0, ap, 1);
+        freeBlock.product(p, istate + n, f.varorder, f.nfr, ap);
         return;
     }
     std::fill(ap, ap + nclin, 0.0);

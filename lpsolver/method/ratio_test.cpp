@@ -1,6 +1,7 @@
 // The ratio test with the bounds relaxed by the working tolerances (EXPAND): a first pass finds
 // the largest step the relaxed bounds allow, a second pass takes, among the constraints whose
 // exact bound lies within it, the one with the largest pivot.
+#include <algorithm>
 #include <cmath>
 
 #include "method/solver.h"
@@ -14,9 +15,14 @@ RatioResult Solver::ratioTest(double maxStep, double pnorm) {
         return j <= n ? std::fabs(gamma) : std::fabs(gamma) / (rownorm[j - n - 1] + 1.0);
     };
 
-    // Pass 1.
+    // Pass 1. It also notes, in ascending order, every constraint that pass 2 can choose: one
+    // whose exact bound lies within the smallest relaxed step found so far (alpha1 only shrinks,
+    // so that includes every one within the final alpha1), and every violated one moving toward
+    // its bound.
     double alpha1 = maxStep;
     double pivotViolated = 0.0;
+    int* cand = candidates.data();
+    int ncand = 0;
     for (int j = 1; j <= nctot; ++j) {
         const int s = istate[j - 1];
         if (s > 0) continue;
@@ -24,25 +30,40 @@ RatioResult Solver::ratioTest(double maxStep, double pnorm) {
         if (piv <= pivotTol) continue;
         const double v = value(j), tol = wtol[j - 1];
         if (gamma < 0.0) {
-            if (s != -2 && finiteLower(j)) alpha1 = std::min(alpha1, (v - bl(j) + tol) / -gamma);
+            if (s != -2 && finiteLower(j)) {
+                alpha1 = std::min(alpha1, (v - bl(j) + tol) / -gamma);
+                if ((v - bl(j)) / -gamma <= alpha1)
+                    cand[ncand++] = j;
+                else if (s == -1)
+                    cand[ncand++] = j;
+            } else if (s == -1) {
+                cand[ncand++] = j;
+            }
             if (s == -1) pivotViolated = std::max(pivotViolated, piv);
         } else {
-            if (s != -1 && finiteUpper(j)) alpha1 = std::min(alpha1, (bu(j) + tol - v) / gamma);
+            if (s != -1 && finiteUpper(j)) {
+                alpha1 = std::min(alpha1, (bu(j) + tol - v) / gamma);
+                if ((bu(j) - v) / gamma <= alpha1)
+                    cand[ncand++] = j;
+                else if (s == -2)
+                    cand[ncand++] = j;
+            } else if (s == -2) {
+                cand[ncand++] = j;
+            }
             if (s == -2) pivotViolated = std::max(pivotViolated, piv);
         }
     }
 
-    // Pass 2.
+    // Pass 2, over the noted constraints.
     int jadd1 = 0;
     double step1 = 0.0, pivot1 = 0.0;
     bool lower1 = false;
     int jviol = 0;
     double stepViol = minSumDeleted ? maxStep : 0.0;
-    for (int j = 1; j <= nctot; ++j) {
+    for (int c = 0; c < ncand; ++c) {
+        const int j = cand[c];
         const int s = istate[j - 1];
-        if (s > 0) continue;
         const double gamma = rate(j), piv = pivot(j, gamma);
-        if (piv <= pivotTol) continue;
         const double v = value(j);
         if (gamma < 0.0 && s != -2 && finiteLower(j)) {
             const double step = (v - bl(j)) / -gamma;

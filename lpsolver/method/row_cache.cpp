@@ -14,7 +14,11 @@ int WorkingRowCache::takeFreeSlot() {
         if (rowOfSlot_[static_cast<std::size_t>(s)] < 0) return s;
     // Grow by half (at least eight rows): a working set never holds more than n rows.
     const int grown = std::max(slots_ + 8, slots_ + slots_ / 2);
-    block_.resize(static_cast<std::size_t>(grown) * static_cast<std::size_t>(n_), 0.0);
+    std::vector<double> wider(static_cast<std::size_t>(grown) * static_cast<std::size_t>(n_), 0.0);
+    for (int j = 0; j < n_; ++j)
+        std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(j) * slots_, slots_,
+                    wider.begin() + static_cast<std::ptrdiff_t>(j) * grown);
+    block_.swap(wider);
     rowOfSlot_.resize(static_cast<std::size_t>(grown), -1);
     weights_.resize(static_cast<std::size_t>(grown), 0.0);
     const int s = slots_;
@@ -39,7 +43,7 @@ void WorkingRowCache::sync(const int* rows, const double* rowWeights, int count)
         const int r = rows[t];
         if (slotOfRow_[static_cast<std::size_t>(r)] >= 0) continue;
         const int s = takeFreeSlot();
-        DCOPY(n_, a_ + r, lda_, block_.data() + static_cast<std::size_t>(s) * n_, 1);
+        DCOPY(n_, a_ + r, lda_, block_.data() + s, slots_);
         rowOfSlot_[static_cast<std::size_t>(s)] = r;
         slotOfRow_[static_cast<std::size_t>(r)] = s;
     }
@@ -50,9 +54,17 @@ void WorkingRowCache::sync(const int* rows, const double* rowWeights, int count)
 }
 
 void WorkingRowCache::weightedRowSum(double* y) const {
-    // The block is an n x slots column-major matrix whose columns are the held rows.
-    DGEMV(Trans::No, n_, slots_, 1.0, block_.data(), std::max(n_, 1), weights_.data(), 1, 0.0, y,
-          1);
+    DGEMV(Trans::Yes, slots_, n_, 1.0, block_.data(), std::max(slots_, 1), weights_.data(), 1, 0.0,
+          y, 1);
+}
+
+void WorkingRowCache::weightedRowSum(const int* vars, int count, double* y) const {
+    for (int k = 0; k < count; ++k) {
+        const int j = vars[k] - 1;
+        y[j] = slots_ > 0 ? DDOT(slots_, block_.data() + static_cast<std::size_t>(j) * slots_, 1,
+                                 weights_.data(), 1)
+                          : 0.0;
+    }
 }
 
 } // namespace lp

@@ -7,6 +7,7 @@
 #include "factor/tq_factor.h"
 #include "machine.h"
 #include "method/active_set.h"
+#include "method/free_block.h"
 #include "method/row_cache.h"
 
 namespace lp {
@@ -43,8 +44,8 @@ private:
     void setup();
     void crash();
     bool placeX(double& rowError);
-    void phase1Function(bool fresh = false);
-    void directionTimesA(); // ap = A p
+    bool phase1Function(bool fresh = false); // whether the gradient g changed
+    void directionTimesA();                  // ap = A p
     void gtFromPhase1();
     void gtFromCost();
     double objectiveValue() const;
@@ -69,21 +70,23 @@ private:
     double* x;
     double* ax;
     double* mult;
-    double* featol;                   // user tolerance of every constraint
-    double* rownorm;                  // row norms of A
-    double* ap;                       // A p
-    double* p;                        // search direction (natural order)
-    double* g;                        // phase-1 gradient, scratch
-    double* gt;                       // transformed gradient (permuted order), kept in step with Q
-    double* ct;                       // Q'c (type LP), kept in step with Q
-    double* wtol;                     // working tolerances
-    double* weight;                   // phase-1 weights
-    std::vector<double> scratch;      // N for products and solves
-    std::vector<int> workingRows;     // N: the working set's rows (0-based), in T order
-    std::vector<double> rowSum;       // N: their sum weighted by the multipliers
-    WorkingRowCache rowCache;         // copies of the working rows
+    double* featol;               // user tolerance of every constraint
+    double* rownorm;              // row norms of A
+    double* ap;                   // A p
+    double* p;                    // search direction (natural order)
+    double* g;                    // phase-1 gradient, scratch
+    double* gt;                   // transformed gradient (permuted order), kept in step with Q
+    double* ct;                   // Q'c (type LP), kept in step with Q
+    double* wtol;                 // working tolerances
+    double* weight;               // phase-1 weights
+    std::vector<double> scratch;  // N for products and solves
+    std::vector<int> workingRows; // N: the working set's rows (0-based), in T order
+    std::vector<double> rowSum;   // N: their sum weighted by the multipliers
+    WorkingRowCache rowCache;     // copies of the working rows
+    FreeBlock freeBlock; // copy of A over the rows outside the working set and the free columns
     std::vector<double> updateWork;   // 3N for the factorisation updates
     std::vector<double> phase1Weight; // weight of every constraint in the phase-1 gradient g
+    std::vector<int> candidates;      // N+NCLIN: the ratio test's second-pass candidates
     std::vector<double> ownQ, ownT;   // Q and T when the workspace's are too small
     TQFactor f;
 

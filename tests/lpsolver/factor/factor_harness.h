@@ -73,7 +73,8 @@ struct Harness {
     }
 
     double& a(int i, int j) { return A[(i - 1) + static_cast<std::size_t>(j - 1) * lda]; }
-    double tEl(int i, int j) const { return T[(i - 1) + static_cast<std::size_t>(j - 1) * ldt]; }
+    // T as the factor sees it (it may sit lower in its storage).
+    double tEl(int i, int j) const { return f.T[(i - 1) + static_cast<std::size_t>(j - 1) * ldt]; }
 
     long double qEl(int i, int j) const {
         if (f.qIdentity) return i == j ? 1.0L : 0.0L;

@@ -22,7 +22,8 @@ TEST(FactorisationCheck, CleanFactorisationThenEachKindOfDamage) {
 
     Harness q = h;
     q.f.Q = q.Q.data();
-    q.f.T = q.T.data();
+    q.f.tStore = q.T.data();
+    q.f.T = q.T.data() + (h.f.T - h.T.data());
     q.f.A = q.A.data();
     q.f.varorder = q.varorder.data();
     q.f.rowlist = q.rowlist.data();
@@ -33,11 +34,12 @@ TEST(FactorisationCheck, CleanFactorisationThenEachKindOfDamage) {
 
     Harness t = h;
     t.f.Q = t.Q.data();
-    t.f.T = t.T.data();
+    t.f.tStore = t.T.data();
+    t.f.T = t.T.data() + (h.f.T - h.T.data());
     t.f.A = t.A.data();
     t.f.varorder = t.varorder.data();
     t.f.rowlist = t.rowlist.data();
-    t.T[(2 - 1) + (t.f.nz + 1 - 1) * t.ldt] = 0.5; // below the diagonal
+    t.f.T[(2 - 1) + (t.f.nz + 1 - 1) * t.ldt] = 0.5; // below the diagonal
     const TQCheckResult badT = tqCheck(t.f);
     EXPECT_EQ(badT.lowerPart, 0.5);
     EXPECT_GT(badT.residual, 0.4);

@@ -69,10 +69,21 @@ TEST(WorkingRowCache, FollowsChangingWorkingSetsAndReusesSlots) {
         for (int j = 0; j < m.n; ++j)
             ASSERT_NEAR(y[static_cast<std::size_t>(j)], expect[static_cast<std::size_t>(j)], 1e-12)
                 << "step " << step << " column " << j;
+        // The sum over a few columns only: those set, the others untouched.
+        std::vector<int> cols;
+        for (int j = 1; j <= m.n; ++j)
+            if (rng() % 3 == 0) cols.push_back(j);
+        std::vector<double> part(static_cast<std::size_t>(m.n), 99.0);
+        cache.weightedRowSum(cols.data(), static_cast<int>(cols.size()), part.data());
+        for (int j = 1; j <= m.n; ++j) {
+            const bool listed = std::find(cols.begin(), cols.end(), j) != cols.end();
+            const double want = listed ? expect[static_cast<std::size_t>(j - 1)] : 99.0;
+            ASSERT_NEAR(part[static_cast<std::size_t>(j - 1)], want, 1e-12) << "column " << j;
+        }
         for (int r : rows) {
             const int s = cache.slotOf(r);
             ASSERT_GE(s, 0);
-            for (int j = 0; j < m.n; ++j) ASSERT_EQ(cache.slotRow(s)[j], m.at(r, j));
+            for (int j = 0; j < m.n; ++j) ASSERT_EQ(cache.slotElement(s, j), m.at(r, j));
         }
     }
     // Freed slots were taken again: the block grew only to the largest set plus one growth step.
