@@ -70,6 +70,18 @@ check_package() {
     return $status
 }
 
+# kq4calc, lpmps and the model library build where no Qt is to be found.
+check_without_qt() {
+    cmake --no-warn-unused-cli -S "$top" -B build-noqt "${gen[@]+"${gen[@]}"}" -DTERVANA_GUI=OFF -DTERVANA_BUILD_TESTS=OFF \
+        -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null &&
+        cmake --build build-noqt -j "$jobs" >/dev/null || return 1
+    if ldd build-noqt/bin/kq4calc build-noqt/bin/lpmps | grep -i 'libQt'; then
+        echo "a program of the Qt-free build links Qt" >&2
+        return 1
+    fi
+    [ -f build-noqt/model/libtervana_model.a ] && echo "kq4calc, lpmps and the model library built without Qt"
+}
+
 jobs=$(nproc 2>/dev/null || echo 2)
 gen=()
 command -v ninja >/dev/null && gen=(-G Ninja)
@@ -113,6 +125,8 @@ test)
     echo "=== tests (ASan+UBSan)"
     (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j "$jobs") || status=1
+    echo "=== without Qt (-DTERVANA_GUI=OFF)"
+    check_without_qt || status=1
     echo "=== Debian package (install, installed kq4calc on the demo, remove)"
     check_package || status=1
     # The file readers under libFuzzer, a few seconds each from their corpus.

@@ -1,15 +1,15 @@
-#include "kq4calc.h"
+#include "calc/kq4calc.h"
 
 #include <fstream>
 #include <iostream>
 
+#include "calc/msfnme.h"
+#include "calc/mslok.h"
+#include "calc/msout.h"
+#include "calc/platform.h"
+#include "calc/random_search.h"
 #include "fio/format.h"
 #include "fio/freeread.h"
-#include "msfnme.h"
-#include "mslok.h"
-#include "msout.h"
-#include "platform.h"
-#include "random_search.h"
 
 #include <cstdlib>
 

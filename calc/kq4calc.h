@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "run_state.h"
+#include "calc/run_state.h"
 
 namespace calc {
 

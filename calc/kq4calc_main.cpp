@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "kq4calc.h"
+#include "calc/kq4calc.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,4 +1,4 @@
-#include "listing.h"
+#include "calc/listing.h"
 
 namespace calc {
 

@@ -1,4 +1,4 @@
-#include "lp_dump.h"
+#include "calc/lp_dump.h"
 
 #include <charconv>
 #include <cstdio>

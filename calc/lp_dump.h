@@ -6,7 +6,7 @@
 #include <ostream>
 #include <vector>
 
-#include "msmod.h"
+#include "calc/msmod.h"
 
 namespace calc {
 

@@ -1,4 +1,4 @@
-#include "msctrl.h"
+#include "calc/msctrl.h"
 
 #include <cmath>
 #include <cstdint>

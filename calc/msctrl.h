@@ -1,7 +1,7 @@
 #pragma once
 
-#include "listing.h"
-#include "records.h"
+#include "calc/listing.h"
+#include "calc/records.h"
 
 namespace calc {
 

@@ -1,4 +1,4 @@
-#include "msfnme.h"
+#include "calc/msfnme.h"
 
 namespace calc {
 

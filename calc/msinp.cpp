@@ -1,10 +1,10 @@
-#include "msinp.h"
+#include "calc/msinp.h"
 
 #include <optional>
 
-#include "msctrl.h"
-#include "msfnme.h"
-#include "msread.h"
+#include "calc/msctrl.h"
+#include "calc/msfnme.h"
+#include "calc/msread.h"
 
 namespace calc {
 

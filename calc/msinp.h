@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "listing.h"
-#include "records.h"
-#include "result_code.h"
+#include "calc/listing.h"
+#include "calc/records.h"
+#include "calc/result_code.h"
 
 namespace calc {
 

@@ -1,15 +1,15 @@
-#include "mslok.h"
+#include "calc/mslok.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "calc/lp_dump.h"
+#include "calc/msout.h"
 #include "fio/format.h"
-#include "lp_dump.h"
-#include "lpsolv.h"
-#include "msout.h"
-#include "workspace.h"
+#include "lpsolver/lpsolv.h"
+#include "lpsolver/workspace.h"
 
 namespace calc {
 

@@ -2,8 +2,8 @@
 // tried at 0, at beta maximum, then by bisection.
 #pragma once
 
-#include "msmod.h"
-#include "run_state.h"
+#include "calc/msmod.h"
+#include "calc/run_state.h"
 
 namespace calc {
 

@@ -1,6 +1,6 @@
 // Building the linear program of one level: frequency-ratio grids, variable bounds and the
 // kinematic and dynamic rows of every restriction.
-#include "msmod.h"
+#include "calc/msmod.h"
 
 #include <cmath>
 

@@ -5,10 +5,10 @@
 #include <array>
 #include <vector>
 
-#include "listing.h"
-#include "msinp.h"
-#include "result_code.h"
-#include "run_state.h"
+#include "calc/listing.h"
+#include "calc/msinp.h"
+#include "calc/result_code.h"
+#include "calc/run_state.h"
 
 namespace calc {
 

@@ -1,12 +1,12 @@
-#include "msout.h"
+#include "calc/msout.h"
 
 #include <array>
 #include <charconv>
 #include <cmath>
 
+#include "calc/msfnme.h"
+#include "calc/msmod.h"
 #include "fio/format.h"
-#include "msfnme.h"
-#include "msmod.h"
 
 namespace calc {
 

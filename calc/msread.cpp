@@ -1,4 +1,4 @@
-#include "msread.h"
+#include "calc/msread.h"
 
 #include <filesystem>
 #include <fstream>

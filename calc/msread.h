@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "records.h"
+#include "calc/records.h"
 
 namespace calc {
 

@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "calc/platform.h"
 
 #include <cstdio>
 #include <ctime>

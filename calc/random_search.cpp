@@ -1,8 +1,8 @@
-#include "random_search.h"
+#include "calc/random_search.h"
 
 #include <vector>
 
-#include "msout.h"
+#include "calc/msout.h"
 
 namespace calc {
 

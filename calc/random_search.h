@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mslok.h"
-#include "run_state.h"
+#include "calc/mslok.h"
+#include "calc/run_state.h"
 
 namespace calc {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "listing.h"
-#include "msinp.h"
-#include "result_code.h"
+#include "calc/listing.h"
+#include "calc/msinp.h"
+#include "calc/result_code.h"
 
 namespace calc {
 

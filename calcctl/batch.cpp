@@ -1,6 +1,6 @@
-#include "batch.h"
+#include "calcctl/batch.h"
 
-#include "result_code.h"
+#include "calcctl/result_code.h"
 
 namespace calcctl {
 

@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "calculation.h"
-#include "message.h"
-#include "tree.h"
+#include "calcctl/calculation.h"
+#include "model/message.h"
+#include "model/tree.h"
 
 namespace calcctl {
 

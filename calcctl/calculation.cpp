@@ -1,14 +1,14 @@
-#include "calculation.h"
+#include "calcctl/calculation.h"
 
 #include <QDBusConnection>
 #include <QFile>
 
 #include <charconv>
 
-#include "calc_input.h"
-#include "project_file.h"
-#include "result_code.h"
-#include "result_files.h"
+#include "calcctl/result_code.h"
+#include "calcctl/result_files.h"
+#include "model/calc_input.h"
+#include "model/project_file.h"
 
 namespace calcctl {
 
@@ -46,7 +46,7 @@ void Calculation::calculate(model::Node& node) {
     listingOffset_ = 0;
     listingPartial_.clear();
     outputPartial_.clear();
-    // 1. Only a consistent project with something in it, and only one run at a time.
+    // Only a consistent project with something in it, and only one run at a time.
     if (!calculationPossible(node)) {
         if (BatchMode)
             BatchResult = 1;
@@ -59,7 +59,7 @@ void Calculation::calculate(model::Node& node) {
     }
     project_ = model::projectOf(&node);
     auto& p = model::projectObj(*project_);
-    // 3. Test mode recomputes q and M from the stored coefficients without the module.
+    // Test mode recomputes q and M from the stored coefficients without the module.
     if (p.TestMode) {
         windUp(kCodeOk);
         return;
@@ -69,7 +69,7 @@ void Calculation::calculate(model::Node& node) {
         windUp(kCodeNotStarted);
         return;
     }
-    // 5. One calculation per working folder. The lock is taken before the input is written,
+    // One calculation per working folder. The lock is taken before the input is written,
     // so that a refused run leaves the files of the running one alone.
     lock_ = std::make_unique<CalcLock>(settings.lockDir, wd.path);
     if (!lock_->tryLock()) {
@@ -79,7 +79,7 @@ void Calculation::calculate(model::Node& node) {
     }
     dir_ = wd.path;
     if (wd.fallback) emit statusText(wd.statusText);
-    // 4. The calculation input; the objects of its records are kept for the run, so that
+    // The calculation input; the objects of its records are kept for the run, so that
     // nothing done to the project meanwhile (a save) can change how the results are matched.
     model::CalcInput input = model::writeCalcInput(*project_);
     if (auto m = model::writeCalcInputFile(input, file(kInputFile).toStdString())) {
@@ -93,7 +93,7 @@ void Calculation::calculate(model::Node& node) {
     model::startCalculation(*project_);
     running_ = true;
     emit runStarted(project_);
-    // 7. No result of an earlier run, perhaps of a larger project, may be read as this one's.
+    // No result of an earlier run, perhaps of a larger project, may be read as this one's.
     QFile::remove(file("remote$.kq5"));
     QFile::remove(file(kVariedFile));
     QFile::remove(file(kStatusFile));
@@ -104,7 +104,7 @@ void Calculation::calculate(model::Node& node) {
 }
 
 void Calculation::startModule() {
-    // 9. The screen saver stays off while the module runs.
+    // The screen saver stays off while the module runs.
     if (settings.inhibitScreenSaver) {
         saver_ = std::make_unique<ScreenSaverInhibitor>(
             settings.screenSaverBus.isEmpty()
@@ -116,7 +116,7 @@ void Calculation::startModule() {
         });
         saver_->inhibit(QStringLiteral("Berechnung läuft"));
     }
-    // 10.
+    // The module, from next to this program or from the PATH.
     const QString module = locateModule(settings.modulePath);
     if (module.isEmpty()) {
         endRun(kCodeNotStarted);
@@ -178,12 +178,12 @@ void Calculation::endRun(int code) {
         saver_.release()->deleteLater();
     }
     emit statusText(QString());
-    // 11. The module reports through the status file.
+    // The module reports through the status file.
     if (code == kCodeOk) {
         code = readStatusFile(file(kStatusFile).toStdString()).value_or(kCodeNoAnswer);
         QFile::remove(file(kStatusFile));
     }
-    // 12.
+    // The run is over: the lock goes, the results are taken in.
     running_ = false;
     lock_.reset();
     windUp(code);

@@ -12,10 +12,10 @@
 #include <memory>
 #include <vector>
 
-#include "message.h"
-#include "platform.h"
-#include "results.h"
-#include "tree.h"
+#include "calcctl/platform.h"
+#include "model/message.h"
+#include "model/results.h"
+#include "model/tree.h"
 
 namespace calcctl {
 

@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "calcctl/platform.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "message.h"
+#include "model/message.h"
 
 namespace calcctl {
 

@@ -1,11 +1,11 @@
-#include "result_files.h"
+#include "calcctl/result_files.h"
 
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <vector>
 
-#include "project_file.h"
+#include "model/project_file.h"
 
 namespace calcctl {
 

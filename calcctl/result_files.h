@@ -10,9 +10,9 @@
 
 #include <vector>
 
-#include "containers.h"
-#include "results.h"
-#include "tree.h"
+#include "model/containers.h"
+#include "model/results.h"
+#include "model/tree.h"
 
 namespace calcctl {
 

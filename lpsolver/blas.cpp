@@ -1,4 +1,4 @@
-#include "blas.h"
+#include "lpsolver/blas.h"
 
 namespace lp {
 

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "lpsolv.h"
-#include "mps/lpmps_support.h"
-#include "mps/mps_reader.h"
-#include "workspace.h"
+#include "lpsolver/lpsolv.h"
+#include "lpsolver/mps/lpmps_support.h"
+#include "lpsolver/mps/mps_reader.h"
+#include "lpsolver/workspace.h"
 
 namespace {
 

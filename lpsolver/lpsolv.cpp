@@ -1,6 +1,6 @@
 // The solver entry: options with their defaults, parameter listing, input checks, the method,
 // solution listing and exit messages, and the failure convention.
-#include "lpsolv.h"
+#include "lpsolver/lpsolv.h"
 
 #include <cmath>
 #include <cstdio>
@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "blas.h"
-#include "machine.h"
-#include "method/active_set.h"
-#include "options.h"
-#include "print.h"
-#include "workspace.h"
+#include "lpsolver/blas.h"
+#include "lpsolver/machine.h"
+#include "lpsolver/method/active_set.h"
+#include "lpsolver/options.h"
+#include "lpsolver/print.h"
+#include "lpsolver/workspace.h"
 
 namespace lp {
 

@@ -1,4 +1,4 @@
-#include "machine.h"
+#include "lpsolver/machine.h"
 
 #include <algorithm>
 #include <cmath>

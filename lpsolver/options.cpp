@@ -1,4 +1,4 @@
-#include "options.h"
+#include "lpsolver/options.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "fio/freeread.h"
-#include "machine.h"
-#include "print.h"
+#include "lpsolver/machine.h"
+#include "lpsolver/print.h"
 
 namespace lp {
 

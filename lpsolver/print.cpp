@@ -1,4 +1,4 @@
-#include "print.h"
+#include "lpsolver/print.h"
 
 #include <cstdio>
 #include <string>

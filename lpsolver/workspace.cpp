@@ -1,4 +1,4 @@
-#include "workspace.h"
+#include "lpsolver/workspace.h"
 
 #include <algorithm>
 

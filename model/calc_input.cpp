@@ -1,9 +1,9 @@
-#include "calc_input.h"
+#include "model/calc_input.h"
 
 #include <cstring>
 #include <fstream>
 
-#include "format_real.h"
+#include "model/format_real.h"
 
 namespace model {
 

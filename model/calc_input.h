@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "message.h"
-#include "tree.h"
+#include "model/message.h"
+#include "model/tree.h"
 
 namespace model {
 

@@ -1,6 +1,6 @@
-#include "check.h"
+#include "model/check.h"
 
-#include "format_real.h"
+#include "model/format_real.h"
 
 namespace model {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "members.h"
+#include "model/members.h"
 
 namespace model {
 

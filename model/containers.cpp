@@ -1,4 +1,4 @@
-#include "containers.h"
+#include "model/containers.h"
 
 #include <algorithm>
 #include <new>

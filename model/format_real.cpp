@@ -1,4 +1,4 @@
-#include "format_real.h"
+#include "model/format_real.h"
 
 #include <charconv>
 #include <cmath>

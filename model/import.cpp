@@ -1,8 +1,8 @@
-#include "import.h"
+#include "model/import.h"
 
-#include "format_real.h"
-#include "project_file.h"
-#include "text_codec.h"
+#include "model/format_real.h"
+#include "model/project_file.h"
+#include "model/text_codec.h"
 
 namespace model {
 

@@ -10,9 +10,9 @@
 #include <variant>
 #include <vector>
 
-#include "containers.h"
-#include "message.h"
-#include "tree.h"
+#include "model/containers.h"
+#include "model/message.h"
+#include "model/tree.h"
 
 namespace model {
 

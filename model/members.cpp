@@ -1,9 +1,9 @@
-#include "members.h"
+#include "model/members.h"
 
 #include <string>
 
-#include "record_io.h"
-#include "tree.h"
+#include "model/record_io.h"
+#include "model/tree.h"
 
 namespace model {
 

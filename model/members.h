@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "containers.h"
-#include "message.h"
-#include "paint_style.h"
+#include "model/containers.h"
+#include "model/message.h"
+#include "model/paint_style.h"
 
 namespace model {
 
@@ -226,4 +226,4 @@ inline std::int32_t harmonicsOf(std::int32_t count) {
 
 } // namespace model
 
-#include "sample_minmax.inl"
+#include "model/sample_minmax.inl"

@@ -1,8 +1,8 @@
 #include <cmath>
 #include <utility>
 
-#include "members.h"
-#include "record_io.h"
+#include "model/members.h"
+#include "model/record_io.h"
 
 namespace model {
 

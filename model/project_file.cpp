@@ -1,4 +1,4 @@
-#include "project_file.h"
+#include "model/project_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "record_io.h"
+#include "model/record_io.h"
 
 namespace model {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <variant>
 
-#include "message.h"
-#include "tree.h"
+#include "model/message.h"
+#include "model/tree.h"
 
 namespace model {
 

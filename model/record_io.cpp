@@ -1,7 +1,7 @@
-#include "record_io.h"
+#include "model/record_io.h"
 
-#include "format_real.h"
-#include "text_codec.h"
+#include "model/format_real.h"
+#include "model/text_codec.h"
 
 namespace model {
 

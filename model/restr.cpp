@@ -2,9 +2,9 @@
 #include <cmath>
 #include <functional>
 
-#include "format_real.h"
-#include "members.h"
-#include "record_io.h"
+#include "model/format_real.h"
+#include "model/members.h"
+#include "model/record_io.h"
 
 namespace model {
 

@@ -1,6 +1,6 @@
-#include "results.h"
+#include "model/results.h"
 
-#include "series.h"
+#include "model/series.h"
 
 namespace model {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "containers.h"
-#include "tree.h"
+#include "model/containers.h"
+#include "model/tree.h"
 
 namespace model {
 

@@ -1,4 +1,4 @@
-#include "series.h"
+#include "model/series.h"
 
 #include <cmath>
 #include <complex>

@@ -2,7 +2,7 @@
 // output motion q of the damped elastic transmission and the torque term s'·s''.
 #pragma once
 
-#include "members.h"
+#include "model/members.h"
 
 namespace model {
 

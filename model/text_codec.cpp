@@ -1,4 +1,4 @@
-#include "text_codec.h"
+#include "model/text_codec.h"
 
 #include <cerrno>
 #include <iconv.h>

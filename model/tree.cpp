@@ -1,4 +1,4 @@
-#include "tree.h"
+#include "model/tree.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -10,9 +10,9 @@
 #include <variant>
 #include <vector>
 
-#include "members.h"
-#include "message.h"
-#include "observer.h"
+#include "model/members.h"
+#include "model/message.h"
+#include "model/observer.h"
 
 namespace model {
 

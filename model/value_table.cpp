@@ -1,9 +1,9 @@
-#include "value_table.h"
+#include "model/value_table.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "format_real.h"
+#include "model/format_real.h"
 
 namespace model {
 

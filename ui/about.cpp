@@ -1,4 +1,4 @@
-#include "about.h"
+#include "ui/about.h"
 
 #include <QDate>
 #include <QDialogButtonBox>

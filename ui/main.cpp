@@ -4,8 +4,8 @@
 #include <QTranslator>
 #include <QTreeWidgetItem>
 
-#include "main_window.h"
-#include "project_tree_widget.h"
+#include "ui/main_window.h"
+#include "ui/project_tree_widget.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -1,5 +1,5 @@
 // The main window: its parts, menus and their enabling rules, messages, help, closing.
-#include "main_window.h"
+#include "ui/main_window.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -12,16 +12,16 @@
 #include <QTreeWidgetItem>
 #include <QUrl>
 
-#include "about.h"
-#include "batch.h"
-#include "calculation.h"
-#include "import.h"
-#include "platform.h"
-#include "project_tree_widget.h"
-#include "tab_opt.h"
+#include "calcctl/batch.h"
+#include "calcctl/calculation.h"
+#include "calcctl/platform.h"
+#include "model/import.h"
+#include "ui/about.h"
+#include "ui/project_tree_widget.h"
+#include "ui/tab_opt.h"
 
-#include "main_window_support.h"
-#include "project_file.h"
+#include "model/project_file.h"
+#include "ui/main_window_support.h"
 
 namespace ui {
 

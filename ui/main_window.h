@@ -13,11 +13,11 @@
 #include <variant>
 #include <vector>
 
-#include "message.h"
-#include "observer.h"
-#include "prompts.h"
-#include "tree.h"
-#include "value_table.h"
+#include "model/message.h"
+#include "model/observer.h"
+#include "model/tree.h"
+#include "model/value_table.h"
+#include "ui/prompts.h"
 
 class QAction;
 class QActionGroup;

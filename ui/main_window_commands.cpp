@@ -1,21 +1,21 @@
 // The main window's commands on projects: new objects, deletion, files, import, value table,
 // calculation.
-#include "main_window.h"
+#include "ui/main_window.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTreeWidgetItem>
 
-#include "batch.h"
-#include "calculation.h"
-#include "import.h"
-#include "platform.h"
-#include "project_file.h"
-#include "project_tree_widget.h"
-#include "tab_opt.h"
+#include "calcctl/batch.h"
+#include "calcctl/calculation.h"
+#include "calcctl/platform.h"
+#include "model/import.h"
+#include "model/project_file.h"
+#include "ui/project_tree_widget.h"
+#include "ui/tab_opt.h"
 
-#include "main_window_support.h"
-#include "result_code.h"
+#include "calcctl/result_code.h"
+#include "ui/main_window_support.h"
 
 namespace ui {
 

@@ -1,12 +1,12 @@
 // The main window's list of recently used project files.
-#include "main_window.h"
+#include "ui/main_window.h"
 
 #include <QMenu>
 
-#include "batch.h"
-#include "project_file.h"
+#include "calcctl/batch.h"
+#include "model/project_file.h"
 
-#include "main_window_support.h"
+#include "ui/main_window_support.h"
 
 namespace ui {
 

@@ -1,14 +1,14 @@
 // The main window's settings: window position, files, options and priority in the
 // per-user settings store.
-#include "main_window.h"
+#include "ui/main_window.h"
 
 #include <QCoreApplication>
 #include <QSettings>
 
-#include "import.h"
-#include "platform.h"
+#include "calcctl/platform.h"
+#include "model/import.h"
 
-#include "main_window_support.h"
+#include "ui/main_window_support.h"
 
 namespace ui {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tree.h"
+#include "model/tree.h"
 
 namespace ui {
 

@@ -1,15 +1,15 @@
 // The main window's project tree: a view that follows the model as its observer, selection,
 // expansion, drag and drop.
-#include "main_window.h"
+#include "ui/main_window.h"
 
 #include <QMenuBar>
 #include <QTreeWidgetItem>
 
 #include <functional>
 
-#include "project_tree_widget.h"
+#include "ui/project_tree_widget.h"
 
-#include "main_window_support.h"
+#include "ui/main_window_support.h"
 
 namespace ui {
 

@@ -1,4 +1,4 @@
-#include "project_tree_widget.h"
+#include "ui/project_tree_widget.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>

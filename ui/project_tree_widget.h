@@ -5,7 +5,7 @@
 
 #include <QTreeWidget>
 
-#include "tree.h"
+#include "model/tree.h"
 
 namespace ui {
 

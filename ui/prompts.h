@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "message.h"
+#include "model/message.h"
 
 class QDialog;
 class QPrinter;

@@ -1,4 +1,4 @@
-#include "tab_opt.h"
+#include "ui/tab_opt.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

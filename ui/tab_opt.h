@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "value_table.h"
+#include "model/value_table.h"
 
 class QCheckBox;
 class QDoubleSpinBox;

@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <utility>
 
-#include "blas.h"
-#include "factor/tq_check.h"
-#include "factor/update_support.h"
-#include "factor/updates.h"
-#include "indexing.h"
-#include "kernels/rotations.h"
-#include "kernels/utilities.h"
+#include "lpsolver/blas.h"
+#include "lpsolver/factor/tq_check.h"
+#include "lpsolver/factor/update_support.h"
+#include "lpsolver/factor/updates.h"
+#include "lpsolver/indexing.h"
+#include "lpsolver/kernels/rotations.h"
+#include "lpsolver/kernels/utilities.h"
 
 namespace lp {
 

@@ -1,12 +1,12 @@
 // Entering a batch of general rows at the start of a solve.
-#include "blas.h"
-#include "factor/qprod.h"
-#include "factor/tq_check.h"
-#include "factor/update_support.h"
-#include "factor/updates.h"
-#include "indexing.h"
-#include "kernels/reflections.h"
-#include "kernels/utilities.h"
+#include "lpsolver/blas.h"
+#include "lpsolver/factor/qprod.h"
+#include "lpsolver/factor/tq_check.h"
+#include "lpsolver/factor/update_support.h"
+#include "lpsolver/factor/updates.h"
+#include "lpsolver/indexing.h"
+#include "lpsolver/kernels/reflections.h"
+#include "lpsolver/kernels/utilities.h"
 
 namespace lp {
 

@@ -1,8 +1,8 @@
-#include "factor/qprod.h"
+#include "lpsolver/factor/qprod.h"
 
-#include "blas.h"
-#include "indexing.h"
-#include "kernels/utilities.h"
+#include "lpsolver/blas.h"
+#include "lpsolver/indexing.h"
+#include "lpsolver/kernels/utilities.h"
 
 namespace lp {
 

@@ -1,7 +1,7 @@
 // Products with the orthogonal factor Q of the working set.
 #pragma once
 
-#include "factor/tq_factor.h"
+#include "lpsolver/factor/tq_factor.h"
 
 namespace lp {
 

@@ -1,10 +1,10 @@
-#include "factor/tq_check.h"
+#include "lpsolver/factor/tq_check.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "indexing.h"
+#include "lpsolver/indexing.h"
 
 namespace lp {
 

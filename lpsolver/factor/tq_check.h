@@ -3,7 +3,7 @@
 // which tests do.
 #pragma once
 
-#include "factor/tq_factor.h"
+#include "lpsolver/factor/tq_factor.h"
 
 namespace lp {
 

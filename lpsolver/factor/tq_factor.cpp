@@ -1,10 +1,10 @@
-#include "factor/tq_factor.h"
+#include "lpsolver/factor/tq_factor.h"
 
 #include <utility>
 
-#include "blas.h"
-#include "indexing.h"
-#include "kernels/utilities.h"
+#include "lpsolver/blas.h"
+#include "lpsolver/indexing.h"
+#include "lpsolver/kernels/utilities.h"
 
 namespace lp {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "factor/tq_factor.h"
-#include "kernels/safe_arith.h"
+#include "lpsolver/factor/tq_factor.h"
+#include "lpsolver/kernels/safe_arith.h"
 
 namespace lp::detail {
 

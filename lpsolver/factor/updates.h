@@ -4,7 +4,7 @@
 // and applies every change of Q to the vectors in qvec. None of them allocates memory.
 #pragma once
 
-#include "factor/tq_factor.h"
+#include "lpsolver/factor/tq_factor.h"
 
 namespace lp {
 

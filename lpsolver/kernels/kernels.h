@@ -1,7 +1,7 @@
 // The factorisation kernels: rotations, reflections, guarded arithmetic and utilities.
 #pragma once
 
-#include "kernels/reflections.h"
-#include "kernels/rotations.h"
-#include "kernels/safe_arith.h"
-#include "kernels/utilities.h"
+#include "lpsolver/kernels/reflections.h"
+#include "lpsolver/kernels/rotations.h"
+#include "lpsolver/kernels/safe_arith.h"
+#include "lpsolver/kernels/utilities.h"

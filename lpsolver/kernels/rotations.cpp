@@ -1,11 +1,11 @@
-#include "kernels/rotations.h"
+#include "lpsolver/kernels/rotations.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "indexing.h"
-#include "kernels/safe_arith.h"
-#include "machine.h"
+#include "lpsolver/indexing.h"
+#include "lpsolver/kernels/safe_arith.h"
+#include "lpsolver/machine.h"
 
 namespace lp {
 

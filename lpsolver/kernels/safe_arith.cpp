@@ -1,9 +1,9 @@
-#include "kernels/safe_arith.h"
+#include "lpsolver/kernels/safe_arith.h"
 
 #include <cmath>
 
-#include "indexing.h"
-#include "machine.h"
+#include "lpsolver/indexing.h"
+#include "lpsolver/machine.h"
 
 namespace lp {
 

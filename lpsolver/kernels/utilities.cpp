@@ -1,10 +1,10 @@
-#include "kernels/utilities.h"
+#include "lpsolver/kernels/utilities.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include "indexing.h"
+#include "lpsolver/indexing.h"
 
 namespace lp {
 

@@ -1,8 +1,8 @@
 // Small matrix and vector utilities: interchanges, constant fills, extreme magnitudes, copies.
 #pragma once
 
-#include "blas.h"
-#include "kernels/rotations.h"
+#include "lpsolver/blas.h"
+#include "lpsolver/kernels/rotations.h"
 
 namespace lp {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "blas.h"
-#include "factor/qprod.h"
-#include "factor/updates.h"
-#include "method/solver.h"
+#include "lpsolver/blas.h"
+#include "lpsolver/factor/qprod.h"
+#include "lpsolver/factor/updates.h"
+#include "lpsolver/method/solver.h"
 
 namespace lp {
 

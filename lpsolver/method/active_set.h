@@ -1,8 +1,8 @@
 // The active-set method: what a solve does between the input checks and the exit.
 #pragma once
 
-#include "options.h"
-#include "workspace.h"
+#include "lpsolver/options.h"
+#include "lpsolver/workspace.h"
 
 namespace lp {
 

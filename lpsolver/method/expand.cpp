@@ -1,8 +1,8 @@
 // EXPAND resets of the working tolerances, and the periodic feasibility check.
 #include <cmath>
 
-#include "method/solver.h"
-#include "print.h"
+#include "lpsolver/method/solver.h"
+#include "lpsolver/print.h"
 
 namespace lp {
 

@@ -1,8 +1,8 @@
-#include "method/free_block.h"
+#include "lpsolver/method/free_block.h"
 
 #include <algorithm>
 
-#include "blas.h"
+#include "lpsolver/blas.h"
 
 namespace lp {
 

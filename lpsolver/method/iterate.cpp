@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "blas.h"
-#include "factor/qprod.h"
-#include "factor/updates.h"
-#include "kernels/safe_arith.h"
-#include "method/solver.h"
-#include "print.h"
+#include "lpsolver/blas.h"
+#include "lpsolver/factor/qprod.h"
+#include "lpsolver/factor/updates.h"
+#include "lpsolver/kernels/safe_arith.h"
+#include "lpsolver/method/solver.h"
+#include "lpsolver/print.h"
 
 namespace lp {
 

@@ -2,8 +2,8 @@
 #include <cmath>
 #include <string>
 
-#include "method/solver.h"
-#include "print.h"
+#include "lpsolver/method/solver.h"
+#include "lpsolver/print.h"
 
 namespace lp {
 

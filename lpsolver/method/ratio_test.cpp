@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "method/solver.h"
+#include "lpsolver/method/solver.h"
 
 namespace lp {
 

@@ -1,8 +1,8 @@
-#include "method/row_cache.h"
+#include "lpsolver/method/row_cache.h"
 
 #include <algorithm>
 
-#include "blas.h"
+#include "lpsolver/blas.h"
 
 namespace lp {
 

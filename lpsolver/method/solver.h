@@ -4,11 +4,11 @@
 
 #include <vector>
 
-#include "factor/tq_factor.h"
-#include "machine.h"
-#include "method/active_set.h"
-#include "method/free_block.h"
-#include "method/row_cache.h"
+#include "lpsolver/factor/tq_factor.h"
+#include "lpsolver/machine.h"
+#include "lpsolver/method/active_set.h"
+#include "lpsolver/method/free_block.h"
+#include "lpsolver/method/row_cache.h"
 
 namespace lp {
 

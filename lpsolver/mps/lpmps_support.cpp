@@ -1,4 +1,4 @@
-#include "mps/lpmps_support.h"
+#include "lpsolver/mps/lpmps_support.h"
 
 #include <algorithm>
 #include <charconv>

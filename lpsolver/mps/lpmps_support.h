@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mps/mps_reader.h"
+#include "lpsolver/mps/mps_reader.h"
 
 namespace lp {
 

@@ -1,4 +1,4 @@
-#include "mps/mps_reader.h"
+#include "lpsolver/mps/mps_reader.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // Shared helpers of the calculation module tests: a scratch working directory and input files.
 #pragma once
 
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "records.h"
+#include "calc/records.h"
 
 namespace calc::test {
 

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "calc_test_support.h"
-#include "kq4calc.h"
-#include "msfnme.h"
+#include "calc/kq4calc.h"
+#include "calc/msfnme.h"
+#include "tests/calc/calc_test_support.h"
 
 using namespace calc;
 using namespace calc::test;

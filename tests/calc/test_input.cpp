@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "calc_test_support.h"
-#include "msfnme.h"
-#include "msinp.h"
-#include "msread.h"
+#include "calc/msfnme.h"
+#include "calc/msinp.h"
+#include "calc/msread.h"
+#include "tests/calc/calc_test_support.h"
 
 using namespace calc;
 using namespace calc::test;

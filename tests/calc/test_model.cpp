@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "calc_test_support.h"
-#include "msinp.h"
-#include "msmod.h"
+#include "calc/msinp.h"
+#include "calc/msmod.h"
+#include "tests/calc/calc_test_support.h"
 
 using namespace calc;
 using namespace calc::test;

@@ -7,14 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include "calc_test_support.h"
+#include "calc/kq4calc.h"
+#include "calc/msinp.h"
+#include "calc/mslok.h"
+#include "calc/msread.h"
+#include "calc/platform.h"
 #include "fio/freeread.h"
-#include "kq4calc.h"
-#include "lpsolv.h"
-#include "msinp.h"
-#include "mslok.h"
-#include "msread.h"
-#include "platform.h"
+#include "lpsolver/lpsolv.h"
+#include "tests/calc/calc_test_support.h"
 
 using namespace calc;
 using namespace calc::test;

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "calc_test_support.h"
-#include "msctrl.h"
+#include "calc/msctrl.h"
+#include "tests/calc/calc_test_support.h"
 
 using namespace calc;
 using namespace calc::test;

@@ -2,7 +2,7 @@
 // directories, small projects built through the tree operations, and runs on the event loop.
 #pragma once
 
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -17,8 +17,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "calculation.h"
-#include "tree.h"
+#include "calcctl/calculation.h"
+#include "model/tree.h"
 
 namespace calcctl::test {
 

@@ -25,7 +25,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "platform.h"
+#include "calcctl/platform.h"
 
 namespace fs = std::filesystem;
 

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "batch.h"
-#include "calcctl_test_support.h"
-#include "result_code.h"
+#include "calcctl/batch.h"
+#include "calcctl/result_code.h"
+#include "tests/calcctl/calcctl_test_support.h"
 
 namespace calcctl {
 namespace {

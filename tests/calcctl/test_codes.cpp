@@ -1,8 +1,8 @@
 // Result codes, their messages and dialog kinds; the batch summary and its time text.
 #include <gtest/gtest.h>
 
-#include "batch.h"
-#include "result_code.h"
+#include "calcctl/batch.h"
+#include "calcctl/result_code.h"
 
 namespace calcctl {
 namespace {

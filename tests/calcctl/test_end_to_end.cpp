@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "calc_cli.h"
-#include "calcctl_test_support.h"
-#include "project_file.h"
-#include "result_code.h"
+#include "calcctl/result_code.h"
+#include "cli/calc_command.h"
+#include "model/project_file.h"
+#include "tests/calcctl/calcctl_test_support.h"
 
 namespace calcctl {
 namespace {
@@ -101,9 +101,9 @@ TEST_F(EndToEnd, CliCalculatesAndSavesAtomically) {
     std::filesystem::copy_file(kExamples + "cam_dwell.k4p", in);
     const std::string out = (dir() / "out.k4p").string();
     std::ostringstream o, e;
-    const int status = runCalcCli({"calc", in, "--workdir", work().string(), "--module", kModule,
-                                   "--priority", "low", "-o", out},
-                                  o, e);
+    const int status = cli::runCalcCli({"calc", in, "--workdir", work().string(), "--module",
+                                        kModule, "--priority", "low", "-o", out},
+                                       o, e);
     EXPECT_EQ(status, 0) << e.str();
     EXPECT_NE(o.str().find("erfuellbar"), std::string::npos) << o.str(); // the listing
     model::ProjectTree tree;
@@ -124,9 +124,9 @@ TEST_F(EndToEnd, CliBatchCountsMaximalRequirementsMetAsSolved) {
         std::filesystem::copy_file(kExamples + n, files.back());
     }
     std::ostringstream o, e;
-    EXPECT_EQ(runCalcCli({"calc", "--batch", files[0], files[1], files[2], "--workdir",
-                          work().string(), "--module", kModule},
-                         o, e),
+    EXPECT_EQ(cli::runCalcCli({"calc", "--batch", files[0], files[1], files[2], "--workdir",
+                               work().string(), "--module", kModule},
+                              o, e),
               0)
         << o.str() << e.str();
     EXPECT_NE(o.str().find("Die Berechnung ist abgeschlossen.\nFür 3 von 3 Projekte(n) wurden "
@@ -142,11 +142,11 @@ TEST_F(EndToEnd, CliArguments) {
         std::filesystem::copy_file(kExamples + n, files.back());
     }
     std::ostringstream o2, e2;
-    EXPECT_EQ(runCalcCli({"calc"}, o2, e2), 2);
-    EXPECT_EQ(runCalcCli({"calc", files[0], "--priority", "urgent"}, o2, e2), 2);
-    EXPECT_EQ(runCalcCli({"calc", files[0], "--bogus"}, o2, e2), 2);
-    EXPECT_EQ(runCalcCli({"calc", files[0], files[1]}, o2, e2), 2);
-    EXPECT_EQ(runCalcCli({"calc", (dir() / "missing.k4p").string()}, o2, e2), 1);
+    EXPECT_EQ(cli::runCalcCli({"calc"}, o2, e2), 2);
+    EXPECT_EQ(cli::runCalcCli({"calc", files[0], "--priority", "urgent"}, o2, e2), 2);
+    EXPECT_EQ(cli::runCalcCli({"calc", files[0], "--bogus"}, o2, e2), 2);
+    EXPECT_EQ(cli::runCalcCli({"calc", files[0], files[1]}, o2, e2), 2);
+    EXPECT_EQ(cli::runCalcCli({"calc", (dir() / "missing.k4p").string()}, o2, e2), 1);
 }
 
 TEST_F(EndToEnd, CliFailureWritesNothing) {
@@ -155,8 +155,9 @@ TEST_F(EndToEnd, CliFailureWritesNothing) {
     const std::string before = test::readFile(in);
     // A module that answers nothing.
     std::ostringstream o, e;
-    EXPECT_EQ(runCalcCli({"calc", in, "--workdir", work().string(), "--module", "/bin/true"}, o, e),
-              1);
+    EXPECT_EQ(
+        cli::runCalcCli({"calc", in, "--workdir", work().string(), "--module", "/bin/true"}, o, e),
+        1);
     EXPECT_NE(o.str().find("Der Berechnungsmodul liefert keine Rückmeldung"), std::string::npos);
     EXPECT_EQ(test::readFile(in), before);
 }

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "calcctl_test_support.h"
-#include "result_files.h"
+#include "calcctl/result_files.h"
+#include "tests/calcctl/calcctl_test_support.h"
 
 namespace calcctl {
 namespace {

@@ -19,11 +19,11 @@
 
 #include <gtest/gtest.h>
 
-#include "../model/change_recorder.h"
-#include "calc_input.h"
-#include "calcctl_test_support.h"
-#include "project_file.h"
-#include "result_code.h"
+#include "calcctl/result_code.h"
+#include "model/calc_input.h"
+#include "model/project_file.h"
+#include "tests/calcctl/calcctl_test_support.h"
+#include "tests/model/change_recorder.h"
 
 namespace calcctl {
 namespace {

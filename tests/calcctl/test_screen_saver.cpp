@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "calcctl_test_support.h"
-#include "platform.h"
-#include "result_code.h"
+#include "calcctl/platform.h"
+#include "calcctl/result_code.h"
+#include "tests/calcctl/calcctl_test_support.h"
 
 namespace calcctl {
 

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "blas.h"
-#include "machine.h"
+#include "lpsolver/blas.h"
+#include "lpsolver/machine.h"
 
 using namespace lp;
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "tree.h"
+#include "model/tree.h"
 
 namespace model::test {
 

@@ -2,7 +2,7 @@
 // directories, files.
 #pragma once
 
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #include <cmath>
 #include <filesystem>
@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "series.h"
-#include "tree.h"
+#include "model/series.h"
+#include "model/tree.h"
 
 namespace model::test {
 

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "calc_input.h"
-#include "import.h"
-#include "listing.h"
-#include "model_test_support.h"
-#include "msinp.h"
-#include "project_file.h"
-#include "results.h"
+#include "calc/listing.h"
+#include "calc/msinp.h"
+#include "model/calc_input.h"
+#include "model/import.h"
+#include "model/project_file.h"
+#include "model/results.h"
+#include "tests/model/model_test_support.h"
 
 using namespace model;
 using namespace model::test;

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "series.h"
+#include "model/series.h"
 
 namespace model {
 namespace {

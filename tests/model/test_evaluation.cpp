@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model_test_support.h"
+#include "tests/model/model_test_support.h"
 
 using namespace model;
 using namespace model::test;

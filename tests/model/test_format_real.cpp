@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "format_real.h"
-#include "text_codec.h"
+#include "model/format_real.h"
+#include "model/text_codec.h"
 
 using namespace model;
 

@@ -1,9 +1,9 @@
 // Import of ".kq4", ".kqe" and ".kqw" files.
 #include <gtest/gtest.h>
 
-#include "import.h"
-#include "model_test_support.h"
-#include "project_file.h"
+#include "model/import.h"
+#include "model/project_file.h"
+#include "tests/model/model_test_support.h"
 
 using namespace model;
 using namespace model::test;

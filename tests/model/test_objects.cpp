@@ -1,8 +1,8 @@
 // Tree objects: captions, sort keys, consistency, copying, containers.
 #include <gtest/gtest.h>
 
-#include "check.h"
-#include "model_test_support.h"
+#include "model/check.h"
+#include "tests/model/model_test_support.h"
 
 using namespace model;
 using namespace model::test;

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "model_test_support.h"
-#include "project_file.h"
+#include "model/project_file.h"
+#include "tests/model/model_test_support.h"
 
 using namespace model;
 using namespace model::test;

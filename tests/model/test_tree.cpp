@@ -1,9 +1,9 @@
 // The project tree: numbering, relative specifications, groups, deletion, currency.
 #include <gtest/gtest.h>
 
-#include "change_recorder.h"
-#include "model_test_support.h"
-#include "project_file.h"
+#include "model/project_file.h"
+#include "tests/model/change_recorder.h"
+#include "tests/model/model_test_support.h"
 
 using namespace model;
 using namespace model::test;

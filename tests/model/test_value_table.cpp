@@ -1,9 +1,9 @@
 // The value table text.
 #include <gtest/gtest.h>
 
-#include "format_real.h"
-#include "model_test_support.h"
-#include "value_table.h"
+#include "model/format_real.h"
+#include "model/value_table.h"
+#include "tests/model/model_test_support.h"
 
 using namespace model;
 using namespace model::test;

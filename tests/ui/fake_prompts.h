@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "prompts.h"
+#include "ui/prompts.h"
 
 struct Script {
     std::vector<model::Message> messages;

@@ -23,15 +23,15 @@
 #include <map>
 #include <memory>
 
-#include "../model/change_recorder.h"
-#include "about.h"
-#include "batch.h"
-#include "calculation.h"
-#include "fake_prompts.h"
-#include "main_window.h"
-#include "project_file.h"
-#include "project_tree_widget.h"
-#include "tab_opt.h"
+#include "calcctl/batch.h"
+#include "calcctl/calculation.h"
+#include "model/project_file.h"
+#include "tests/model/change_recorder.h"
+#include "tests/ui/fake_prompts.h"
+#include "ui/about.h"
+#include "ui/main_window.h"
+#include "ui/project_tree_widget.h"
+#include "ui/tab_opt.h"
 
 using model::Node;
 using model::ObjectKind;

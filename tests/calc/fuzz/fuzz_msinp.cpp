@@ -15,8 +15,8 @@
 
 #include <unistd.h>
 
-#include "kq4calc.h"
-#include "msinp.h"
+#include "calc/kq4calc.h"
+#include "calc/msinp.h"
 
 namespace fs = std::filesystem;
 

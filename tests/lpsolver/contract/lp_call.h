@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "lpsolv.h"
-#include "workspace.h"
+#include "lpsolver/lpsolv.h"
+#include "lpsolver/workspace.h"
 
 namespace lp::test {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "print.h"
+#include "lpsolver/print.h"
 
 namespace lp::test {
 

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "lp_output.h"
-#include "lpsolv.h"
-#include "machine.h"
-#include "options.h"
+#include "lpsolver/lpsolv.h"
+#include "lpsolver/machine.h"
+#include "lpsolver/options.h"
+#include "tests/lpsolver/contract/lp_output.h"
 
 using namespace lp;
 using lp::test::CapturedOutput;

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "lp_call.h"
-#include "lp_output.h"
-#include "options.h"
+#include "lpsolver/options.h"
+#include "tests/lpsolver/contract/lp_call.h"
+#include "tests/lpsolver/contract/lp_output.h"
 
 using namespace lp;
 using lp::test::LPCall;

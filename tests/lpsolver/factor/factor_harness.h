@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dense_reference.h"
-#include "factor/tq_factor.h"
+#include "lpsolver/factor/tq_factor.h"
+#include "tests/lpsolver/dense_reference.h"
 
 namespace lptest {
 

@@ -1,10 +1,10 @@
 // The debug checks of the factorisation notice what they are there to notice.
 #include <gtest/gtest.h>
 
-#include "factor/factor_harness.h"
-#include "factor/tq_check.h"
-#include "factor/update_steps.h"
-#include "factor/updates.h"
+#include "lpsolver/factor/tq_check.h"
+#include "lpsolver/factor/updates.h"
+#include "tests/lpsolver/factor/factor_harness.h"
+#include "tests/lpsolver/factor/update_steps.h"
 
 using namespace lp;
 using namespace lptest;

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dense_reference.h"
-#include "factor/qprod.h"
+#include "lpsolver/factor/qprod.h"
+#include "tests/lpsolver/dense_reference.h"
 
 using namespace lp;
 using lptest::Dense;

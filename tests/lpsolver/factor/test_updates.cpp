@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "factor/factor_harness.h"
-#include "factor/update_steps.h"
-#include "factor/updates.h"
-#include "machine.h"
+#include "lpsolver/factor/updates.h"
+#include "lpsolver/machine.h"
+#include "tests/lpsolver/factor/factor_harness.h"
+#include "tests/lpsolver/factor/update_steps.h"
 
 using namespace lp;
 using namespace lptest;

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "factor/factor_harness.h"
-#include "factor/updates.h"
-#include "machine.h"
+#include "lpsolver/factor/updates.h"
+#include "lpsolver/machine.h"
+#include "tests/lpsolver/factor/factor_harness.h"
 
 namespace lptest {
 

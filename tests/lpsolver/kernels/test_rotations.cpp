@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "dense_reference.h"
-#include "kernels/rotations.h"
-#include "machine.h"
+#include "lpsolver/kernels/rotations.h"
+#include "lpsolver/machine.h"
+#include "tests/lpsolver/dense_reference.h"
 
 using namespace lp;
 using lptest::Dense;

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "dense_reference.h"
-#include "kernels/safe_arith.h"
-#include "machine.h"
+#include "lpsolver/kernels/safe_arith.h"
+#include "lpsolver/machine.h"
+#include "tests/lpsolver/dense_reference.h"
 
 using namespace lp;
 

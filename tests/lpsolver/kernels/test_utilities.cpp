@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dense_reference.h"
-#include "kernels/utilities.h"
+#include "lpsolver/kernels/utilities.h"
+#include "tests/lpsolver/dense_reference.h"
 
 using namespace lp;
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "method/free_block.h"
+#include "lpsolver/method/free_block.h"
 
 using lp::FreeBlock;
 

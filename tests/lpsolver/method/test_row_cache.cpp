@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "method/row_cache.h"
+#include "lpsolver/method/row_cache.h"
 
 using lp::WorkingRowCache;
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "mps/mps_reader.h"
+#include "lpsolver/mps/mps_reader.h"
 
 namespace lp::test {
 

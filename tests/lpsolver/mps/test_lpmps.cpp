@@ -17,8 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "mps/lpmps_support.h"
-#include "workspace.h"
+#include "lpsolver/mps/lpmps_support.h"
+#include "lpsolver/workspace.h"
 
 using namespace lp;
 

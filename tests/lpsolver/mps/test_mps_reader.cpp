@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "mps_test_support.h"
+#include "tests/lpsolver/mps/mps_test_support.h"
 
 using namespace lp;
 using namespace lp::test;

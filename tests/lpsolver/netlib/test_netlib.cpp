@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "lpsolv.h"
-#include "mps/mps_reader.h"
-#include "options.h"
-#include "workspace.h"
+#include "lpsolver/lpsolv.h"
+#include "lpsolver/mps/mps_reader.h"
+#include "lpsolver/options.h"
+#include "lpsolver/workspace.h"
 
 using lp::optionSlots;
 

@@ -8,9 +8,9 @@
 #include <glpk.h>
 #include <gtest/gtest.h>
 
-#include "lpsolv.h"
-#include "options.h"
-#include "workspace.h"
+#include "lpsolver/lpsolv.h"
+#include "lpsolver/options.h"
+#include "lpsolver/workspace.h"
 
 namespace {
 

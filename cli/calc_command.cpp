@@ -1,13 +1,15 @@
-#include "calc_cli.h"
+#include "cli/calc_command.h"
 
 #include <QEventLoop>
 
-#include "batch.h"
-#include "calculation.h"
-#include "project_file.h"
-#include "result_code.h"
+#include "calcctl/batch.h"
+#include "calcctl/calculation.h"
+#include "calcctl/result_code.h"
+#include "model/project_file.h"
 
-namespace calcctl {
+namespace cli {
+
+using namespace calcctl;
 
 const char* const kCalcHelp =
     "Aufruf: tervana-cli calc FILE.k4p [--priority low|normal|high] [--workdir DIR]\n"
@@ -154,4 +156,4 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
     return status;
 }
 
-} // namespace calcctl
+} // namespace cli

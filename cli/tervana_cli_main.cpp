@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "calc_cli.h"
-#include "cli.h"
+#include "cli/calc_command.h"
+#include "cli/model_commands.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && args[0] == "calc") {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("tervana"));
-        return calcctl::runCalcCli(args, std::cout, std::cerr);
+        return cli::runCalcCli(args, std::cout, std::cerr);
     }
-    return model::runCli(args, std::cout, std::cerr);
+    return cli::runCli(args, std::cout, std::cerr);
 }

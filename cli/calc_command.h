@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace calcctl {
+namespace cli {
 
 // args without the program name, args[0] == "calc". Needs a QCoreApplication. Exit status:
 // 0 when results were obtained (for --batch: for every project), 1 otherwise, 2 bad arguments.
@@ -14,4 +14,4 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 extern const char* const kCalcHelp;
 
-} // namespace calcctl
+} // namespace cli

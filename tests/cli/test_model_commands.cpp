@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "cli.h"
-#include "format_real.h"
-#include "listing.h"
-#include "model_test_support.h"
-#include "msinp.h"
+#include "calc/listing.h"
+#include "calc/msinp.h"
+#include "cli/model_commands.h"
+#include "model/format_real.h"
+#include "tests/model/model_test_support.h"
 
 using namespace model;
+using cli::runCli;
 using namespace model::test;
 
 namespace {
@@ -20,7 +21,7 @@ struct CliRun {
     std::string out, err;
 };
 
-CliRun cli(std::vector<std::string> args) {
+CliRun runTool(std::vector<std::string> args) {
     std::ostringstream out, err;
     const int status = runCli(args, out, err);
     return {status, out.str(), err.str()};
@@ -33,7 +34,7 @@ const std::string kExamples = TERVANA_SOURCE_DIR "/examples/";
 class Cli : public InScratchDir {};
 
 TEST_F(Cli, ShowPrintsTheIndentedTree) {
-    CliRun r = cli({"show", kExamples + "slide_gripper.k4p"});
+    CliRun r = runTool({"show", kExamples + "slide_gripper.k4p"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "slide_gripper.k4p");
     EXPECT_NE(r.out.find("\n  Bewegungsvorgabe (abs) 1\n    [s0]:  0.0 -> (-0.01 ...  0.01)\n"),
@@ -43,7 +44,7 @@ TEST_F(Cli, ShowPrintsTheIndentedTree) {
 }
 
 TEST_F(Cli, CheckReportsInconsistentObjects) {
-    CliRun ok = cli({"check", kExamples + "cam_dwell.k4p"});
+    CliRun ok = runTool({"check", kExamples + "cam_dwell.k4p"});
     EXPECT_EQ(ok.status, 0);
     // Make the dwell interval empty (phi2 = phi1): inconsistent, with the slots named.
     std::string bytes = readFile(kExamples + "cam_dwell.k4p");
@@ -54,7 +55,7 @@ TEST_F(Cli, CheckReportsInconsistentObjects) {
     bytes.replace(at, from.size(),
                   "1.50000000000000E+0002   0.00000000000000E+0000   1.50000000000000E+0002");
     writeFile(path("bad.k4p"), bytes);
-    CliRun bad = cli({"check", path("bad.k4p")});
+    CliRun bad = runTool({"check", path("bad.k4p")});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("Bewegungsvorgabe (abs) 1 / ! [s0]: ( 150.0 ...  150.0)"),
               std::string::npos)
@@ -62,13 +63,13 @@ TEST_F(Cli, CheckReportsInconsistentObjects) {
     EXPECT_NE(bad.out.find("RPar[4] = 150.0 muss größer als RPar[2] = 150.0 sein"),
               std::string::npos)
         << bad.out;
-    CliRun ex = cli({"export-kq4", path("bad.k4p"), "-o", path("x.kq4")});
+    CliRun ex = runTool({"export-kq4", path("bad.k4p"), "-o", path("x.kq4")});
     EXPECT_EQ(ex.status, 1);
     EXPECT_FALSE(std::filesystem::exists(path("x.kq4")));
 }
 
 TEST_F(Cli, TableHas361LinesAndMatchesTheModel) {
-    CliRun r = cli({"table", kExamples + "cam_dwell.k4p", "--object", "1"});
+    CliRun r = runTool({"table", kExamples + "cam_dwell.k4p", "--object", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
     int lines = 0;
     for (std::size_t i = 0; i + 1 < r.out.size(); ++i)
@@ -83,28 +84,28 @@ TEST_F(Cli, TableHas361LinesAndMatchesTheModel) {
         field.substr(field.find_first_not_of(' '), field.find('\t') - field.find_first_not_of(' ')),
         s));
     EXPECT_NEAR(s, 10.0, 0.05);
-    CliRun q = cli({"table", kExamples + "slide_gripper.k4p", "--object", "1-2", "--step", "90",
-                    "--columns", "s,m,q", "--digits", "4"});
+    CliRun q = runTool({"table", kExamples + "slide_gripper.k4p", "--object", "1-2", "--step", "90",
+                        "--columns", "s,m,q", "--digits", "4"});
     ASSERT_EQ(q.status, 0) << q.err;
     EXPECT_EQ(std::count(q.out.begin(), q.out.end(), '\n'), 5);
     EXPECT_EQ(std::count(q.out.begin(), q.out.end(), '\t'), 15);
 }
 
 TEST_F(Cli, ExportAndImportRoundTrip) {
-    CliRun e = cli({"export-kq4", kExamples + "slide_gripper.k4p", "-o", path("remote$.kq4")});
+    CliRun e = runTool({"export-kq4", kExamples + "slide_gripper.k4p", "-o", path("remote$.kq4")});
     ASSERT_EQ(e.status, 0) << e.err;
     std::ostringstream os;
     calc::OutputStream listing(os);
     calc::RunInput input;
     EXPECT_EQ(calc::MSINP(path("remote$.kq4"), listing, input), calc::ResultCode::Normal)
         << os.str();
-    CliRun i = cli({"import", path("remote$.kq4"), "-o", path("back.k4p")});
+    CliRun i = runTool({"import", path("remote$.kq4"), "-o", path("back.k4p")});
     ASSERT_EQ(i.status, 0) << i.err;
-    CliRun s1 = cli({"show", path("back.k4p")});
-    CliRun s0 = cli({"show", kExamples + "slide_gripper.k4p"});
+    CliRun s1 = runTool({"show", path("back.k4p")});
+    CliRun s0 = runTool({"show", kExamples + "slide_gripper.k4p"});
     // The same tree below the project line.
     EXPECT_EQ(s1.out.substr(s1.out.find('\n')), s0.out.substr(s0.out.find('\n')));
-    CliRun again = cli({"export-kq4", path("back.k4p"), "-o", path("again.kq4")});
+    CliRun again = runTool({"export-kq4", path("back.k4p"), "-o", path("again.kq4")});
     ASSERT_EQ(again.status, 0);
     // The same records, except the written-only result slots IPar[7] and IPar[8] of the
     // project and the headers (an import carries no results).
@@ -122,25 +123,26 @@ TEST_F(Cli, ExportAndImportRoundTrip) {
 }
 
 TEST_F(Cli, BadArgumentsAndHelp) {
-    EXPECT_EQ(cli({}).status, 2);
-    EXPECT_EQ(cli({"frobnicate"}).status, 2);
-    EXPECT_EQ(cli({"show"}).status, 2);
-    EXPECT_EQ(cli({"show", "a.k4p", "b.k4p"}).status, 2);
-    EXPECT_EQ(cli({"table", kExamples + "cam_dwell.k4p"}).status, 2);
-    EXPECT_EQ(cli({"table", kExamples + "cam_dwell.k4p", "--object", "1", "--step", "0"}).status,
-              2);
-    EXPECT_EQ(cli({"table", kExamples + "cam_dwell.k4p", "--object", "1", "--columns", "x"}).status,
-              2);
-    EXPECT_EQ(cli({"table", kExamples + "cam_dwell.k4p", "--object", "7"}).status, 1);
-    EXPECT_EQ(cli({"import", "x.kq4"}).status, 2);
+    EXPECT_EQ(runTool({}).status, 2);
+    EXPECT_EQ(runTool({"frobnicate"}).status, 2);
+    EXPECT_EQ(runTool({"show"}).status, 2);
+    EXPECT_EQ(runTool({"show", "a.k4p", "b.k4p"}).status, 2);
+    EXPECT_EQ(runTool({"table", kExamples + "cam_dwell.k4p"}).status, 2);
+    EXPECT_EQ(
+        runTool({"table", kExamples + "cam_dwell.k4p", "--object", "1", "--step", "0"}).status, 2);
+    EXPECT_EQ(
+        runTool({"table", kExamples + "cam_dwell.k4p", "--object", "1", "--columns", "x"}).status,
+        2);
+    EXPECT_EQ(runTool({"table", kExamples + "cam_dwell.k4p", "--object", "7"}).status, 1);
+    EXPECT_EQ(runTool({"import", "x.kq4"}).status, 2);
     for (const char* c : {"show", "import", "table", "export-kq4", "check"}) {
-        CliRun h = cli({c, "--help"});
+        CliRun h = runTool({c, "--help"});
         EXPECT_EQ(h.status, 0);
         EXPECT_NE(h.out.find("Aufruf: tervana-cli"), std::string::npos);
     }
-    CliRun missing = cli({"show", path("none.k4p")});
+    CliRun missing = runTool({"show", path("none.k4p")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("Projektdatei konnte nicht geöffnet werden."), std::string::npos);
     writeFile(path("x.txt"), "");
-    EXPECT_EQ(cli({"import", path("x.txt"), "-o", path("x.k4p")}).status, 1);
+    EXPECT_EQ(runTool({"import", path("x.txt"), "-o", path("x.k4p")}).status, 1);
 }

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-namespace model {
+namespace cli {
 
 // Runs one subcommand (args without the program name). Exit status: 0 success, 1 failure
 // (including inconsistencies found by "check"), 2 bad arguments.
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-} // namespace model
+} // namespace cli

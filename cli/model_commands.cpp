@@ -1,15 +1,17 @@
-#include "cli.h"
+#include "cli/model_commands.h"
 
 #include <map>
 
-#include "calc_input.h"
-#include "check.h"
-#include "format_real.h"
-#include "import.h"
-#include "project_file.h"
-#include "value_table.h"
+#include "model/calc_input.h"
+#include "model/check.h"
+#include "model/format_real.h"
+#include "model/import.h"
+#include "model/project_file.h"
+#include "model/value_table.h"
 
-namespace model {
+namespace cli {
+
+using namespace model;
 
 namespace {
 
@@ -300,4 +302,4 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return cmdExport(a, out, err);
 }
 
-} // namespace model
+} // namespace cli
