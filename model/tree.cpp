@@ -351,6 +351,14 @@ void ProjectTree::removeObserver(ProjectObserver& o) {
     observers_.erase(std::remove(observers_.begin(), observers_.end(), &o), observers_.end());
 }
 
+void ProjectTree::notifyObservers(const std::function<void(ProjectObserver&)>& tell) {
+    // An observer may remove another (a window that closes another one): whoever has left by
+    // the time its turn comes is not called.
+    const auto observers = observers_;
+    for (ProjectObserver* o : observers)
+        if (std::find(observers_.begin(), observers_.end(), o) != observers_.end()) tell(*o);
+}
+
 void ProjectTree::changed(const Node& node, ChangeFlags what) {
     for (auto& [n, flags] : pending_)
         if (n == &node) {
@@ -367,8 +375,7 @@ void ProjectTree::flush() {
     while (!pending_.empty()) {
         const auto [node, flags] = pending_.front();
         pending_.erase(pending_.begin());
-        const auto observers = observers_;
-        for (ProjectObserver* o : observers) o->notifyChanged(*node, flags);
+        notifyObservers([&](ProjectObserver& o) { o.notifyChanged(*node, flags); });
     }
     --batchDepth_;
 }
@@ -378,8 +385,7 @@ void ProjectTree::removing(const Node& node) {
                                   [&](const auto& p) { return p.first == &node; }),
                    pending_.end());
     if (selected_ == &node) selected_ = nullptr;
-    const auto observers = observers_;
-    for (ProjectObserver* o : observers) o->notifyRemoved(node);
+    notifyObservers([&](ProjectObserver& o) { o.notifyRemoved(node); });
 }
 
 void ProjectTree::setHighlighted(Node* node, bool on) {
@@ -409,8 +415,7 @@ void ProjectTree::select(Node* node) {
         setHighlighted(node, true);
     }
     selected_ = node;
-    const auto observers = observers_;
-    for (ProjectObserver* o : observers) o->notifySelection(node);
+    notifyObservers([&](ProjectObserver& o) { o.notifySelection(node); });
 }
 
 Node& ProjectTree::newProject() {
@@ -572,8 +577,7 @@ void ProjectTree::deleteNode(Node& node) {
         if (next != nullptr) {
             select(next);
         } else {
-            const auto observers = observers_;
-            for (ProjectObserver* o : observers) o->notifySelection(nullptr);
+            notifyObservers([](ProjectObserver& o) { o.notifySelection(nullptr); });
         }
     }
 }

@@ -174,6 +174,7 @@ private:
     friend class ChangeBatch;
     void removeNode(Node& node, std::vector<Node*>& candidates);
     void flush();
+    void notifyObservers(const std::function<void(ProjectObserver&)>& tell);
     static void setHighlighted(Node* node, bool on);
 
     std::vector<ProjectObserver*> observers_;

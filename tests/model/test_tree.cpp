@@ -338,6 +338,34 @@ TEST(Notification, DeletionReportsEachNodeOnceAndTheNextSelection) {
     tree.removeObserver(rec);
 }
 
+// A window that closes another when a node goes (a diagram window closing its options
+// window): the closed one is not called afterwards in the same round.
+TEST(Notification, AnObserverRemovedByAnotherIsNotCalledAgain) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    std::get<Node*>(tree.newMotionSpec(p));
+    auto second = std::make_unique<ChangeRecorder>();
+    struct Closer : ChangeRecorder {
+        ProjectTree* tree = nullptr;
+        std::unique_ptr<ChangeRecorder>* other = nullptr;
+        void notifyRemoved(const Node& n) override {
+            ChangeRecorder::notifyRemoved(n);
+            if (*other) {
+                tree->removeObserver(**other);
+                other->reset();
+            }
+        }
+    } first;
+    first.tree = &tree;
+    first.other = &second;
+    tree.addObserver(first);
+    tree.addObserver(*second);
+    tree.deleteNode(*findAbs(p, 1)->children[0]);
+    EXPECT_EQ(second, nullptr);
+    EXPECT_FALSE(first.removed.empty());
+    tree.removeObserver(first);
+}
+
 TEST(Calculation, PossibleOnlyWhenConsistent) {
     ProjectTree tree;
     Node& p = tree.newProject();
