@@ -86,15 +86,7 @@ PublishOutcome publishResults(Node& project, const CalcResults& results) {
             auto* rel = c->as<TRelHeader>();
             if (rel == nullptr) continue;
             // The relative series are always formed; the actual values only after a run.
-            std::vector<std::pair<TRestr*, std::array<std::array<double, 5>, 2>>> keep;
-            if (test)
-                for (auto& rc : c->children)
-                    if (auto* r = rc->as<TRestr>()) keep.push_back({r, {r->ActualS, r->ActualQ}});
-            computeRelativeCoefficients(project, *c);
-            for (auto& [r, values] : keep) {
-                r->ActualS = values[0];
-                r->ActualQ = values[1];
-            }
+            computeRelativeCoefficients(project, *c, !test);
             rel->ResultsCurrent = true;
         }
     }

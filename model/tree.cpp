@@ -224,7 +224,7 @@ Node& findOrCreateMember(Node& group, Node& restriction) {
     return addChild(group, std::move(m));
 }
 
-void computeRelativeCoefficients(Node& project, Node& relNode) {
+void computeRelativeCoefficients(Node& project, Node& relNode, bool actualValues) {
     auto* rel = relNode.as<TRelHeader>();
     Node* an = findAbs(project, absNumber(rel->IPar[1]));
     Node* bn = findAbs(project, rel->IPar[2]);
@@ -256,6 +256,7 @@ void computeRelativeCoefficients(Node& project, Node& relNode) {
     rel->ResultsCurrent = a->ResultsCurrent && b->ResultsCurrent;
     ChangeBatch batch(relNode);
     notifyChanged(relNode, ChangeFlags::Results);
+    if (!actualValues) return;
     for (auto& c : relNode.children)
         if (auto* r = c->as<TRestr>()) {
             r->ComputeActualValues(*rel);
@@ -265,18 +266,18 @@ void computeRelativeCoefficients(Node& project, Node& relNode) {
 
 void updateCurrency(Node& project) {
     ChangeBatch batch(project);
-    std::vector<std::pair<Node*, bool>> before;
-    for (auto& c : project.children)
-        if (auto* po = c->as<TPaintObj>()) before.emplace_back(c.get(), po->ResultsCurrent);
-    auto stale = [](TPaintObj* m) {
-        const bool was = m != nullptr && m->ResultsCurrent;
-        if (m != nullptr) m->ResultsCurrent = false;
-        return was;
+    // Marks the motion of n stale; true (and reported) when it was current.
+    auto stale = [](Node* n) {
+        auto* m = n != nullptr ? n->as<TPaintObj>() : nullptr;
+        if (m == nullptr || !m->ResultsCurrent) return false;
+        m->ResultsCurrent = false;
+        notifyChanged(*n, ChangeFlags::Results);
+        return true;
     };
     for (Node* hn : childrenOf<THSHeader>(project)) {
         bool modified = hn->obj().Modified;
         for (const auto& c : hn->children) modified = modified || c->obj().Modified;
-        if (modified) stale(hn->as<THSHeader>());
+        if (modified) stale(hn);
     }
     // Staleness spreads through the relative specifications (a relative one is stale with either
     // of its motions, and both with it) and through the groups, until nothing changes.
@@ -292,8 +293,8 @@ void updateCurrency(Node& project) {
             for (const auto& c : rn->children) modified = modified || c->obj().Modified;
             if (a != nullptr && b != nullptr && a->ResultsCurrent && b->ResultsCurrent && !modified)
                 continue;
-            const bool was = stale(a);
-            if (stale(b) || stale(rel) || was) again = true;
+            const bool was = stale(an);
+            if (stale(bn) || stale(rn) || was) again = true;
         }
         for (Node* gn : childrenOf<TGroupHeader>(project)) {
             bool modified = false;
@@ -303,13 +304,10 @@ void updateCurrency(Node& project) {
             if (!modified) continue;
             for (const auto& m : gn->children) {
                 Node* rn = m->as<TGroupMember>()->RefTNR;
-                if (rn != nullptr && rn->parent != nullptr && stale(rn->parent->as<TPaintObj>()))
-                    again = true;
+                if (rn != nullptr && stale(rn->parent)) again = true;
             }
         }
     }
-    for (auto& [n, was] : before)
-        if (n->as<TPaintObj>()->ResultsCurrent != was) notifyChanged(*n, ChangeFlags::Results);
     TProject& p = projectObj(project);
     bool all = true;
     for (const auto& c : project.children)

@@ -94,11 +94,11 @@ Node* findAbs(const Node& project, int n);
 Node* findRel(const Node& project, int a, int b);
 Node* findGroup(const Node& project, int g);
 
-// The relative coefficients of (a, b) from the two absolute specifications, then the actual
-// values of its restrictions.
-void computeRelativeCoefficients(Node& project, Node& rel);
+// The relative coefficients of (a, b) from the two absolute specifications, then (unless
+// actualValues is false, as in a test run) the actual values of its restrictions.
+void computeRelativeCoefficients(Node& project, Node& rel, bool actualValues = true);
 
-// Result currency after an edit: a motion whose specification or restrictions are Modified
+// Result currency after an edit: a motion whose own record or restrictions are Modified
 // loses ResultsCurrent, and so do the motions that depend on it; AllCurrent is cleared when a
 // motion is stale, and Changed set. Nothing is ever made current here: only a calculation
 // (results.h) or a file read that says so does that.
