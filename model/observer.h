@@ -48,6 +48,9 @@ public:
     // The selected node is now node (none: nullptr), whoever changed it; for the windows
     // that follow the selection.
     virtual void notifySelection(const Node* node) { (void)node; }
+    // The changes of one command have all been reported: the place for work that depends on
+    // the whole of them (layout, menus) rather than on each node.
+    virtual void notifyChangesDone() {}
 };
 
 } // namespace model

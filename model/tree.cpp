@@ -371,10 +371,13 @@ void ProjectTree::flush() {
     // An observer may change the model in turn; its notifications follow in the same loop.
     ++batchDepth_;
     while (!pending_.empty()) {
-        const Node* node = pending_.front().first;
-        const ChangeFlags flags = pending_.front().second;
-        pending_.erase(pending_.begin());
-        notifyObservers([&](ProjectObserver& o) { o.notifyChanged(*node, flags); });
+        while (!pending_.empty()) {
+            const Node* node = pending_.front().first;
+            const ChangeFlags flags = pending_.front().second;
+            pending_.erase(pending_.begin());
+            notifyObservers([&](ProjectObserver& o) { o.notifyChanged(*node, flags); });
+        }
+        notifyObservers([](ProjectObserver& o) { o.notifyChangesDone(); });
     }
     --batchDepth_;
 }

@@ -82,6 +82,7 @@ public:
 
     void notifyChanged(const model::Node& node, model::ChangeFlags what) override;
     void notifyRemoved(const model::Node& node) override;
+    void notifyChangesDone() override;
     void notifySelection(const model::Node* node) override;
     // "Projekt ö&ffnen..." without its dialog; the project node, or none after a message.
     model::Node* openProjectFile(const QString& path);

@@ -112,6 +112,9 @@ void TDlgMain::notifyChanged(const model::Node& node, model::ChangeFlags what) {
         if (QTreeWidgetItem* item = itemOf(&node)) item->setText(0, qs(node.obj().Caption));
     }
     rebuilding_ = false;
+}
+
+void TDlgMain::notifyChangesDone() {
     fitWidth();
     updateMenus();
 }

@@ -15,6 +15,7 @@ struct ChangeRecorder : ProjectObserver {
     std::map<const Node*, int> calls; // notifyChanged calls per node
     std::vector<const Node*> removed;
     std::vector<const Node*> selections;
+    int done = 0; // notifyChangesDone calls
     // A change reported for a node already removed, or a node removed before its children.
     int faults = 0;
 
@@ -28,6 +29,7 @@ struct ChangeRecorder : ProjectObserver {
         removed.push_back(&n);
     }
     void notifySelection(const Node* n) override { selections.push_back(n); }
+    void notifyChangesDone() override { ++done; }
 
     bool has(const Node& n, ChangeFlags f) const {
         auto it = changed.find(&n);
@@ -38,6 +40,7 @@ struct ChangeRecorder : ProjectObserver {
         calls.clear();
         removed.clear();
         selections.clear();
+        done = 0;
     }
 };
 

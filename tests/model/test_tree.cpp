@@ -330,6 +330,7 @@ TEST(Notification, DeletionReportsEachNodeOnceAndTheNextSelection) {
     EXPECT_TRUE(rec.has(*rel13, ChangeFlags::Values | ChangeFlags::Caption));
     EXPECT_TRUE(rec.has(p, ChangeFlags::Structure | ChangeFlags::Values));
     for (const auto& [n, calls] : rec.calls) EXPECT_EQ(calls, 1) << n->obj().Caption;
+    EXPECT_EQ(rec.done, 1); // the whole deletion is one command
     EXPECT_EQ(rec.changed.count(&other), 0u);
     // The selection went with the node: the nearest survivor is selected and announced.
     EXPECT_EQ(rec.selections, std::vector<const Node*>{&p});
