@@ -30,26 +30,20 @@ RatioResult Solver::ratioTest(double maxStep, double pnorm) {
         if (piv <= pivotTol) continue;
         const double v = value(j), tol = wtol[j - 1];
         if (gamma < 0.0) {
+            bool noted = s == -1;
             if (s != -2 && finiteLower(j)) {
                 alpha1 = std::min(alpha1, (v - bl(j) + tol) / -gamma);
-                if ((v - bl(j)) / -gamma <= alpha1)
-                    cand[ncand++] = j;
-                else if (s == -1)
-                    cand[ncand++] = j;
-            } else if (s == -1) {
-                cand[ncand++] = j;
+                noted = noted || (v - bl(j)) / -gamma <= alpha1;
             }
+            if (noted) cand[ncand++] = j;
             if (s == -1) pivotViolated = std::max(pivotViolated, piv);
         } else {
+            bool noted = s == -2;
             if (s != -1 && finiteUpper(j)) {
                 alpha1 = std::min(alpha1, (bu(j) + tol - v) / gamma);
-                if ((bu(j) - v) / gamma <= alpha1)
-                    cand[ncand++] = j;
-                else if (s == -2)
-                    cand[ncand++] = j;
-            } else if (s == -2) {
-                cand[ncand++] = j;
+                noted = noted || (bu(j) - v) / gamma <= alpha1;
             }
+            if (noted) cand[ncand++] = j;
             if (s == -2) pivotViolated = std::max(pivotViolated, piv);
         }
     }
