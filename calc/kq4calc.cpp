@@ -1,5 +1,6 @@
 #include "calc/kq4calc.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
@@ -10,8 +11,6 @@
 #include "calc/random_search.h"
 #include "fio/format.h"
 #include "fio/freeread.h"
-
-#include <cstdlib>
 
 namespace calc {
 

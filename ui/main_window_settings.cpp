@@ -113,8 +113,9 @@ void TDlgMain::writeSettings() {
     s.setValue(QStringLiteral("LastFType"), lastFType_);
     for (const QString& k : s.childKeys())
         if (k.startsWith(QStringLiteral("File_"))) s.remove(k);
-    for (std::size_t i = 0; i < recent_.size(); ++i)
-        s.setValue(QStringLiteral("File_%1").arg(i + 1), recent_[i]->data().toString());
+    const QStringList files = recentFiles();
+    for (int i = 0; i < files.size(); ++i)
+        s.setValue(QStringLiteral("File_%1").arg(i + 1), files[i]);
     s.endGroup();
 
     s.beginGroup(QString::fromUtf8(kOptionsGroup));
