@@ -72,9 +72,8 @@ check_package() {
 
 # kq4calc, lpmps and the model library build where no Qt is to be found.
 check_without_qt() {
-    cmake --no-warn-unused-cli -S "$top" -B build-noqt "${gen[@]+"${gen[@]}"}" -DTERVANA_GUI=OFF -DTERVANA_BUILD_TESTS=OFF \
-        -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null &&
-        cmake --build build-noqt -j "$jobs" >/dev/null || return 1
+    configure_build build-noqt --no-warn-unused-cli -DTERVANA_GUI=OFF -DTERVANA_BUILD_TESTS=OFF \
+        -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON >/dev/null || return 1
     if ldd build-noqt/bin/kq4calc build-noqt/bin/lpmps | grep -i 'libQt'; then
         echo "a program of the Qt-free build links Qt" >&2
         return 1
