@@ -131,7 +131,7 @@ void expectRestrictionsHold(const Records& rs, const std::vector<Series>& objs) 
 
 class Calculation : public InScratchDir {
 protected:
-    ResultCode run(const std::string& input, int reportMode = 0) {
+    RunEnvironment environment() {
         RunEnvironment env;
         env.in = &in;
         env.out = &out;
@@ -139,6 +139,10 @@ protected:
         env.clock = [this] { return clock += 0.001; };
         env.beep = [] {};
         env.random = seededGenerator(nullptr);
+        return env;
+    }
+    ResultCode run(const std::string& input, int reportMode = 0) {
+        RunEnvironment env = environment();
         return KQ4CALC({input, std::to_string(reportMode)}, env);
     }
     Records records(const std::string& file) {
@@ -430,9 +434,7 @@ TEST_F(Calculation, WarmStartsKeepTheVerdictOfEveryLevel) {
     EXPECT_NEAR(warm, cold, 1e-7 * cold);
 }
 
-class StageSearch : public InScratchDir {};
-
-TEST_F(StageSearch, WarmAndColdStartsAgreeOnRandomProblems) {
+TEST_F(Calculation, WarmAndColdStartsAgreeOnRandomProblems) {
     // Rise - dwell - return cams with random angles, heights, harmonics and acceleration and
     // jerk bounds that tighten with beta: each stage search once with warm starts and once
     // with every program solved from nothing.
@@ -467,25 +469,19 @@ TEST_F(StageSearch, WarmAndColdStartsAgreeOnRandomProblems) {
             double beta, objective;
         };
         auto search = [&](bool warm) {
-            RunEnvironment env;
-            std::istringstream in;
-            std::ostringstream out, diag;
-            env.in = &in, env.out = &out, env.diag = &diag;
-            env.clock = [] { return 0.0; };
-            env.beep = [] {};
-            env.random = seededGenerator(nullptr);
+            RunEnvironment env = environment();
             env.warmStarts = warm;
-            RunState run;
-            run.env = &env;
-            run.listing.attach(out);
-            EXPECT_EQ(MSINP(file, run.listing, run.input), ResultCode::Normal);
-            run.records = run.input.records;
-            const StageResult r = MSLOK(run);
-            const std::vector<double> cost = objectiveWeights(run.input);
+            RunState state;
+            state.env = &env;
+            state.listing.attach(out);
+            EXPECT_EQ(MSINP(file, state.listing, state.input), ResultCode::Normal);
+            state.records = state.input.records;
+            const StageResult r = MSLOK(state);
+            const std::vector<double> cost = objectiveWeights(state.input);
             double objective = 0.0;
             for (std::size_t j = 0; j < r.solution.size(); ++j)
                 objective += cost[j] * r.solution[j];
-            return Outcome{run.code, r.beta, objective};
+            return Outcome{state.code, r.beta, objective};
         };
         const Outcome warm = search(true), cold = search(false);
         EXPECT_EQ(toInt(warm.code), toInt(cold.code));
