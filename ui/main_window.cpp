@@ -17,6 +17,7 @@
 #include "calcctl/platform.h"
 #include "model/import.h"
 #include "ui/about.h"
+#include "ui/editor.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tab_opt.h"
 
@@ -50,6 +51,7 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     setStatusBar(SB);
     DlgTab = new TDlgTab(this);
     DlgAbout = new TDlgAbout(this);
+    DlgRestr = new TDlgRestr(tree_, *prompts_, this);
     buildMenus();
 
     connect(TVProjects, &QTreeWidget::currentItemChanged, this, &TDlgMain::TVProjectsChange);
@@ -62,6 +64,9 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     connect(TVProjects, &ProjectTreeWidget::dropStatus, this,
             [this](const QString& text) { SB->showMessage(text); });
     connect(TVProjects, &ProjectTreeWidget::copyProjectRequested, this, &TDlgMain::copyProject);
+    connect(TVProjects, &ProjectTreeWidget::rightPressed, this, [this](QTreeWidgetItem* item) {
+        if (item != nullptr) EditClick();
+    });
 
     connect(calc_.get(), &calcctl::Calculation::runStarted, this, &TDlgMain::calcRunStarted);
     connect(calc_.get(), &calcctl::Calculation::finished, this, &TDlgMain::calcFinished);
@@ -80,6 +85,9 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
 TDlgMain::~TDlgMain() {
     // A run that is still going ends here without touching the window.
     tree_.removeObserver(*this);
+    // The editor observes the projects, which go with this window's members.
+    delete DlgRestr;
+    DlgRestr = nullptr;
     calc_->disconnect(this);
     batch_->disconnect(this);
     writeSettings();
@@ -119,6 +127,7 @@ void TDlgMain::buildMenus() {
     NewAbsRestr = add(newMenu, "Restriktion (&absolut)", &TDlgMain::NewAbsRestrClick);
     NewSpecRestr = add(newMenu, "Restriktion (&Spektrum)", &TDlgMain::NewSpecRestrClick);
     NewRelRestr = add(newMenu, "Restriktion (&relativ)", &TDlgMain::NewRelRestrClick);
+    EditObj = add(edit, "&Editieren", &TDlgMain::EditClick, QKeySequence(Qt::CTRL | Qt::Key_E));
     Delete = add(edit, "&Löschen", &TDlgMain::DeleteClick, QKeySequence(Qt::CTRL | Qt::Key_Delete));
     edit->addSeparator();
     Calc = add(edit, "&Berechnen", &TDlgMain::CalcClick, QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -176,6 +185,7 @@ void TDlgMain::updateMenus() {
     NewSpecRestr->setEnabled(underAbs && !locked);
     NewRelRestr->setEnabled(underRel && !locked);
     Delete->setEnabled(sel != nullptr && !isKind(sel, ObjectKind::RelSpec) && !locked);
+    EditObj->setEnabled(sel != nullptr);
     const model::TPaintObj* motion = motionOf(sel);
     SaveTab->setEnabled(motion != nullptr && motion->HasResults && motion->ResultsCurrent);
     PrinterSetup->setEnabled(!QPrinterInfo::availablePrinterNames().isEmpty());

@@ -35,6 +35,7 @@ namespace ui {
 
 class ProjectTreeWidget;
 class TDlgTab;
+class TDlgRestr;
 class TDlgAbout;
 
 inline constexpr int kMaxRecentFiles = 6;
@@ -72,6 +73,7 @@ public:
     ProjectTreeWidget* TVProjects = nullptr;
     QStatusBar* SB = nullptr;
     TDlgTab* DlgTab = nullptr;
+    TDlgRestr* DlgRestr = nullptr; // the editor
 
     // The selection is the model's (ProjectTree::selected); selectNode selects through the
     // model, which announces it to every observer.
@@ -105,6 +107,7 @@ public:
     QAction* NewAbsRestr = nullptr;
     QAction* NewSpecRestr = nullptr;
     QAction* NewRelRestr = nullptr;
+    QAction* EditObj = nullptr;
     QAction* Delete = nullptr;
     QAction* Calc = nullptr;
     QAction* CalcAll = nullptr;
@@ -158,6 +161,7 @@ private:
     void NewSpecRestrClick();
     void NewRelRestrClick();
     void DeleteClick();
+    void EditClick();
     void CalcClick();
     void CalcAllClick();
     void CalcStopClick();

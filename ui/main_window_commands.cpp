@@ -11,6 +11,7 @@
 #include "calcctl/platform.h"
 #include "model/import.h"
 #include "model/project_file.h"
+#include "ui/editor.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tab_opt.h"
 
@@ -63,6 +64,13 @@ void TDlgMain::NewRelRestrClick() {
 }
 
 // ---- deletion ----
+
+void TDlgMain::EditClick() {
+    if (selectedNode() == nullptr) return;
+    DlgRestr->show();
+    DlgRestr->raise();
+    DlgRestr->activateWindow();
+}
 
 void TDlgMain::DeleteClick() {
     Node* n = selectedNode();

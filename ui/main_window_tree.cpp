@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "ui/editor.h"
 #include "ui/project_tree_widget.h"
 
 #include "ui/main_window_support.h"
@@ -136,6 +137,14 @@ void TDlgMain::notifyRemoved(const model::Node& node) {
 
 void TDlgMain::notifySelection(const model::Node* node) {
     showSelection(node);
+    // The editor shows the new selection (and with "&Editor immer anzeigen" comes up); with
+    // nothing selected it is cleared and hidden.
+    Node* sel = tree_.selected();
+    DlgRestr->Select(sel);
+    if (sel == nullptr)
+        DlgRestr->hide();
+    else if (ShowEditor->isChecked() && !DlgRestr->isVisible())
+        DlgRestr->show();
     fitWidth();
     updateMenus();
 }

@@ -28,7 +28,9 @@
 #include "model/project_file.h"
 #include "tests/model/change_recorder.h"
 #include "tests/ui/fake_prompts.h"
+#include "tests/ui/window_fixture.h"
 #include "ui/about.h"
+#include "ui/editor.h"
 #include "ui/main_window.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tab_opt.h"
@@ -39,8 +41,6 @@ using ui::Answer;
 using ui::Buttons;
 
 namespace {
-
-const QString kExamples = QStringLiteral(TERVANA_SOURCE_DIR "/examples/");
 
 // Every node of the window's tree view, in view order, with its depth.
 struct Row {
@@ -66,18 +66,6 @@ Node* byCaption(ui::TDlgMain& w, const QString& caption) {
     return nullptr;
 }
 
-std::vector<Node*> childrenOfKind(Node& n, ObjectKind k) {
-    std::vector<Node*> out;
-    for (auto& c : n.children)
-        if (c->kind() == k) out.push_back(c.get());
-    return out;
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void writeText(const QString& path, const QByteArray& text) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -86,53 +74,12 @@ void writeText(const QString& path, const QByteArray& text) {
 
 } // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, protected WindowFixture {
     Q_OBJECT
 
-private:
-    std::unique_ptr<QTemporaryDir> tmp_;
-    Script script_;
-    QString home_;
-
-    QString path(const QString& name) const { return tmp_->path() + "/" + name; }
-
-    std::unique_ptr<ui::TDlgMain> makeWindow() {
-        auto w = std::make_unique<ui::TDlgMain>(std::make_unique<FakePrompts>(script_));
-        w->calculation().settings.lockDir = tmp_->path();
-        w->calculation().settings.inhibitScreenSaver = false;
-        w->calculation().settings.modulePath = QStringLiteral(TERVANA_KQ4CALC);
-        return w;
-    }
-    // A project with absolute specifications 1..n, each with its first restriction.
-    Node* projectWithSpecs(ui::TDlgMain& w, int n) {
-        w.NewProject->trigger();
-        Node* project = w.selectedNode();
-        for (int i = 0; i < n; ++i) {
-            w.selectNode(project);
-            w.NewMotion->trigger();
-        }
-        return project;
-    }
-    Node* openExample(ui::TDlgMain& w, const QString& name) {
-        script_.files.push_back(kExamples + name);
-        w.OpenProj->trigger();
-        Node* n = w.selectedNode();
-        return n;
-    }
-
 private slots:
-    void init() {
-        tmp_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(tmp_->isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, tmp_->path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, tmp_->path());
-        QVERIFY(QDir::setCurrent(tmp_->path()));
-        script_ = Script{};
-    }
-    void cleanup() {
-        QDir::setCurrent(QDir::tempPath());
-        tmp_.reset();
-    }
+    void init() { setUpFolder(); }
+    void cleanup() { tearDownFolder(); }
 
     void nothingSelectedDisablesTheObjectCommands() {
         auto w = makeWindow();
@@ -863,6 +810,7 @@ private slots:
         const QRect r = w->TVProjects->visualItemRect(w->itemOf(second));
         QTest::mousePress(w->TVProjects->viewport(), Qt::RightButton, Qt::NoModifier, r.center());
         QCOMPARE(w->selectedNode(), second);
+        QVERIFY(w->DlgRestr->isVisible()); // the editor comes up with the node
         QVERIFY(second->obj().Highlighted && !project->obj().Highlighted);
         QVERIFY(w->NewAbsRestr->isEnabled());
         // Nothing under the cursor: the selection stays.
