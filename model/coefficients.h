@@ -16,13 +16,14 @@ enum class Magnitude { SumAbs, Euclid }; // |s_k| + |c_k|  or  (s_k² + c_k²)^�
 
 struct CoefRow {
     int k = 0;
-    double s = 0.0; // sine coefficient (0 in row 0)
-    double c = 0.0; // cosine coefficient (c_0 in row 0)
-    double magnitude = 0.0;
+    double s = 0.0;         // sine coefficient (0 in row 0)
+    double c = 0.0;         // cosine coefficient (c_0 in row 0)
+    double magnitude = 0.0; // (0 in row 0)
 };
 
 // Rows k = 0 .. K (K = ResultHarmonics for s and q, twice that for M); derivative applies to s
-// and q only. Values below 1e-6 in magnitude are 0.
+// and q only. Values below 1e-6 in magnitude are 0; a row's magnitude is that of its listed s
+// and c.
 std::vector<CoefRow> coefficientRows(const TPaintObj& motion, CoefSeries series, int derivative,
                                      Magnitude magnitude);
 

@@ -13,7 +13,8 @@ public:
     explicit TRealEdit(QWidget* parent = nullptr);
 
     // No range while ValueMax <= ValueMin (both 0 at the start). Setting one end at or beyond
-    // the other makes the range empty (both equal); a value outside a new end moves to it.
+    // the other makes the range empty (both equal); with a range, a value outside it moves to
+    // its nearer end and is shown.
     double ValueMin() const { return min_; }
     double ValueMax() const { return max_; }
     void setValueMin(double v);
@@ -43,6 +44,10 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    bool hasRange() const;
+    // Moves a number outside the range to its nearer end.
+    void keepInRange();
+
     double min_ = 0.0, max_ = 0.0;
     bool edited_ = false;
 };
