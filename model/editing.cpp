@@ -69,7 +69,7 @@ void applyState(Node& node, const EditState& state, bool restoreModified) {
         Node* now = groupOf(node);
         if (!state.Global && now != nullptr) {
             clearGlobal(node);
-        } else if (state.Global && now != state.group) {
+        } else if (state.Global && (now == nullptr || now != state.group)) {
             // The recorded group only while it is still a group of this project; otherwise a
             // new one, never a group that merely took over its number.
             const bool alive = state.group != nullptr && isChildOf(*project, state.group);
