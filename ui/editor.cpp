@@ -130,6 +130,10 @@ TDlgRestr::TDlgRestr(model::ProjectTree& tree, Prompts& prompts, QWidget* mainWi
     LError->setObjectName(QStringLiteral("LError"));
     (new QVBoxLayout(Error))->addWidget(LError, 0, Qt::AlignTop);
     Pages->addWidget(Error);
+    // Numeric fields as wide as their ten characters, not as the window.
+    const int fieldWidth = fontMetrics().horizontalAdvance(QStringLiteral("-0.0000E+000")) + 12;
+    for (TRealEdit* f : findChildren<TRealEdit*>()) f->setFixedWidth(fieldWidth);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     tree_.addObserver(*this);
     Select(nullptr);
 }
@@ -446,7 +450,9 @@ void TDlgRestr::buildRestrictionPage() {
     Ls = label(BG, QStringLiteral("s"), "Ls");
     for (QWidget* w : std::initializer_list<QWidget*>{REdsmin, LLe1, Ls, LLe2, REdsmax})
         bounds->addWidget(w);
+    bounds->addStretch(1);
     g->addLayout(bounds, 11, 0, 1, 4);
+    g->setColumnStretch(4, 1);
     BtUndo = button(BG, QStringLiteral("rückgängig"), "BtUndo");
     connect(BtUndo, &QPushButton::clicked, this, [this] { undoToSnapshot(); });
     g->addWidget(BtUndo, 12, 2);
@@ -496,6 +502,7 @@ void TDlgRestr::buildSpectrumPage() {
     connect(BtUndoHarm, &QPushButton::clicked, this, [this] { undoToSnapshot(); });
     g->addWidget(BtUndoHarm, 6, 1);
     g->setRowStretch(7, 1);
+    g->setColumnStretch(2, 1);
     Pages->addWidget(Harm);
 }
 
