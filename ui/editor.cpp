@@ -59,6 +59,12 @@ void showValue(TRealEdit* e, bool enabled, double v) {
     e->setValue(enabled ? v : 0.0);
 }
 
+// A count in a numeric field: no decimals.
+void showCount(TRealEdit* e, int v) {
+    e->setValue(v);
+    e->setText(QStringLiteral(" %1").arg(static_cast<int>(std::lround(e->Value()))));
+}
+
 void setChecked(QAbstractButton* b, bool on) {
     const QSignalBlocker block(b);
     b->setChecked(on);
@@ -770,8 +776,8 @@ void TDlgRestr::fillProject(model::TProject& p) {
     EdD5->setEnabled(advanced);
     EdD4->setEnabled(advanced);
     EdV1->setEnabled(advanced);
-    EdD5->setValue(p.IPar[5]);
-    EdD4->setValue(p.IPar[4]);
+    showCount(EdD5, p.IPar[5]);
+    showCount(EdD4, p.IPar[4]);
     EdV1->setValue(p.RPar[1]);
     LWarn->setEnabled(advanced);
 }

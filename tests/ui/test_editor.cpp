@@ -262,6 +262,9 @@ private slots:
         w->projects().deleteNode(*other);
         QCOMPARE(e.current(), r);
         QCOMPARE(e.undoStack()->count(), 0);
+        // Deleting the shown object shows what the model selects instead.
+        w->projects().deleteNode(*r);
+        QVERIFY(e.current() == w->selectedNode() && e.current() != nullptr);
     }
 
     // Groups: the choice dialog, an aborted choice, and an undo whose group is gone.
