@@ -112,7 +112,10 @@ TDlgRestr::TDlgRestr(model::ProjectTree& tree, Prompts& prompts, QWidget* mainWi
     QAction* undo = undo_->createUndoAction(this);
     undo->setShortcuts(QKeySequence::Undo);
     QAction* redo = undo_->createRedoAction(this);
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
+        redoKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    redo->setShortcuts(redoKeys);
     for (QAction* a : {undo, redo}) {
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);

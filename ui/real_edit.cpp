@@ -116,6 +116,18 @@ bool TRealEdit::commit() {
     return true;
 }
 
+bool TRealEdit::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride && !edited_) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+            key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y)) {
+            event->ignore();
+            return false;
+        }
+    }
+    return QLineEdit::event(event);
+}
+
 void TRealEdit::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     const Qt::KeyboardModifiers mods = event->modifiers();

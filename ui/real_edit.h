@@ -40,6 +40,8 @@ signals:
     void committed();
 
 protected:
+    // Without a pending entry, Ctrl+Z and Ctrl+Y are left to the window (its undo steps).
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 

@@ -251,6 +251,17 @@ private slots:
         QCOMPARE(restr(r).Modified, modified);
         QVERIFY(!e.BtUndo->isEnabled() && !e.BtUndoHarm->isEnabled());
         QCOMPARE(e.undoStack()->count(), 0);
+        // Ctrl+Z and Ctrl+Y in a field without a pending entry step through the commits.
+        e.show();
+        e.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&e));
+        e.REdsmax->setFocus();
+        enter(e.REdsmax, QStringLiteral("3"));
+        QTest::keyClick(e.REdsmax, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(restr(r).RPar[8], before[8]);
+        QTest::keyClick(e.REdsmax, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(restr(r).RPar[8], 3.0);
+        e.undoStack()->clear();
         // A change from outside (here a deletion elsewhere in the project) clears the steps.
         enter(e.REdphimax, QStringLiteral("50"));
         QCOMPARE(e.undoStack()->count(), 1);
