@@ -376,6 +376,31 @@ private slots:
         QCOMPARE(e.EdTEta->Value(), e.REdvEtaMax->Value());
     }
 
+    // "&Editor immer anzeigen" brings the editor up with every selection; a group member is
+    // edited through its restriction; with nothing selected the editor goes.
+    void editorFollowsTheSelection() {
+        auto w = makeWindow();
+        ui::TDlgRestr& e = *w->DlgRestr;
+        w->ShowEditor->setChecked(true);
+        Node* project = projectWithSpecs(*w, 1);
+        QVERIFY(e.isVisible());
+        QCOMPARE(e.current(), w->selectedNode());
+        Node* r = firstRestriction(project, 1);
+        w->selectNode(r);
+        e.CBGlob->click();
+        Node* member = childrenOfKind(*project, ObjectKind::Group)[0]->children[0].get();
+        w->selectNode(member);
+        QCOMPARE(e.current(), r);
+        enter(e.REdsmax, QStringLiteral("4"));
+        QCOMPARE(restr(r).RPar[8], 4.0);
+        w->selectNode(project);
+        script_.answers = {ui::Answer::No}; // closed without saving
+        w->CloseProj->trigger();
+        QVERIFY(w->selectedNode() == nullptr);
+        QVERIFY(!e.isVisible() && e.current() == nullptr);
+        QCOMPARE(e.windowTitle(), QStringLiteral("Eingabe"));
+    }
+
     // While a project calculates, every object of it is read-only.
     void lockedProjectIsReadOnly() {
         auto w = makeWindow();
