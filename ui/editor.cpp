@@ -149,6 +149,9 @@ TDlgRestr::TDlgRestr(model::ProjectTree& tree, Prompts& prompts, QWidget* mainWi
 
 TDlgRestr::~TDlgRestr() {
     tree_.removeObserver(*this);
+    // The fields say goodbye (a focused one commits on losing the focus) when the base class
+    // deletes them, after this part of the editor is gone: they no longer reach it.
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
 }
 
 // ---- building ----
