@@ -169,6 +169,20 @@ TRealEdit* TDlgRestr::realField(QWidget* page, const char* name, double min, dou
     return e;
 }
 
+QLineEdit* TDlgRestr::textField(QWidget* page, const char* name,
+                                std::function<void(TNLMember&, const std::string&)> write) {
+    auto* e = new QLineEdit(page);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setMaxLength(255);
+    connect(e, &QLineEdit::editingFinished, this, [this, e, page, write = std::move(write)] {
+        if (!e->isModified() || Pages->currentWidget() != page) return;
+        e->setModified(false);
+        const std::string text = e->text().left(255).toStdString();
+        edit([&](TNLMember& obj) { write(obj, text); });
+    });
+    return e;
+}
+
 QCheckBox* TDlgRestr::checkBox(QWidget* page, const char* name, const char* text,
                                std::function<void(TNLMember&, bool)> write) {
     auto* b = new QCheckBox(QString::fromUtf8(text), page);
@@ -194,13 +208,6 @@ QPushButton* button(QWidget* page, const QString& text, const char* name) {
     return b;
 }
 
-QLineEdit* textField(QWidget* page, const char* name) {
-    auto* e = new QLineEdit(page);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setMaxLength(255);
-    return e;
-}
-
 int rounded(double v) {
     return static_cast<int>(std::lround(v));
 }
@@ -211,12 +218,8 @@ void TDlgRestr::buildProjectPage() {
     ProjHeader = new QWidget(Pages);
     ProjHeader->setObjectName(QStringLiteral("ProjHeader"));
     auto* g = new QGridLayout(ProjHeader);
-    EdPInfo = textField(ProjHeader, "EdPInfo");
-    connect(EdPInfo, &QLineEdit::editingFinished, this, [this] {
-        if (!EdPInfo->isModified() || Pages->currentWidget() != ProjHeader) return;
-        EdPInfo->setModified(false);
-        const std::string text = EdPInfo->text().left(255).toStdString();
-        edit([&](TNLMember& o) { static_cast<model::TProject&>(o).Description = text; });
+    EdPInfo = textField(ProjHeader, "EdPInfo", [](TNLMember& o, const std::string& text) {
+        static_cast<model::TProject&>(o).Description = text;
     });
     g->addWidget(label(ProjHeader, QStringLiteral("Beschreibung:")), 0, 0);
     g->addWidget(EdPInfo, 0, 1, 1, 2);
@@ -255,12 +258,8 @@ void TDlgRestr::buildMotionPage() {
     auto* v = new QVBoxLayout(HSHeader);
     auto* g = new QGridLayout;
     v->addLayout(g);
-    EdShortName = textField(HSHeader, "EdShortName");
-    connect(EdShortName, &QLineEdit::editingFinished, this, [this] {
-        if (!EdShortName->isModified() || Pages->currentWidget() != HSHeader) return;
-        EdShortName->setModified(false);
-        const std::string text = EdShortName->text().left(255).toStdString();
-        edit([&](TNLMember& o) { static_cast<model::THSHeader&>(o).ShortName = text; });
+    EdShortName = textField(HSHeader, "EdShortName", [](TNLMember& o, const std::string& text) {
+        static_cast<model::THSHeader&>(o).ShortName = text;
     });
     g->addWidget(label(HSHeader, QStringLiteral("Beschreibung:")), 0, 0);
     g->addWidget(EdShortName, 0, 1, 1, 4);

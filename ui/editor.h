@@ -118,6 +118,8 @@ private:
     void buildSpectrumPage();
     TRealEdit* realField(QWidget* page, const char* name, double min, double max,
                          std::function<void(model::TNLMember&, double)> write);
+    QLineEdit* textField(QWidget* page, const char* name,
+                         std::function<void(model::TNLMember&, const std::string&)> write);
     QCheckBox* checkBox(QWidget* page, const char* name, const char* text,
                         std::function<void(model::TNLMember&, bool)> write);
     // One committed change of the current object: op runs inside one model command; when the
