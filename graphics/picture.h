@@ -1,0 +1,59 @@
+// The picture of a diagram window: one to five stacked diagrams of the plotted motions with
+// their restrictions, drawn by one routine onto any paint device (screen, bitmap, printer,
+// metafile, SVG, PDF).
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+
+#include <array>
+#include <vector>
+
+#include "graphics/axis.h"
+#include "model/tree.h"
+
+class QPainter;
+
+namespace graphics {
+
+// Curve types of a diagram: 0 .. 3 the derivative order of s and q, -1 the torque term.
+inline constexpr int kTorque = -1;
+
+class TDiagram {
+public:
+    TDiagram() { xAxis.angleAxis = true; }
+    // Orders the pairs, stores the plot rectangle and gives the axes their pixel ends.
+    void SetArea(int x1, int y1, int y2, int x2);
+    // Frame, ticks, labels (x labels only when xLabels), restrictions and curves of members.
+    void Paint(QPainter& p, bool xLabels, const std::vector<model::Node*>& members,
+               int resolution) const;
+
+    TAxis xAxis, yAxis;
+    QRect area;     // the plot rectangle
+    int curve = 0;  // 0 .. 3 or kTorque
+    QColor highlight{0x00, 0xFF, 0x00};
+    bool showRestrictions = true;
+};
+
+// What a diagram window shows.
+struct Picture {
+    std::array<TDiagram, 5> diagrams; // the first `shown` are drawn, top to bottom
+    int shown = 3;
+    std::vector<model::Node*> members; // motion specifications plotted (not owned)
+    QColor highlight{0x00, 0xFF, 0x00};
+    bool showRestrictions = true;
+
+    Picture();
+    // Gives diagram i the curve type of the i-th chosen curve (order: 0, 1, 2, 3, torque).
+    void choose(const std::array<bool, 5>& curves);
+    std::array<bool, 5> chosen() const;
+};
+
+// Draws the whole picture into a device area of size w × h with curve resolution rho (1 screen
+// and bitmaps, 2 printer, 10 metafiles): white background, layout from the painter's font,
+// axes scaled (automatic ranges from the members' curves and restrictions), every shown
+// diagram painted. The axes of pic are updated (zoom works on them afterwards).
+void drawPicture(QPainter& p, int w, int h, Picture& pic, int resolution);
+
+} // namespace graphics
