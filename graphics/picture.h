@@ -30,8 +30,8 @@ public:
                int resolution) const;
 
     TAxis xAxis, yAxis;
-    QRect area;     // the plot rectangle
-    int curve = 0;  // 0 .. 3 or kTorque
+    QRect area;    // the plot rectangle
+    int curve = 0; // 0 .. 3 or kTorque
     QColor highlight{0x00, 0xFF, 0x00};
     bool showRestrictions = true;
 };

@@ -28,10 +28,10 @@
 #include <cmath>
 #include <set>
 
+#include "graphics/prompts.h"
 #include "model/check.h"
 #include "model/eta_aids.h"
 #include "model/format_real.h"
-#include "ui/prompts.h"
 #include "ui/real_edit.h"
 #include "ui/sel_opt.h"
 
@@ -103,7 +103,7 @@ private:
     bool first_ = true;
 };
 
-TDlgRestr::TDlgRestr(model::ProjectTree& tree, Prompts& prompts, QWidget* mainWindow)
+TDlgRestr::TDlgRestr(model::ProjectTree& tree, graphics::Prompts& prompts, QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Tool), tree_(tree), prompts_(prompts), mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("DlgRestr"));
     setWindowTitle(QStringLiteral("Eingabe"));
@@ -925,7 +925,7 @@ void TDlgRestr::copyCoefficients() {
 void TDlgRestr::saveCoefficients() {
     auto* h = current_ != nullptr ? current_->as<model::THSHeader>() : nullptr;
     if (h == nullptr || coefRows_.empty()) return;
-    FileRequest request;
+    graphics::FileRequest request;
     request.title = QStringLiteral("Forierkoeffizienten sichern");
     request.filters = {QStringLiteral("Textdatei (*.tab)"), QStringLiteral("alle Dateien (*.*)")};
     request.defaultSuffix = QStringLiteral("tab");
@@ -939,7 +939,7 @@ void TDlgRestr::saveCoefficients() {
             static_cast<qint64>(text.size()) ||
         !file.commit())
         (void)prompts_.message(this, model::errorMessage(kWriteFailed + path.toStdString()),
-                               Buttons::Ok);
+                               graphics::Buttons::Ok);
 }
 
 // ---- window ----

@@ -11,6 +11,7 @@
 #include <set>
 #include <vector>
 
+#include "graphics/prompts.h"
 #include "model/coefficients.h"
 #include "model/editing.h"
 #include "model/observer.h"
@@ -31,14 +32,13 @@ class QUndoStack;
 
 namespace ui {
 
-class Prompts;
 class TDlgSelOpt;
 class TRealEdit;
 
 class TDlgRestr : public QWidget, public model::ProjectObserver {
     Q_OBJECT
 public:
-    TDlgRestr(model::ProjectTree& tree, Prompts& prompts, QWidget* mainWindow);
+    TDlgRestr(model::ProjectTree& tree, graphics::Prompts& prompts, QWidget* mainWindow);
     ~TDlgRestr() override;
 
     // Shows node (nullptr: nothing): a new snapshot for "rückgängig", an empty undo stack.
@@ -141,7 +141,7 @@ private:
     bool alive(const model::Node* node) const;
 
     model::ProjectTree& tree_;
-    Prompts& prompts_;
+    graphics::Prompts& prompts_;
     QWidget* mainWindow_;
     TDlgSelOpt* DlgSelOpt = nullptr;
     QUndoStack* undo_ = nullptr;

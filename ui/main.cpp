@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     // catalogue; numbers are shown as the user's locale writes them, so the default locale
     // stays the user's own.
     QTranslator qtCatalogue;
-    (void)ui::loadQtGermanCatalogue(qtCatalogue);
+    (void)graphics::loadQtGermanCatalogue(qtCatalogue);
     ui::TDlgMain window;
     window.show();
     // Project files named on the command line are opened and shown unfolded.

@@ -13,11 +13,11 @@
 #include <variant>
 #include <vector>
 
+#include "graphics/prompts.h"
 #include "model/message.h"
 #include "model/observer.h"
 #include "model/tree.h"
 #include "model/value_table.h"
-#include "ui/prompts.h"
 
 class QAction;
 class QActionGroup;
@@ -32,6 +32,13 @@ class BatchCalculation;
 } // namespace calcctl
 
 namespace ui {
+
+// The dialogs of every window.
+using graphics::Answer;
+using graphics::Buttons;
+using graphics::DialogPrompts;
+using graphics::FileRequest;
+using graphics::Prompts;
 
 class ProjectTreeWidget;
 class TDlgTab;

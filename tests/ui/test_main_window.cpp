@@ -27,7 +27,7 @@
 #include "calcctl/calculation.h"
 #include "model/project_file.h"
 #include "tests/model/change_recorder.h"
-#include "tests/ui/fake_prompts.h"
+#include "tests/support/fake_prompts.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/about.h"
 #include "ui/editor.h"
@@ -854,7 +854,7 @@ private slots:
 
     void standardButtonsAreGerman() {
         QTranslator catalogue;
-        QVERIFY(ui::loadQtGermanCatalogue(catalogue));
+        QVERIFY(graphics::loadQtGermanCatalogue(catalogue));
         QMessageBox box;
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Abort);
         QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Ja"));
@@ -867,7 +867,7 @@ private slots:
         QLocale::setDefault(QLocale::system());
         QCOMPARE(tab.EdInc->text(), QLocale::system().toString(0.5, 'f', 4));
         QCoreApplication::removeTranslator(&catalogue);
-        QCOMPARE(ui::dialogText("a\rb"), QStringLiteral("a\nb"));
+        QCOMPARE(graphics::dialogText("a\rb"), QStringLiteral("a\nb"));
     }
 
     void theTreeIsUpdatedItemByItemNotRebuilt() {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "calcctl/calculation.h"
-#include "tests/ui/fake_prompts.h"
+#include "tests/support/fake_prompts.h"
 #include "ui/main_window.h"
 
 inline const QString kExamples = QStringLiteral(TERVANA_SOURCE_DIR "/examples/");

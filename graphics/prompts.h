@@ -1,4 +1,4 @@
-// The modal questions and file dialogs of the main window, behind one small interface: the
+// The modal questions and file dialogs of the windows, behind one small interface: the
 // program shows real dialogs, the tests answer them from a script without blocking.
 #pragma once
 
@@ -13,7 +13,7 @@ class QTranslator;
 class QUrl;
 class QWidget;
 
-namespace ui {
+namespace graphics {
 
 enum class Buttons { Ok, YesNo, YesNoAbort, Abort, Cancel };
 enum class Answer { Ok, Yes, No, Abort, Cancel };
@@ -60,4 +60,4 @@ bool loadQtGermanCatalogue(QTranslator& translator);
 // The dialog text of a model message: "\r" becomes a line break.
 QString dialogText(const std::string& text);
 
-} // namespace ui
+} // namespace graphics

@@ -1,4 +1,4 @@
-#include "ui/prompts.h"
+#include "graphics/prompts.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -11,7 +11,7 @@
 #include <QTranslator>
 #include <QUrl>
 
-namespace ui {
+namespace graphics {
 
 bool loadQtGermanCatalogue(QTranslator& translator) {
     if (!translator.load(QStringLiteral("qtbase_de"),
@@ -127,4 +127,4 @@ bool DialogPrompts::openUrl(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }
 
-} // namespace ui
+} // namespace graphics

@@ -9,14 +9,14 @@
 #include <functional>
 #include <vector>
 
-#include "ui/prompts.h"
+#include "graphics/prompts.h"
 
 struct Script {
     std::vector<model::Message> messages;
-    std::vector<ui::Buttons> buttons;
-    std::deque<ui::Answer> answers; // empty: OK for a notice, No for a question
-    std::deque<QString> files;      // empty: the dialog is cancelled
-    std::vector<ui::FileRequest> requests;
+    std::vector<graphics::Buttons> buttons;
+    std::deque<graphics::Answer> answers; // empty: OK for a notice, No for a question
+    std::deque<QString> files;            // empty: the dialog is cancelled
+    std::vector<graphics::FileRequest> requests;
     std::function<void(QDialog&)> onExec;
     bool execAccepts = true;
     std::vector<QString> execTitles;
@@ -31,22 +31,22 @@ struct Script {
     }
 };
 
-class FakePrompts : public ui::Prompts {
+class FakePrompts : public graphics::Prompts {
 public:
     explicit FakePrompts(Script& s) : s_(s) {}
 
-    ui::Answer message(QWidget*, const model::Message& m, ui::Buttons b) override {
+    graphics::Answer message(QWidget*, const model::Message& m, graphics::Buttons b) override {
         s_.messages.push_back(m);
         s_.buttons.push_back(b);
         if (!s_.answers.empty()) {
-            const ui::Answer a = s_.answers.front();
+            const graphics::Answer a = s_.answers.front();
             s_.answers.pop_front();
             return a;
         }
-        return b == ui::Buttons::Ok ? ui::Answer::Ok : ui::Answer::No;
+        return b == graphics::Buttons::Ok ? graphics::Answer::Ok : graphics::Answer::No;
     }
-    QString openFile(QWidget*, ui::FileRequest& r) override { return next(r); }
-    QString saveFile(QWidget*, ui::FileRequest& r) override { return next(r); }
+    QString openFile(QWidget*, graphics::FileRequest& r) override { return next(r); }
+    QString saveFile(QWidget*, graphics::FileRequest& r) override { return next(r); }
     bool exec(QDialog& d) override {
         s_.execTitles.push_back(d.windowTitle());
         if (s_.onExec) s_.onExec(d);
@@ -62,7 +62,7 @@ public:
     }
 
 private:
-    QString next(ui::FileRequest& r) {
+    QString next(graphics::FileRequest& r) {
         s_.requests.push_back(r);
         if (s_.files.empty()) return {};
         QString f = s_.files.front();
