@@ -43,6 +43,8 @@ struct Picture {
     std::vector<model::Node*> members; // motion specifications plotted (not owned)
     QColor highlight{0x00, 0xFF, 0x00};
     bool showRestrictions = true;
+    // Restrictions that limit beta: drawn in the highlight colour with a thicker pen.
+    std::vector<const model::Node*> binding;
 
     Picture();
     // Gives diagram i the curve type of the i-th chosen curve (order: 0, 1, 2, 3, torque).

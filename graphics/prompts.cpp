@@ -1,6 +1,7 @@
 #include "graphics/prompts.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -125,6 +126,10 @@ bool DialogPrompts::printerSetup(QWidget* parent, QPrinter& printer) {
 
 bool DialogPrompts::openUrl(const QUrl& url) {
     return QDesktopServices::openUrl(url);
+}
+
+QColor DialogPrompts::chooseColor(QWidget* parent, const QColor& initial) {
+    return QColorDialog::getColor(initial, parent);
 }
 
 } // namespace graphics

@@ -2,6 +2,7 @@
 // program shows real dialogs, the tests answer them from a script without blocking.
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +41,8 @@ public:
     virtual bool exec(QDialog& dialog) = 0;
     virtual bool printerSetup(QWidget* parent, QPrinter& printer) = 0;
     virtual bool openUrl(const QUrl& url) = 0;
+    // The full colour dialog; an invalid colour when cancelled.
+    virtual QColor chooseColor(QWidget* parent, const QColor& initial) = 0;
 };
 
 // The real dialogs.
@@ -51,6 +54,7 @@ public:
     bool exec(QDialog& dialog) override;
     bool printerSetup(QWidget* parent, QPrinter& printer) override;
     bool openUrl(const QUrl& url) override;
+    QColor chooseColor(QWidget* parent, const QColor& initial) override;
 };
 
 // Loads and installs Qt's own German catalogue (standard buttons, file and print dialogs);

@@ -146,6 +146,18 @@ void clearGlobal(Node& restriction) {
     notifyChanged(restriction, ChangeFlags::Values);
 }
 
+void setPaintStyle(Node& motion, const PaintStyle& style) {
+    auto* m = motion.as<TPaintObj>();
+    if (m == nullptr || m->PaintStyle == style) return;
+    ChangeBatch batch(motion);
+    m->PaintStyle = style;
+    notifyChanged(motion, ChangeFlags::Values);
+    if (Node* project = projectOf(&motion)) {
+        projectObj(*project).Changed = true;
+        notifyChanged(*project, ChangeFlags::Values);
+    }
+}
+
 bool testMotion(Node& motionSpec, double eta, double theta) {
     auto* h = motionSpec.as<THSHeader>();
     Node* project = projectOf(&motionSpec);

@@ -59,6 +59,10 @@ void clearGlobal(Node& restriction);
 // The group node the restriction's member is in, if any.
 Node* groupOf(const Node& restriction);
 
+// Line styles and colours of a plotted motion: the project file changes (its project becomes
+// Changed), the results do not (nothing becomes Modified).
+void setPaintStyle(Node& motion, const PaintStyle& style);
+
 // "Test": q and M of the absolute motion specification formed again from its s series with the
 // trial values TestEta and TestTheta, and the relative motions that use it. No calculation runs
 // and no flag of the project or of the motions changes. False when q could not be formed.

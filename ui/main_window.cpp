@@ -15,6 +15,7 @@
 #include "calcctl/batch.h"
 #include "calcctl/calculation.h"
 #include "calcctl/platform.h"
+#include "graphics/diagrams.h"
 #include "model/import.h"
 #include "ui/about.h"
 #include "ui/editor.h"
@@ -52,6 +53,18 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     DlgTab = new TDlgTab(this);
     DlgAbout = new TDlgAbout(this);
     DlgRestr = new TDlgRestr(tree_, *prompts_, this);
+    graphics::DiagramServices services;
+    services.prompts = prompts_.get();
+    services.printer = [this]() -> QPrinter* {
+        return QPrinterInfo::availablePrinterNames().isEmpty() ? nullptr : &printer_;
+    };
+    services.showMainWindow = [this] {
+        raise();
+        activateWindow();
+    };
+    services.statusText = [this](const QString& text) { SB->showMessage(text); };
+    services.draggedNode = [this] { return selectedNode(); };
+    diagrams_ = std::make_unique<graphics::DiagramWindows>(tree_, std::move(services), this);
     buildMenus();
 
     connect(TVProjects, &QTreeWidget::currentItemChanged, this, &TDlgMain::TVProjectsChange);
@@ -88,6 +101,8 @@ TDlgMain::~TDlgMain() {
     // The editor observes the projects, which go with this window's members.
     delete DlgRestr;
     DlgRestr = nullptr;
+    diagrams_->writeSettings();
+    diagrams_.reset();
     calc_->disconnect(this);
     batch_->disconnect(this);
     writeSettings();
@@ -154,6 +169,14 @@ void TDlgMain::buildMenus() {
     PrioNormal->setChecked(true);
     connect(priorities_, &QActionGroup::triggered, this, [this] { remotePriority_ = false; });
     TabOptions = add(options, "&Wertetabelle...", &TDlgMain::TabOptionsClick);
+    GraphicsOptions = options->addAction(QStringLiteral("&Grafik..."));
+    connect(GraphicsOptions, &QAction::triggered, this, [this] { diagrams_->showDefaults(); });
+    ExportOptions = options->addAction(QStringLiteral("Bitmap-&Export..."));
+    connect(ExportOptions, &QAction::triggered, this, [this] { diagrams_->showExportOptions(); });
+
+    QMenu* windows = menuBar()->addMenu(QStringLiteral("&Fenster"));
+    NewDiagram =
+        add(windows, "&Diagramm", &TDlgMain::DiagramClick, QKeySequence(Qt::CTRL | Qt::Key_D));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     HelpTopics = add(help, "&Hilfethemen", &TDlgMain::HelpTopicsClick);
@@ -186,6 +209,7 @@ void TDlgMain::updateMenus() {
     NewRelRestr->setEnabled(underRel && !locked);
     Delete->setEnabled(sel != nullptr && !isKind(sel, ObjectKind::RelSpec) && !locked);
     EditObj->setEnabled(sel != nullptr);
+    NewDiagram->setEnabled(sel != nullptr);
     const model::TPaintObj* motion = motionOf(sel);
     SaveTab->setEnabled(motion != nullptr && motion->HasResults && motion->ResultsCurrent);
     PrinterSetup->setEnabled(!QPrinterInfo::availablePrinterNames().isEmpty());

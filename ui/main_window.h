@@ -26,6 +26,10 @@ class QMenu;
 class QStatusBar;
 class QTreeWidgetItem;
 
+namespace graphics {
+class DiagramWindows;
+}
+
 namespace calcctl {
 class Calculation;
 class BatchCalculation;
@@ -125,6 +129,10 @@ public:
     QAction* PrioNormal = nullptr;
     QAction* PrioHigh = nullptr;
     QAction* TabOptions = nullptr;
+    QAction* GraphicsOptions = nullptr; // "&Grafik..."
+    QAction* ExportOptions = nullptr;   // "Bitmap-&Export..."
+    QAction* NewDiagram = nullptr;      // "&Fenster" → "&Diagramm"
+    graphics::DiagramWindows& diagrams() { return *diagrams_; }
     QAction* HelpTopics = nullptr;
     QAction* About = nullptr;
     QMenu* FileMenu = nullptr;
@@ -173,6 +181,7 @@ private:
     void CalcAllClick();
     void CalcStopClick();
     void TabOptionsClick();
+    void DiagramClick();
     void HelpTopicsClick();
     void AboutClick();
     void RecentFileClick(QAction* item);
@@ -190,7 +199,8 @@ private:
     bool rebuilding_ = false;
     std::unique_ptr<calcctl::Calculation> calc_;
     std::unique_ptr<calcctl::BatchCalculation> batch_;
-    model::Node* calcNode_ = nullptr; // the node "&Berechnen" was chosen on
+    std::unique_ptr<graphics::DiagramWindows> diagrams_; // goes before the projects
+    model::Node* calcNode_ = nullptr;                    // the node "&Berechnen" was chosen on
     std::set<const model::Node*> expandedBeforeRun_;
     QString lastK4PPath_;
     QString lastImportPath_;

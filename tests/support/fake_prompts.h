@@ -23,6 +23,7 @@ struct Script {
     int printerSetups = 0;
     std::vector<QUrl> urls;
     bool urlOpens = true;
+    std::deque<QColor> colours; // empty: the colour dialog is cancelled
 
     void clear() {
         messages.clear();
@@ -59,6 +60,13 @@ public:
     bool openUrl(const QUrl& url) override {
         s_.urls.push_back(url);
         return s_.urlOpens;
+    }
+
+    QColor chooseColor(QWidget*, const QColor&) override {
+        if (s_.colours.empty()) return {};
+        const QColor c = s_.colours.front();
+        s_.colours.pop_front();
+        return c;
     }
 
 private:
