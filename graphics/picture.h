@@ -30,10 +30,13 @@ public:
                int resolution) const;
 
     TAxis xAxis, yAxis;
-    QRect area;     // the plot rectangle
-    int curve = 0;  // 0 .. 3 or kTorque
+    QRect area;    // the plot rectangle
+    int curve = 0; // 0 .. 3 or kTorque
     QColor highlight{0x00, 0xFF, 0x00};
     bool showRestrictions = true;
+    // Restriction nodes drawn in the highlight colour with a wider pen, whatever their
+    // Highlighted flag (drawPicture copies the picture's list).
+    std::vector<const model::Node*> binding;
 };
 
 // What a diagram window shows.
@@ -43,6 +46,8 @@ struct Picture {
     std::vector<model::Node*> members; // motion specifications plotted (not owned)
     QColor highlight{0x00, 0xFF, 0x00};
     bool showRestrictions = true;
+    // Restrictions to draw in the highlight colour with a wider pen (e.g. the binding ones).
+    std::vector<const model::Node*> binding;
 
     Picture();
     // Gives diagram i the curve type of the i-th chosen curve (order: 0, 1, 2, 3, torque).
