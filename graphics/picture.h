@@ -34,6 +34,9 @@ public:
     int curve = 0; // 0 .. 3 or kTorque
     QColor highlight{0x00, 0xFF, 0x00};
     bool showRestrictions = true;
+    // Restriction nodes drawn in the highlight colour with a wider pen, whatever their
+    // Highlighted flag (drawPicture copies the picture's list).
+    std::vector<const model::Node*> binding;
 };
 
 // What a diagram window shows.
@@ -43,7 +46,7 @@ struct Picture {
     std::vector<model::Node*> members; // motion specifications plotted (not owned)
     QColor highlight{0x00, 0xFF, 0x00};
     bool showRestrictions = true;
-    // Restrictions that limit beta: drawn in the highlight colour with a thicker pen.
+    // Restrictions to draw in the highlight colour with a wider pen (e.g. the binding ones).
     std::vector<const model::Node*> binding;
 
     Picture();

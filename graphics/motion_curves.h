@@ -1,0 +1,56 @@
+// The curves of one plotted motion and the display of its restrictions in a diagram.
+#pragma once
+
+#include <QColor>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "graphics/axis.h"
+#include "model/tree.h"
+
+class QPainter;
+
+namespace graphics {
+
+// QColor of a colour value 0x00BBGGRR.
+QColor colorOf(std::int32_t bgr);
+
+// A truncated Fourier series ready for fast evaluation: the coefficients of one derivative
+// order, summed with sin(kx), cos(kx) from the rotation by x (two calls of the library's sine
+// and cosine per value instead of two per harmonic).
+class FastSeries {
+public:
+    // Derivative order n of s (q = false) or q (q = true) of motion.
+    FastSeries(const model::TPaintObj& motion, int n, bool q);
+    // The torque term.
+    explicit FastSeries(const model::TPaintObj& motion);
+    // Value at phi in degrees.
+    double operator()(double phi) const;
+
+private:
+    double constant_ = 0.0;
+    std::vector<double> sin_, cos_; // harmonics 1 .. K
+};
+
+// Whether the q curve of the motion of node is drawn: eta > 0, for a relative specification
+// that of either of its two absolute ones.
+bool drawsQ(const model::Node& member);
+
+// Draws the curves of member for the curve type (0 .. 3, or -1 the torque) over the x range
+// with the angle step given.
+void paintMotion(QPainter& p, const TAxis& x, const TAxis& y, const model::Node& member, int curve,
+                 double step);
+
+// Draws a restriction of member in the diagram of the curve type (nothing for another order
+// or a spectrum kind). bound: the colour of its bounds; thick: drawn with a wider pen.
+void drawRestriction(QPainter& p, const TAxis& x, const TAxis& y, const model::TRestr& r,
+                     const model::PaintStyle& style, int curve, QColor bound, bool thick);
+
+// The value range a restriction of the curve type adds to the automatic y range of a diagram
+// whose x range is x0 .. x1: the bounds and variable values it has, when its angles overlap.
+std::optional<std::pair<double, double>> restrictionRange(const model::TRestr& r, int curve,
+                                                          double x0, double x1);
+
+} // namespace graphics

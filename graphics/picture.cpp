@@ -1,0 +1,247 @@
+#include "graphics/picture.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "graphics/motion_curves.h"
+
+namespace graphics {
+
+namespace {
+
+const char* titleOf(int curve) {
+    switch (curve) {
+    case 0:
+        return "Weg s, q";
+    case 1:
+        return "Geschwindigkeit s´, q´";
+    case 2:
+        return "Beschleunigung s´´, q´´";
+    case 3:
+        return "Ruck s´´´, q´´´";
+    case kTorque:
+        return "Antriebsmoment s´ · s´´";
+    default:
+        return "";
+    }
+}
+
+// A tick label: "0.0" for a value that is zero next to the axis ends, else the shortest
+// general form (15 significant digits hide the rounding of the tick arithmetic). Locale-free.
+QString tickLabel(double v, const TAxis& a) {
+    if (std::fabs(v) <= 1e-6 * std::max(std::fabs(a.min), std::fabs(a.max)))
+        return QStringLiteral("0.0");
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    return QString::fromLatin1(buf, static_cast<int>(res.ptr - buf));
+}
+
+// Calls f for first, first + step, ... up to last (a few thousand at most).
+template <class F> void forTicks(double first, double step, double last, F&& f) {
+    if (!(step > 0.0) || !std::isfinite(first) || !std::isfinite(last)) return;
+    const double tol = step * 1e-6;
+    for (int i = 0; i < 10000; ++i) {
+        const double v = first + i * step;
+        if (v > last + tol) break;
+        f(v);
+    }
+}
+
+} // namespace
+
+void TDiagram::SetArea(int x1, int y1, int y2, int x2) {
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    area = QRect(QPoint(x1, y1), QPoint(x2, y2));
+    xAxis.SetBorder(x1, x2);
+    yAxis.SetBorder(y2, y1);
+}
+
+void TDiagram::Paint(QPainter& p, bool xLabels, const std::vector<model::Node*>& members,
+                     int resolution) const {
+    const QFontMetrics fm = p.fontMetrics();
+    const int th = fm.height();
+    p.save();
+    p.setPen(QPen(Qt::black, 0, Qt::SolidLine));
+    p.setBrush(Qt::NoBrush);
+
+    int left = xAxis.Scale(xAxis.min), right = xAxis.Scale(xAxis.max);
+    int top = yAxis.Scale(yAxis.max), bottom = yAxis.Scale(yAxis.min);
+    if (left > right) std::swap(left, right);
+    if (top > bottom) std::swap(top, bottom);
+    const QPoint corners[5] = {
+        {left, top}, {right, top}, {right, bottom}, {left, bottom}, {left, top}};
+    p.drawPolyline(corners, 5);
+
+    p.drawText(QPoint(left, top - th * 9 / 7 + fm.ascent()), QString::fromUtf8(titleOf(curve)));
+
+    // x ticks below the frame, labels centred under the major ones.
+    forTicks(xAxis.firstMinor, xAxis.minorStep, xAxis.max, [&](double v) {
+        const int x = std::clamp(xAxis.Scale(v), left, right);
+        p.drawLine(x, bottom, x, bottom + th * 2 / 7);
+    });
+    forTicks(xAxis.firstMajor, xAxis.majorStep, xAxis.max, [&](double v) {
+        const int x = std::clamp(xAxis.Scale(v), left, right);
+        p.drawLine(x, xAxis.grid ? top : bottom, x, bottom + th * 3 / 7);
+        if (xLabels) {
+            const QString s = tickLabel(v, xAxis);
+            p.drawText(QPoint(x - fm.horizontalAdvance(s) / 2, bottom + th * 4 / 7 + fm.ascent()),
+                       s);
+        }
+    });
+    // y ticks left of the frame, labels right-aligned and vertically centred.
+    forTicks(yAxis.firstMinor, yAxis.minorStep, yAxis.max, [&](double v) {
+        const int y = std::clamp(yAxis.Scale(v), top, bottom);
+        p.drawLine(left, y, left - th * 2 / 7, y);
+    });
+    forTicks(yAxis.firstMajor, yAxis.majorStep, yAxis.max, [&](double v) {
+        const int y = std::clamp(yAxis.Scale(v), top, bottom);
+        p.drawLine(yAxis.grid ? right : left, y, left - th * 3 / 7, y);
+        const QString s = tickLabel(v, yAxis);
+        p.drawText(QPoint(left - th * 4 / 7 - fm.horizontalAdvance(s), y - th / 2 + fm.ascent()),
+                   s);
+    });
+
+    const double pixels = xAxis.GetMax() - xAxis.GetMin();
+    const double step = std::fabs((xAxis.max - xAxis.min) / pixels * resolution);
+    p.setClipRect(QRect(QPoint(left, top), QPoint(right, bottom)), Qt::IntersectClip);
+
+    if (showRestrictions) {
+        for (const model::Node* member : members) {
+            const auto* m = member != nullptr ? member->as<model::TPaintObj>() : nullptr;
+            if (m == nullptr) continue;
+            for (const auto& child : member->children) {
+                const auto* r = child->as<model::TRestr>();
+                if (r == nullptr) continue;
+                const bool bound =
+                    std::find(binding.begin(), binding.end(), child.get()) != binding.end();
+                const QColor c =
+                    bound || r->Highlighted ? highlight : colorOf(m->PaintStyle.minColor);
+                drawRestriction(p, xAxis, yAxis, *r, m->PaintStyle, curve, c, bound);
+            }
+        }
+    }
+    for (const model::Node* member : members)
+        if (member != nullptr) paintMotion(p, xAxis, yAxis, *member, curve, step);
+    p.restore();
+}
+
+Picture::Picture() {
+    for (int i = 0; i < 5; ++i) diagrams[i].curve = i < 4 ? i : kTorque;
+}
+
+void Picture::choose(const std::array<bool, 5>& curves) {
+    shown = 0;
+    for (int i = 0; i < 5; ++i)
+        if (curves[i]) diagrams[shown++].curve = i < 4 ? i : kTorque;
+}
+
+std::array<bool, 5> Picture::chosen() const {
+    std::array<bool, 5> c{};
+    for (int i = 0; i < std::clamp(shown, 0, 5); ++i)
+        c[diagrams[i].curve == kTorque ? 4 : std::clamp(diagrams[i].curve, 0, 3)] = true;
+    return c;
+}
+
+namespace {
+
+// The sampled extremes of a motion's curve over x0 .. x1 by the rule of the motion's own
+// extremes, evaluated with the fast series; false when there is nothing to sample.
+bool curveExtremes(const model::TPaintObj& m, int curve, double x0, double x1, double& lo,
+                   double& hi) {
+    if (!m.HasResults) {
+        lo = hi = 0.0;
+        return true;
+    }
+    if (curve == kTorque) {
+        if (m.mSC.Count() <= 0) {
+            lo = hi = 0.0;
+            return true;
+        }
+        lo = x0;
+        hi = x1;
+        model::sampleMinMax(lo, hi, m.mSC.Count(), FastSeries(m));
+        return true;
+    }
+    if (curve < 0 || curve > 3) return false;
+    double qlo = x0, qhi = x1;
+    lo = x0;
+    hi = x1;
+    model::sampleMinMax(lo, hi, m.sSC.Count(), FastSeries(m, curve, false));
+    model::sampleMinMax(qlo, qhi, m.qSC.Count(), FastSeries(m, curve, true));
+    lo = std::min(lo, qlo);
+    hi = std::max(hi, qhi);
+    return true;
+}
+
+// The automatic y range of a diagram: every member's curve extremes widened by its
+// restrictions of that curve; members whose range is empty are left out.
+bool autoRange(const std::vector<model::Node*>& members, int curve, const TAxis& x, double& mn,
+               double& mx) {
+    bool any = false;
+    for (const model::Node* node : members) {
+        const auto* m = node != nullptr ? node->as<model::TPaintObj>() : nullptr;
+        if (m == nullptr) continue;
+        double lo, hi;
+        if (!curveExtremes(*m, curve, x.min, x.max, lo, hi)) continue;
+        for (const auto& child : node->children)
+            if (const auto* r = child->as<model::TRestr>())
+                if (const auto range = restrictionRange(*r, curve, x.min, x.max)) {
+                    lo = std::min(lo, range->first);
+                    hi = std::max(hi, range->second);
+                }
+        if (!(lo < hi) || !std::isfinite(lo) || !std::isfinite(hi)) continue;
+        mn = any ? std::min(mn, lo) : lo;
+        mx = any ? std::max(mx, hi) : hi;
+        any = true;
+    }
+    return any;
+}
+
+} // namespace
+
+void drawPicture(QPainter& p, int w, int h, Picture& pic, int resolution) {
+    p.save();
+    p.fillRect(QRect(0, 0, w, h), Qt::white);
+    const QFontMetrics fm = p.fontMetrics();
+    const int th = std::max(1, fm.height());
+    const int cw = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
+    const int n = std::clamp(pic.shown, 0, 5);
+    if (n == 0) {
+        p.restore();
+        return;
+    }
+    const int dh = (h - 2 * th) / n - 2 * th;
+    const int xDivisions = (w - 15 * cw) / (10 * cw);
+    for (int i = 0; i < n; ++i) {
+        TDiagram& d = pic.diagrams[i];
+        d.showRestrictions = pic.showRestrictions;
+        d.highlight = pic.highlight;
+        d.binding = pic.binding;
+        const int y0 = (dh + 2 * th) * i + 2 * th;
+        d.SetArea(11 * cw, y0, y0 + dh, w - 4 * cw);
+        if (d.xAxis.autoRange)
+            d.xAxis.SetMinMax(xDivisions, 0.0, 360.0);
+        else
+            d.xAxis.SetMinMax(xDivisions, d.xAxis.requestedMin, d.xAxis.requestedMax);
+        double mn = d.yAxis.requestedMin, mx = d.yAxis.requestedMax;
+        if (d.yAxis.autoRange &&
+            !(!pic.members.empty() && autoRange(pic.members, d.curve, d.xAxis, mn, mx))) {
+            mn = 1.0;
+            mx = -1.0;
+        }
+        if (!(mn < mx)) {
+            mn = -1.0;
+            mx = 1.0;
+        }
+        d.yAxis.SetMinMax(dh / th / 3, mn, mx);
+    }
+    for (int i = 0; i < n; ++i) pic.diagrams[i].Paint(p, i == n - 1, pic.members, resolution);
+    p.restore();
+}
+
+} // namespace graphics

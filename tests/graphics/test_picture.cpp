@@ -1,0 +1,180 @@
+// The picture drawn into a bitmap on the offscreen platform: a known curve where it belongs,
+// the restriction brackets in their colours, and the automatic ranges.
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include <gtest/gtest.h>
+
+#include "graphics/motion_curves.h"
+#include "graphics/picture.h"
+
+namespace {
+
+using namespace model;
+
+class QtEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_graphics_picture";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QGuiApplication> app_;
+};
+[[maybe_unused]] testing::Environment* const qtEnvironment =
+    testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// s = sin phi with current results, and a lower bound -1.25 over 100 .. 200 degrees whose
+// absent upper bound holds garbage.
+struct PictureTest : testing::Test {
+    Node motion{std::make_unique<THSHeader>()};
+    THSHeader& h = *motion.as<THSHeader>();
+    TRestr* restr = nullptr;
+    graphics::Picture pic;
+    QImage image{600, 400, QImage::Format_RGB32};
+
+    void SetUp() override {
+        h.sSC.ReSize(4);
+        h.sSC.set(2, 1.0);
+        h.qSC = h.sSC;
+        h.HasResults = h.ResultsCurrent = true;
+        auto r = std::make_unique<TRestr>();
+        r->IPar[3] = 10;
+        r->IPar[6] = 0;
+        r->IPar[7] = -1;
+        r->GlobalPar[2] = 100;
+        r->GlobalPar[4] = 200;
+        r->GlobalPar[6] = -1.25;
+        r->GlobalPar[7] = 9;
+        r->GlobalPar[8] = 7;
+        restr = r.get();
+        motion.children.push_back(std::make_unique<Node>(std::move(r)));
+        pic.choose({true, false, false, false, false});
+        pic.members = {&motion};
+    }
+    const graphics::TDiagram& draw() {
+        image.fill(Qt::black);
+        QPainter p(&image);
+        QFont f;
+        f.setPixelSize(12);
+        p.setFont(f);
+        graphics::drawPicture(p, image.width(), image.height(), pic, 1);
+        return pic.diagrams[0];
+    }
+    QColor at(const graphics::TDiagram& d, double phi, double v, int dy = 0) const {
+        return image.pixelColor(d.xAxis.Scale(phi), d.yAxis.Scale(v) + dy);
+    }
+    // Whether a pixel of the colour lies within one pixel of (phi, v).
+    bool near(const graphics::TDiagram& d, double phi, double v, QColor c) const {
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                if (image.pixelColor(d.xAxis.Scale(phi) + dx, d.yAxis.Scale(v) + dy) == c)
+                    return true;
+        return false;
+    }
+};
+
+double sinDeg(double phi) {
+    return std::sin(phi * std::numbers::pi / 180);
+}
+
+TEST_F(PictureTest, SineCurveLiesWhereItMapsOnWhite) {
+    const auto& d = draw();
+    EXPECT_DOUBLE_EQ(d.xAxis.min, 0.0);
+    EXPECT_DOUBLE_EQ(d.xAxis.max, 360.0);
+    for (double phi : {30.0, 90.0, 150.0, 230.0, 270.0, 330.0}) {
+        SCOPED_TRACE(phi);
+        EXPECT_TRUE(near(d, phi, sinDeg(phi), Qt::black));
+        EXPECT_EQ(at(d, phi, 0.5 * -sinDeg(phi)), QColor(Qt::white));
+    }
+}
+
+TEST_F(PictureTest, StaleResultsAreGrey) {
+    h.ResultsCurrent = false;
+    const auto& d = draw();
+    EXPECT_TRUE(near(d, 90, 1.0, QColor(0x80, 0x80, 0x80)));
+    EXPECT_FALSE(near(d, 90, 1.0, Qt::black));
+}
+
+// The restriction used to widen the range with its upper values though it has no upper bound.
+TEST_F(PictureTest, RestrictionRangeTakesOnlyTheBoundsItHas) {
+    const auto& d = draw();
+    EXPECT_LE(d.yAxis.min, -1.25);
+    EXPECT_LT(d.yAxis.max, 2.0);
+    const QColor minColor = graphics::colorOf(h.PaintStyle.minColor);
+    EXPECT_EQ(at(d, 150, -1.25), minColor);
+    EXPECT_EQ(at(d, 100, -1.25, 3), minColor); // the end stroke points downward
+    EXPECT_EQ(at(d, 150, -1.25, 3), QColor(Qt::white));
+    EXPECT_EQ(at(d, 150, -1.25, -1), QColor(Qt::white)); // a fixed bound: no fill band
+}
+
+TEST_F(PictureTest, HighlightedAndBindingRestrictionsTakeTheHighlightColour) {
+    restr->Highlighted = true;
+    auto d = draw();
+    EXPECT_EQ(at(d, 150, -1.25), pic.highlight);
+    EXPECT_NE(at(d, 150, -1.25, 1), pic.highlight);
+    restr->Highlighted = false;
+    pic.binding = {motion.children[0].get()};
+    d = draw();
+    EXPECT_EQ(at(d, 150, -1.25), pic.highlight);
+    EXPECT_EQ(at(d, 150, -1.25, 1), pic.highlight); // the wider pen
+}
+
+TEST_F(PictureTest, NoResultsAndNoMembersDrawMinusOneToOne) {
+    pic.members.clear();
+    const auto& d = draw();
+    EXPECT_DOUBLE_EQ(d.yAxis.min, -1.0);
+    EXPECT_DOUBLE_EQ(d.yAxis.max, 1.0);
+    EXPECT_EQ(image.pixelColor(2, 2), QColor(Qt::white));
+}
+
+TEST(Picture, ChosenCurvesRoundTrip) {
+    graphics::Picture pic;
+    EXPECT_EQ(pic.chosen(), (std::array<bool, 5>{true, true, true, false, false}));
+    pic.choose({false, true, false, false, true});
+    EXPECT_EQ(pic.shown, 2);
+    EXPECT_EQ(pic.diagrams[1].curve, graphics::kTorque);
+    EXPECT_EQ(pic.chosen(), (std::array<bool, 5>{false, true, false, false, true}));
+}
+
+// The q curve of a relative motion: element 0 of its series is the difference of the two
+// ratios and may be 0 or negative while one of the motions has a dynamic model.
+TEST(Picture, RelativeMotionDrawsQWhenEitherMotionHasARatio) {
+    Node project(std::make_unique<TProject>());
+    auto addAbs = [&](int n, double eta) -> THSHeader& {
+        auto h = std::make_unique<THSHeader>();
+        h->IPar[2] = n;
+        h->sSC.ReSize(4);
+        h->sSC.set(0, eta);
+        project.children.push_back(std::make_unique<Node>(std::move(h)));
+        project.children.back()->parent = &project;
+        return *project.children.back()->as<THSHeader>();
+    };
+    THSHeader& a = addAbs(1, 0.0);
+    THSHeader& b = addAbs(2, 0.5);
+    auto r = std::make_unique<TRelHeader>();
+    r->IPar[1] = -1; // switched off: the number is taken by absolute value
+    r->IPar[2] = 2;
+    r->sSC.ReSize(4);
+    r->sSC.set(0, a.sSC.at(0) - b.sSC.at(0));
+    project.children.push_back(std::make_unique<Node>(std::move(r)));
+    Node& rel = *project.children.back();
+    rel.parent = &project;
+    EXPECT_TRUE(graphics::drawsQ(rel));
+    b.sSC.set(0, 0.0);
+    EXPECT_FALSE(graphics::drawsQ(rel));
+    a.sSC.set(0, 0.25);
+    EXPECT_TRUE(graphics::drawsQ(rel));
+}
+
+} // namespace
