@@ -1,0 +1,249 @@
+// Picture files checked by independent programs: ImageMagick for the bitmaps, librsvg for SVG,
+// poppler for PDF and printing, libwmf for WMF, and libuemf's record dump for EMF.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMimeData>
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include <uemf.h>
+#include <uemf_print.h>
+#include <uemf_safe.h>
+
+#include "graphics/export.h"
+
+namespace {
+
+const QString kText = QStringLiteral("Weg-Achse");
+const QColor kFill(0, 160, 0);
+
+void ensureApp() {
+    static int argc = 1;
+    static char name[] = "test_graphics_export";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+}
+
+// What a diagram draws: a frame, a clipped dashed polyline, a filled rectangle in the middle,
+// a label.
+void drawSample(QPainter& p, int w, int h, int rho) {
+    p.setPen(QPen(Qt::black, 0));
+    p.drawRect(0, 0, w - 1, h - 1);
+    p.save();
+    p.setClipRect(QRect(w / 10, h / 10, w * 8 / 10, h * 8 / 10));
+    p.setPen(QPen(Qt::blue, 0, Qt::DashLine));
+    QPolygon curve;
+    for (int x = 0; x <= w; x += rho * 5) curve << QPoint(x, h / 2 + (x * 7 % h) / 3);
+    p.drawPolyline(curve);
+    p.restore();
+    p.setPen(Qt::NoPen);
+    p.setBrush(kFill);
+    p.drawRect(w * 2 / 5, h * 2 / 5, w / 5, h / 5);
+    p.setPen(Qt::red);
+    p.drawLine(0, h, w, 0);
+    p.drawText(QPoint(w / 10, h / 20), kText);
+}
+
+graphics::ExportOptions options(int resolution = 0) {
+    graphics::ExportOptions o;
+    o.widthMm = 100;
+    o.heightMm = 150;
+    o.resolution = resolution;
+    o.font = QFont(QStringLiteral("DejaVu Sans"), 10);
+    return o;
+}
+
+// Runs a tool; its standard output, or a failure naming the tool when it is missing or fails.
+QString run(const QString& program, const QStringList& args) {
+    QProcess proc;
+    proc.start(program, args);
+    EXPECT_TRUE(proc.waitForFinished(60000)) << program.toStdString() << " did not run";
+    EXPECT_EQ(proc.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(proc.exitCode(), 0) << program.toStdString() << ": "
+                                  << proc.readAllStandardError().toStdString();
+    return QString::fromUtf8(proc.readAllStandardOutput());
+}
+
+QString pixelSize(const QString& file) {
+    return run("identify", {"-format", "%w %h", file});
+}
+
+class Export : public testing::Test {
+protected:
+    void SetUp() override {
+        ensureApp();
+        ASSERT_TRUE(dir.isValid());
+    }
+    QString write(const QString& name, int resolution = 0) {
+        const QString path = dir.filePath(name);
+        const auto msg = graphics::exportPicture(path, drawSample, options(resolution), 96);
+        EXPECT_FALSE(msg) << msg->text;
+        return path;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(Export, BitmapsHaveTheSizeOfTheResolutionAndTheDrawing) {
+    // 100 × 150 mm at 96, 180 and 300 dpi, rounded to whole pixels.
+    const struct {
+        const char* name;
+        int resolution;
+        const char* size;
+    } cases[] = {
+        {"screen.bmp", 0, "378 567"}, {"mixed.Bmp", 1, "709 1063"}, {"fine.png", 2, "1181 1772"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = write(c.name, c.resolution);
+        EXPECT_EQ(pixelSize(path), c.size);
+        const QImage image(path);
+        EXPECT_EQ(image.pixelColor(image.width() * 9 / 20, image.height() * 9 / 20).name(),
+                  kFill.name());
+    }
+}
+
+TEST_F(Export, SvgIsSizedInMillimetres) {
+    const QString path = write("pic.svg");
+    const QString png = dir.filePath("svg.png");
+    run("rsvg-convert", {"-d", "254", "-p", "254", "-o", png, path});
+    EXPECT_EQ(pixelSize(png), "1000 1500");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains(kText.toUtf8()));
+}
+
+TEST_F(Export, PdfPageIsTheDrawing) {
+    const QString path = write("pic.PDF");
+    run("pdftoppm", {"-r", "254", "-png", "-singlefile", path, dir.filePath("pdf")});
+    // The page size in points is rounded: a pixel either way.
+    const QStringList size = pixelSize(dir.filePath("pdf.png")).split(' ');
+    ASSERT_EQ(size.size(), 2);
+    EXPECT_NEAR(size[0].toInt(), 1000, 1);
+    EXPECT_NEAR(size[1].toInt(), 1500, 1);
+    EXPECT_TRUE(run("pdftotext", {path, "-"}).contains(kText));
+}
+
+TEST_F(Export, WmfIsReadByLibwmf) {
+    const QString path = write("pic.wmf");
+    const QString svg = dir.filePath("wmf.svg");
+    run("wmf2svg", {"-o", svg, path});
+    QFile f(svg);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray out = f.readAll();
+    EXPECT_TRUE(out.contains(kText.toLatin1())) << out.left(2000).toStdString();
+    EXPECT_TRUE(out.contains("polyline") || out.contains("<line")) << out.left(2000).toStdString();
+}
+
+// Walks the records as libuemf's safety check and dump see them.
+TEST_F(Export, EmfRecordsAreWholeAndCounted) {
+    const QString path = write("pic.emf");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray data = f.readAll();
+    ASSERT_GE(data.size(), static_cast<qsizetype>(sizeof(U_EMRHEADER)));
+    U_EMRHEADER head;
+    std::memcpy(&head, data.constData(), sizeof head);
+    EXPECT_EQ(head.emr.iType, static_cast<uint32_t>(U_EMR_HEADER));
+    EXPECT_EQ(head.dSignature, static_cast<uint32_t>(U_ENHMETA_SIGNATURE));
+    EXPECT_EQ(head.nBytes, static_cast<uint32_t>(data.size()));
+    EXPECT_EQ(head.rclFrame.right - head.rclFrame.left, 10000);
+    EXPECT_EQ(head.rclFrame.bottom - head.rclFrame.top, 15000);
+    const auto* desc = reinterpret_cast<const char16_t*>(data.constData() + head.offDescription);
+    EXPECT_EQ(QString::fromUtf16(desc, head.nDescription),
+              QStringLiteral("Tervana") + QChar(0) + "Diagramm" + QChar(0) + QChar(0));
+
+    // The dump goes to standard output; catch it in a file.
+    const QByteArray dumpName = dir.filePath("emf.txt").toLocal8Bit();
+    std::fflush(stdout);
+    const int saved = dup(1);
+    FILE* dump = std::fopen(dumpName.constData(), "w");
+    ASSERT_NE(dump, nullptr);
+    dup2(fileno(dump), 1);
+    uint32_t records = 0, offset = 0, last = 0;
+    int fontHeight = 0;
+    bool clip = false;
+    while (offset < static_cast<uint32_t>(data.size())) {
+        const char* rec = data.constData() + offset;
+        const auto* emr = reinterpret_cast<const U_EMR*>(rec);
+        if (emr->nSize < 8 || emr->nSize % 4 != 0 || !U_emf_record_safe(rec)) break;
+        if (U_emf_onerec_print(data.constData(), data.data() + data.size(), records, offset) < 0)
+            break;
+        if (emr->iType == U_EMR_EXTCREATEFONTINDIRECTW)
+            fontHeight =
+                reinterpret_cast<const U_EMREXTCREATEFONTINDIRECTW*>(rec)->elfw.elfLogFont.lfHeight;
+        clip |= emr->iType == U_EMR_INTERSECTCLIPRECT;
+        last = emr->iType;
+        offset += emr->nSize;
+        ++records;
+    }
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    std::fclose(dump);
+    EXPECT_EQ(offset, static_cast<uint32_t>(data.size()));
+    EXPECT_EQ(records, head.nRecords);
+    EXPECT_EQ(last, static_cast<uint32_t>(U_EMR_EOF));
+    EXPECT_TRUE(clip);
+    // 10 pt is 3.53 mm: 35 units of 0.1 mm.
+    EXPECT_EQ(fontHeight, -35);
+    QFile text(QString::fromLocal8Bit(dumpName));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    const QByteArray printed = text.readAll();
+    EXPECT_TRUE(printed.contains(kText.toUtf8())) << printed.left(3000).toStdString();
+}
+
+TEST_F(Export, FailuresWriteNothing) {
+    const auto msg = graphics::exportPicture(dir.filePath("pic.jpg"), drawSample, options(), 96);
+    ASSERT_TRUE(msg);
+    EXPECT_EQ(msg->text, "Unbekanntes Format: .jpg\rDie Grafik wurde nicht gesichert.");
+    const QString missing = dir.filePath("no/such/pic.bmp");
+    const auto fail = graphics::exportPicture(missing, drawSample, options(), 96);
+    ASSERT_TRUE(fail);
+    EXPECT_EQ(fail->text, "Fehler beim Schreiben der Datei\r" + missing.toStdString());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+TEST_F(Export, ClipboardHoldsBitmapSvgAndEmf) {
+    std::unique_ptr<QMimeData> data(graphics::pictureMimeData(drawSample, options(1), 96));
+    const QImage image = qvariant_cast<QImage>(data->imageData());
+    EXPECT_EQ(image.size(), QSize(709, 1063));
+    EXPECT_TRUE(data->data("image/svg+xml").contains("<svg"));
+    const QByteArray emf = data->data("image/x-emf");
+    ASSERT_GE(emf.size(), 8);
+    EXPECT_EQ(reinterpret_cast<const U_EMR*>(emf.constData())->iType,
+              static_cast<uint32_t>(U_EMR_HEADER));
+}
+
+TEST_F(Export, PrintsOnePageInTheOrientationAndRestoresIt) {
+    for (bool landscape : {true, false}) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setOutputFileName(dir.filePath("print.pdf"));
+        ASSERT_FALSE(graphics::printPicture(printer, drawSample, landscape, options().font));
+        EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
+        run("pdftoppm",
+            {"-r", "10", "-png", "-singlefile", dir.filePath("print.pdf"), dir.filePath("print")});
+        const QImage page(dir.filePath("print.png"));
+        EXPECT_EQ(page.width() > page.height(), landscape);
+        EXPECT_TRUE(run("pdftotext", {dir.filePath("print.pdf"), "-"}).contains(kText));
+    }
+    QPrinter broken;
+    broken.setOutputFormat(QPrinter::PdfFormat);
+    broken.setOutputFileName(dir.filePath("no/such/print.pdf"));
+    const auto msg = graphics::printPicture(broken, drawSample, false, QFont());
+    ASSERT_TRUE(msg);
+    EXPECT_EQ(msg->text, "Der Druck konnte nicht gestartet werden.");
+}
+
+} // namespace
