@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "model/characteristics.h"
 #include "model/format_real.h"
 
 namespace model {
@@ -36,7 +37,7 @@ bool hasCurrentResults(const TPaintObj* m) {
 void collectSides(const Node& motionNode, std::vector<Side>& out) {
     const auto* motion = motionNode.as<TPaintObj>();
     if (!hasCurrentResults(motion)) return;
-    const bool withQ = motion->s_sin(0, 0) > 0.0;
+    const bool withQ = hasElasticOutput(*motion);
     for (const auto& child : motionNode.children) {
         auto* r = child->as<TRestr>();
         if (r == nullptr || r->IPar[1] < 0 || !r->CheckValid()) continue;

@@ -33,12 +33,20 @@ template <class F> Extremes sampled(F&& f, int points) {
 
 } // namespace
 
+bool hasElasticOutput(const TPaintObj& motion) {
+    if (motion.s_sin(0, 0) > 0.0) return true;
+    const std::int32_t n = std::max(motion.sSC.Count(), motion.qSC.Count());
+    for (std::int32_t i = 1; i < n; ++i)
+        if (motion.sSC.at(i) != motion.qSC.at(i)) return true;
+    return false;
+}
+
 CharacteristicValues characteristicValues(const TPaintObj& motion) {
     CharacteristicValues c;
     const std::int32_t H = motion.sSC.harmonics();
     if (!motion.HasResults || H < 0) return c;
     c.hasResults = true;
-    c.hasQ = motion.s_sin(0, 0) > 0.0 && motion.qSC.harmonics() >= 0;
+    c.hasQ = hasElasticOutput(motion);
     const int points = std::max(3600, 64 * H);
     for (int n = 0; n < 4; ++n) {
         const auto i = static_cast<std::size_t>(n);

@@ -15,13 +15,17 @@ struct Extremes {
 
 struct CharacteristicValues {
     bool hasResults = false;   // false: everything below is 0
-    bool hasQ = false;         // eta > 0: q differs from s and its extremes are filled
+    bool hasQ = false;         // q differs from s (hasElasticOutput): q's extremes are filled
     std::array<Extremes, 4> s; // s, s', s'', s''' (derivatives per radian)
     std::array<Extremes, 4> q; // q, q', q'', q'''
     // RMS over the cycle of s^(n) for n = 1 .. 3; rms[0] is the RMS of s itself (with its
     // constant term). Exact from the coefficients: mean of f² = C0² + ½ Σ (S_k² + C_k²).
     std::array<double, 4> rms{};
 };
+
+// Whether q differs from s: eta > 0 for an absolute motion specification; for a relative one,
+// whose element 0 is a difference of two frequency ratios, when either motion has q.
+bool hasElasticOutput(const TPaintObj& motion);
 
 // Extremes by sampling the cycle 0 .. 360° at max(3600, 64·H) equidistant points (H = harmonic
 // count) and refining the best sample by parabolic interpolation through its neighbours.
