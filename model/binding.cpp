@@ -40,14 +40,16 @@ void collectSides(const Node& motionNode, std::vector<Side>& out) {
     const bool withQ = hasElasticOutput(*motion);
     for (const auto& child : motionNode.children) {
         auto* r = child->as<TRestr>();
-        if (r == nullptr || r->IPar[1] < 0 || !r->CheckValid()) continue;
+        if (r == nullptr || r->IPar[1] < 0) continue;
         const int k = r->code();
         if (!isPointKind(k) && !isIntervalKind(k) && !isSpectrumKind(k)) continue;
         // A restriction of a global group was calculated with the parameters the random
-        // search chose for it; its actual values are those of these parameters.
+        // search chose for it; its actual values are those of these parameters. The copy is
+        // checked, so that the tree's object keeps its flags.
         TRestr used;
         used.IPar = r->IPar;
         used.RPar = r->Global ? r->GlobalPar : r->RPar;
+        if (!used.CheckValid()) continue;
         used.ComputeActualValues(*motion);
         const auto& P = used.RPar;
         for (bool q : {false, true}) {
