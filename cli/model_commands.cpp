@@ -1,8 +1,12 @@
 #include "cli/model_commands.h"
 
+#include <algorithm>
 #include <map>
 
+#include "model/binding.h"
+
 #include "model/calc_input.h"
+#include "model/characteristics.h"
 #include "model/check.h"
 #include "model/format_real.h"
 #include "model/import.h"
@@ -18,26 +22,35 @@ namespace {
 constexpr const char* kUsage =
     "Aufruf: tervana-cli BEFEHL [OPTIONEN]\n"
     "Befehle:\n"
-    "  show FILE.k4p                          Projektbaum mit Konsistenzmarken\n"
+    "  show FILE.k4p [--binding] [--values]   Projektbaum mit Konsistenzmarken, bindende\n"
+    "                                         Restriktionen, Kennwerte der Bewegungen\n"
     "  import FILE.kq4|.kqe|.kqw -o OUT.k4p   importieren und als Projekt sichern\n"
     "  table FILE.k4p --object N [--step DEG] [--columns s,v,a,j,m,q,qv,qa,qj] [--digits D]\n"
-    "                                         Wertetabelle auf die Standardausgabe\n"
+    "        [--csv [--points K]]             Wertetabelle (oder Punkttabelle als CSV)\n"
+    "                                         auf die Standardausgabe\n"
     "  export-kq4 FILE.k4p -o OUT.kq4         Berechnungseingabe schreiben\n"
     "  check FILE.k4p                         inkonsistente Objekte auflisten (Status 1)\n"
     "  calc FILE.k4p [--batch ...] [-o OUT]   Projekt(e) berechnen und mit Ergebnissen sichern\n"
     "Jeder Befehl nimmt --help.\n";
 
 const std::map<std::string, std::string> kHelp = {
-    {"show", "Aufruf: tervana-cli show FILE.k4p\n"
+    {"show", "Aufruf: tervana-cli show FILE.k4p [--binding] [--values]\n"
              "Zeigt den Projektbaum als eingerückte Beschriftungen, wie der Baum sie zeigt\n"
-             "(\"! \" inkonsistent, \"K \" abgeschaltet).\n"},
+             "(\"! \" inkonsistent, \"K \" abgeschaltet).\n"
+             "--binding: je Bewegungsvorgabe die Restriktionen, die beim erreichten beta\n"
+             "binden (Istwert an einer Schranke, Toleranz 1e-4 · max(1, |Schranke|, Spanne)).\n"
+             "--values: je Bewegungsvorgabe Minimum und Maximum von s ... s''' (und q, wenn\n"
+             "eta > 0) und der Effektivwert von s', s'', s''' über den Zyklus.\n"},
     {"import", "Aufruf: tervana-cli import FILE.kq4|FILE.kqe|FILE.kqw -o OUT.k4p\n"
                "Importiert die Datei in ein neues Projekt und sichert es als OUT.k4p.\n"},
     {"table", "Aufruf: tervana-cli table FILE.k4p --object N [--step DEG] [--columns LISTE] "
               "[--digits D]\n"
               "N: Nummer der Bewegungsvorgabe (abs), oder A-B für die relative.\n"
               "LISTE: s,v,a,j (s, s', s'', s'''), m (s'·s''), q,qv,qa,qj (q ... q''');\n"
-              "Vorgabe s,v,a. DEG 0.0001 ... 90 (Vorgabe 1), D 4 ... 10 (Vorgabe 6).\n"},
+              "Vorgabe s,v,a. DEG 0.0001 ... 90 (Vorgabe 1), D 4 ... 10 (Vorgabe 6).\n"
+              "--csv: Punkttabelle als CSV (Kopfzeile, Komma, CR LF, Dezimalpunkt) über\n"
+              "einen Zyklus ohne den Endpunkt 360 (= 0): K Punkte (1 ... 1000000) bei\n"
+              "i·360/K, sonst die Winkel 0, DEG, 2·DEG, ... unter 360.\n"},
     {"export-kq4", "Aufruf: tervana-cli export-kq4 FILE.k4p -o OUT.kq4\n"
                    "Schreibt die Berechnungseingabe, wie das Programm sie für den "
                    "Berechnungsmodul schreibt.\n"},
@@ -59,13 +72,17 @@ struct Args {
 };
 
 // Parses FILE and --name VALUE / -o VALUE options; false with a message on bad arguments.
-bool parseArgs(const std::vector<std::string>& a, const std::vector<std::string>& valued, Args& out,
-               std::ostream& err) {
+bool parseArgs(const std::vector<std::string>& a, const std::vector<std::string>& valued,
+               const std::vector<std::string>& flags, Args& out, std::ostream& err) {
     for (std::size_t i = 1; i < a.size(); ++i) {
         const std::string& s = a[i];
         if (s == "--help" || s == "-h") {
             out.help = true;
             return true;
+        }
+        if (std::find(flags.begin(), flags.end(), s) != flags.end()) {
+            out.options[s] = "";
+            continue;
         }
         if (!s.empty() && s[0] == '-' && s.size() > 1) {
             bool known = false;
@@ -107,12 +124,61 @@ void showNode(const Node& n, int depth, std::ostream& out) {
     for (const auto& c : n.children) showNode(*c, depth + 1, out);
 }
 
+// The restrictions that bind at the reached level, under each motion specification.
+void showBinding(const Node& project, std::ostream& out) {
+    out << "Bindende Restriktionen:\n";
+    for (const auto& c : project.children) {
+        const auto* m = c->as<TPaintObj>();
+        if (m == nullptr) continue;
+        out << "  " << m->Caption << "\n";
+        if (!m->HasResults || !m->ResultsCurrent) {
+            out << "    keine aktuellen Ergebnisse\n";
+            continue;
+        }
+        const auto binding = bindingRestrictions(*c);
+        if (binding.empty()) out << "    keine\n";
+        for (const Binding& b : binding)
+            out << "    " << b.restriction->obj().Caption << ": " << b.why << "\n";
+    }
+}
+
+// Extremes and RMS of each motion specification's curves.
+void showValues(const Node& project, std::ostream& out) {
+    static const char* const sNames[] = {"s", "s'", "s''", "s'''"};
+    static const char* const qNames[] = {"q", "q'", "q''", "q'''"};
+    out << "Kennwerte:\n";
+    for (const auto& c : project.children) {
+        const auto* m = c->as<TPaintObj>();
+        if (m == nullptr) continue;
+        out << "  " << m->Caption << "\n";
+        const CharacteristicValues v = characteristicValues(*m);
+        if (!v.hasResults) {
+            out << "    keine Ergebnisse\n";
+            continue;
+        }
+        auto line = [&](const char* name, const Extremes& e, const double* rms) {
+            std::string label = name;
+            label.resize(6, ' ');
+            out << "    " << label << "min " << FormatReal(e.min, 6) << "  max "
+                << FormatReal(e.max, 6);
+            if (rms != nullptr) out << "  eff " << FormatReal(*rms, 6);
+            out << "\n";
+        };
+        for (std::size_t n = 0; n < 4; ++n) line(sNames[n], v.s[n], n > 0 ? &v.rms[n] : nullptr);
+        if (v.hasQ)
+            for (std::size_t n = 0; n < 4; ++n) line(qNames[n], v.q[n], nullptr);
+    }
+}
+
 int cmdShow(const Args& a, std::ostream& out, std::ostream& err) {
     ProjectTree tree;
     Node* p = load(tree, a.file, err);
     if (p == nullptr) return 1;
     refreshCaptions(*p);
-    showNode(*p, 0, out);
+    const bool binding = a.options.count("--binding") > 0, values = a.options.count("--values") > 0;
+    if (!binding && !values) showNode(*p, 0, out);
+    if (binding) showBinding(*p, out);
+    if (values) showValues(*p, out);
     return 0;
 }
 
@@ -229,6 +295,18 @@ int cmdTable(const Args& a, std::ostream& out, std::ostream& err) {
             return 2;
         }
     }
+    std::int32_t points = 0;
+    const bool csv = opt("--csv") != nullptr;
+    if (const std::string* s = opt("--points")) {
+        if (!csv) {
+            err << "tervana-cli table: --points verlangt --csv\n";
+            return 2;
+        }
+        if (!parseInt32(*s, points) || points < 1 || points > 1000000) {
+            err << "tervana-cli table: --points " << *s << " liegt nicht in 1 ... 1000000\n";
+            return 2;
+        }
+    }
     std::int32_t n1 = 0, n2 = 0;
     const std::size_t dash = object->find('-', 1);
     const bool rel = dash != std::string::npos;
@@ -245,7 +323,8 @@ int cmdTable(const Args& a, std::ostream& out, std::ostream& err) {
         err << a.file << ": keine Bewegungsvorgabe " << *object << "\n";
         return 1;
     }
-    out << valueTable(*node->as<TPaintObj>(), t);
+    const auto& motion = *node->as<TPaintObj>();
+    out << (csv ? valueTableCsv(motion, t, points) : valueTable(motion, t));
     return 0;
 }
 
@@ -283,11 +362,13 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "tervana-cli: unbekannter Befehl " << cmd << "\n" << kUsage;
         return 2;
     }
-    std::vector<std::string> valued;
+    std::vector<std::string> valued, flags;
     if (cmd == "import" || cmd == "export-kq4") valued = {"-o"};
-    if (cmd == "table") valued = {"--object", "--step", "--columns", "--digits"};
+    if (cmd == "table") valued = {"--object", "--step", "--columns", "--digits", "--points"};
+    if (cmd == "table") flags = {"--csv"};
+    if (cmd == "show") flags = {"--binding", "--values"};
     Args a;
-    if (!parseArgs(args, valued, a, err)) {
+    if (!parseArgs(args, valued, flags, a, err)) {
         err << help->second;
         return 2;
     }

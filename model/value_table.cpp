@@ -1,7 +1,9 @@
 #include "model/value_table.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <vector>
 
 #include "model/format_real.h"
 
@@ -38,6 +40,61 @@ std::string valueTable(const TPaintObj& motion, TableSettings t) {
     };
     for (double phi = 0.0; phi <= 360.0; phi += t.step) {
         out += FormatReal(phi, t.digits);
+        for (int n = 0; n < 4; ++n)
+            if (t.s[static_cast<std::size_t>(n)]) value(motion.Calc_s(n, phi));
+        if (t.M) value(motion.Calc_M(phi));
+        for (int n = 0; n < 4; ++n)
+            if (t.q[static_cast<std::size_t>(n)]) value(motion.Calc_q(n, phi));
+        out += "\r\n";
+    }
+    return out;
+}
+
+namespace {
+
+std::string number(double v, int digits) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits);
+    return std::string(buf, r.ptr);
+}
+
+} // namespace
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string valueTableCsv(const TPaintObj& motion, TableSettings t, int points) {
+    t.clamp();
+    static const char* const sLabels[] = {"s", "s'", "s''", "s'''"};
+    static const char* const qLabels[] = {"q", "q'", "q''", "q'''"};
+    std::string out = csvField("φ [°]");
+    for (std::size_t n = 0; n < 4; ++n)
+        if (t.s[n]) out += "," + csvField(sLabels[n]);
+    if (t.M) out += "," + csvField("s'·s''");
+    for (std::size_t n = 0; n < 4; ++n)
+        if (t.q[n]) out += "," + csvField(qLabels[n]);
+    out += "\r\n";
+
+    std::vector<double> angles;
+    if (points > 0) {
+        for (int i = 0; i < points; ++i) angles.push_back(360.0 * i / points);
+    } else {
+        // Repeated addition, as the value table steps.
+        for (double phi = 0.0; phi < 360.0 - t.step / 2; phi += t.step) angles.push_back(phi);
+    }
+    auto value = [&](double v) {
+        out += ',';
+        out += number(std::fabs(v) < 1e-8 ? 0.0 : v, t.digits);
+    };
+    for (double phi : angles) {
+        out += number(phi, std::max(t.digits, 10));
         for (int n = 0; n < 4; ++n)
             if (t.s[static_cast<std::size_t>(n)]) value(motion.Calc_s(n, phi));
         if (t.M) value(motion.Calc_M(phi));

@@ -28,4 +28,15 @@ std::array<bool, 9> enabledBoxes(const TableSettings& t);
 // The table text: one line per angle, each ended by CR LF, no header.
 std::string valueTable(const TPaintObj& motion, TableSettings settings);
 
+// The same columns as a point table for servo drives, in CSV (RFC 4180): a header row ("φ [°]",
+// then the column labels of the dialog), fields separated by commas and quoted only when they
+// must be, every line ended by CR LF, numbers with "." whatever the locale (settings.digits
+// significant digits; the angle with at least 10). The cycle is sampled without its end point,
+// since 360° is 0° again: with points > 0 at φ = i·360/points, i = 0 .. points−1, otherwise at
+// the value table's angles 0, Δ, 2Δ, … below 360 − Δ/2.
+std::string valueTableCsv(const TPaintObj& motion, TableSettings settings, int points = 0);
+
+// One CSV field: quoted (inner quotes doubled) when it holds a comma, a quote, CR or LF.
+std::string csvField(const std::string& text);
+
 } // namespace model

@@ -146,3 +146,48 @@ TEST_F(Cli, BadArgumentsAndHelp) {
     writeFile(path("x.txt"), "");
     EXPECT_EQ(runTool({"import", path("x.txt"), "-o", path("x.k4p")}).status, 1);
 }
+
+TEST_F(Cli, ShowBindingAndValues) {
+    CliRun r = runTool({"show", kExamples + "slide_gripper.k4p", "--binding", "--values"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("Bindende Restriktionen:\n  Bewegungsvorgabe (abs) 1\n    [s0]:  0.0 -> "
+                         "(-0.01 ...  0.01): untere Schranke -0.01 "),
+              0u)
+        << r.out;
+    EXPECT_NE(r.out.find("\n  Bewegungsvorgabe (rel) 1-2\n    keine\n"), std::string::npos);
+    const std::size_t values = r.out.find("Kennwerte:\n  Bewegungsvorgabe (abs) 1\n    s     min ");
+    ASSERT_NE(values, std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n    s'''  min ", values), std::string::npos);
+    // The stored results of this project are stale: nothing binds, but values exist.
+    CliRun stale = runTool({"show", "--binding", kExamples + "packaging_three_drives.k4p"});
+    EXPECT_NE(stale.out.find("Bewegungsvorgabe (rel) 2-3\n    keine aktuellen Ergebnisse\n"),
+              std::string::npos)
+        << stale.out;
+    EXPECT_EQ(runTool({"show", kExamples + "cam_dwell.k4p", "--bogus"}).status, 2);
+}
+
+TEST_F(Cli, TableCsvPoints) {
+    CliRun r = runTool({"table", kExamples + "cam_dwell.k4p", "--object", "1", "--csv", "--points",
+                        "4", "--columns", "s,v,a"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> phi = {"0", "90", "180", "270"};
+    std::size_t start = r.out.find("\r\n");
+    ASSERT_EQ(r.out.substr(0, start), "φ [°],s,s',s''");
+    for (const std::string& p : phi) {
+        const std::size_t end = r.out.find("\r\n", start + 2);
+        ASSERT_NE(end, std::string::npos);
+        const std::string row = r.out.substr(start + 2, end - start - 2);
+        // Four fields whatever the locale: the decimals are points.
+        EXPECT_EQ(std::count(row.begin(), row.end(), ','), 3) << row;
+        EXPECT_EQ(row.substr(0, row.find(',')), p);
+        start = end;
+    }
+    EXPECT_EQ(start + 2, r.out.size());
+    const std::vector<std::vector<std::string>> bad = {
+        {"--points", "4"}, {"--csv", "--points", "0"}, {"--csv", "--points", "x"}};
+    for (const auto& extra : bad) {
+        std::vector<std::string> args = {"table", kExamples + "cam_dwell.k4p", "--object", "1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(runTool(args).status, 2) << extra.back();
+    }
+}

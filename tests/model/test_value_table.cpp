@@ -1,4 +1,7 @@
 // The value table text.
+#include <charconv>
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include "model/format_real.h"
@@ -92,4 +95,73 @@ TEST(ValueTable, ClampsAndTheLastBox) {
     e = enabledBoxes(one);
     EXPECT_TRUE(e[0]);
     EXPECT_TRUE(e[8]);
+}
+
+namespace {
+
+std::vector<std::string> split(const std::string& line, char sep) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t e; (e = line.find(sep, start)) != std::string::npos; start = e + 1)
+        out.push_back(line.substr(start, e - start));
+    out.push_back(line.substr(start));
+    return out;
+}
+
+double parse(std::string s) {
+    s.erase(0, s.find_first_not_of(' '));
+    double v = std::nan("");
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    EXPECT_TRUE(r.ec == std::errc() && r.ptr == s.data() + s.size()) << "not a number: " << s;
+    return v;
+}
+
+} // namespace
+
+// The CSV point table holds the value table's rows without the end point 360, with the same
+// numbers; parsed back with the C++ parser, which ignores the locale, as a servo tool would.
+TEST(ValueTableCsv, RowsOfTheValueTableWithoutTheEndPoint) {
+    std::mt19937 rng(8);
+    THSHeader h;
+    giveResults(h, 6, rng, 0.1);
+    TableSettings t;
+    t.s = {true, true, false, true};
+    t.M = true;
+    t.q = {true, false, true, false};
+    t.step = 2.5;
+    const auto table = lines(valueTable(h, t));
+    const auto csv = lines(valueTableCsv(h, t));
+    ASSERT_EQ(table.size(), 145u);
+    ASSERT_EQ(csv.size(), 145u); // header + 144 rows, 360 left out
+    EXPECT_EQ(csv[0], "φ [°],s,s',s''',s'·s'',q,q''");
+    for (std::size_t i = 1; i < csv.size(); ++i) {
+        const auto c = split(csv[i], ','), v = split(table[i - 1], '\t');
+        ASSERT_EQ(c.size(), v.size()) << csv[i];
+        for (std::size_t j = 0; j < c.size(); ++j)
+            EXPECT_NEAR(parse(c[j]), parse(v[j]), 1e-5 * std::max(1.0, std::fabs(parse(v[j]))))
+                << "row " << i << " column " << j;
+    }
+}
+
+TEST(ValueTableCsv, PointsAndQuoting) {
+    std::mt19937 rng(9);
+    THSHeader h;
+    giveResults(h, 3, rng);
+    TableSettings t;
+    t.s = {true, false, false, false};
+    const auto csv = lines(valueTableCsv(h, t, 7));
+    ASSERT_EQ(csv.size(), 8u);
+    EXPECT_EQ(csv[0], "φ [°],s");
+    for (std::size_t i = 1; i < csv.size(); ++i) {
+        const auto c = split(csv[i], ',');
+        ASSERT_EQ(c.size(), 2u);
+        const double phi = 360.0 * static_cast<double>(i - 1) / 7.0;
+        EXPECT_NEAR(parse(c[0]), phi, 1e-7);
+        EXPECT_NEAR(parse(c[1]), h.Calc_s(0, phi), 1e-5);
+    }
+    const std::pair<const char*, const char*> fields[] = {{"s''", "s''"},
+                                                          {"a,b", "\"a,b\""},
+                                                          {"x \"y\"", "\"x \"\"y\"\"\""},
+                                                          {"a\r\nb", "\"a\r\nb\""}};
+    for (const auto& [in, out] : fields) EXPECT_EQ(csvField(in), out);
 }

@@ -1,0 +1,137 @@
+#include "model/binding.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "model/characteristics.h"
+#include "model/format_real.h"
+
+namespace model {
+
+namespace {
+
+// One bound of one restriction against one curve (s or q).
+struct Side {
+    const Node* restriction;
+    bool q, upper, spectrum;
+    double actual, fixed, variable; // variable: the bound at beta = 1
+    bool isVariable;
+    double tol;
+    // The level at which a variable bound is just reached by the actual value.
+    double level() const { return (actual - fixed) / (variable - fixed); }
+    double levelTol() const { return tol / std::fabs(variable - fixed); }
+};
+
+std::string num(double x) {
+    std::string t = FormatReal(x, 6);
+    if (!t.empty() && t[0] == ' ') t.erase(0, 1);
+    return t;
+}
+
+bool hasCurrentResults(const TPaintObj* m) {
+    return m != nullptr && m->HasResults && m->ResultsCurrent;
+}
+
+// The sides of every switched-on, consistent restriction under a motion with current results.
+void collectSides(const Node& motionNode, std::vector<Side>& out) {
+    const auto* motion = motionNode.as<TPaintObj>();
+    if (!hasCurrentResults(motion)) return;
+    const bool withQ = hasElasticOutput(*motion);
+    for (const auto& child : motionNode.children) {
+        auto* r = child->as<TRestr>();
+        if (r == nullptr || r->IPar[1] < 0) continue;
+        const int k = r->code();
+        if (!isPointKind(k) && !isIntervalKind(k) && !isSpectrumKind(k)) continue;
+        // A restriction of a global group was calculated with the parameters the random
+        // search chose for it; its actual values are those of these parameters. The copy is
+        // checked, so that the tree's object keeps its flags.
+        TRestr used;
+        used.IPar = r->IPar;
+        used.RPar = r->Global ? r->GlobalPar : r->RPar;
+        if (!used.CheckValid()) continue;
+        used.ComputeActualValues(*motion);
+        const auto& P = used.RPar;
+        for (bool q : {false, true}) {
+            if (q && !withQ) continue;
+            const auto& A = q ? used.ActualQ : used.ActualS;
+            if (isSpectrumKind(k)) {
+                if (r->IPar[6] == -1) continue;
+                const double tol = 1e-4 * std::max({1.0, std::fabs(P[6])});
+                out.push_back({child.get(), q, true, true, A[4], P[6], P[5], r->IPar[6] == 1, tol});
+                continue;
+            }
+            double lo = 0.0, hi = 360.0;
+            if (q)
+                motion->GetMinMax_q(r->order(), lo, hi);
+            else
+                motion->GetMinMax_s(r->order(), lo, hi);
+            const double range = hi - lo;
+            if (r->IPar[6] >= 0)
+                out.push_back({child.get(), q, false, false, A[3], P[6], P[5], r->IPar[6] == 1,
+                               1e-4 * std::max({1.0, std::fabs(P[6]), range})});
+            if (r->IPar[7] >= 0)
+                out.push_back({child.get(), q, true, false, A[4], P[8], P[7], r->IPar[7] == 1,
+                               1e-4 * std::max({1.0, std::fabs(P[8]), range})});
+        }
+    }
+}
+
+// Why the side binds at the estimated level, or nothing when it does not.
+std::string sideBinds(const Side& s, double level, double betaMax) {
+    std::string what = s.spectrum ? "Spektrumschranke"
+                       : s.upper  ? "obere Schranke"
+                                  : "untere Schranke";
+    if (s.q) what = "q: " + what;
+    const std::string actual = " (" + num(s.actual) + ")";
+    if (!s.isVariable) {
+        const double beyond = s.upper ? s.actual - s.fixed : s.fixed - s.actual;
+        if (beyond < -s.tol) return {};
+        return what + " " + num(s.fixed) + (beyond > s.tol ? " überschritten" : " erreicht") +
+               actual;
+    }
+    const double l = s.level(), lt = s.levelTol();
+    if (l > level + lt) return {};
+    if (l < -lt) return what + " " + num(s.fixed) + " (fest) überschritten" + actual;
+    if (l <= lt) return what + " " + num(s.fixed) + " (fest) erreicht" + actual;
+    const double at = std::min(l, betaMax);
+    return what + " " + num(s.fixed + at * (s.variable - s.fixed)) + " bei beta " + num(at) +
+           " erreicht" + actual;
+}
+
+} // namespace
+
+std::vector<Binding> bindingRestrictions(const Node& motionSpec) {
+    std::vector<Binding> out;
+    const Node* project = projectOf(&motionSpec);
+    if (!hasCurrentResults(motionSpec.as<TPaintObj>())) return out;
+    std::vector<Side> own;
+    collectSides(motionSpec, own);
+    if (own.empty()) return out;
+
+    // Estimated reached level: the smallest level of the variable bounds of the whole project.
+    double betaMax = 1.0;
+    std::vector<Side> all;
+    if (project != nullptr) {
+        const double b = project->obj().RPar[2];
+        if (b > 0.0 && b < 1.0) betaMax = b;
+        for (const auto& c : project->children) collectSides(*c, all);
+    } else {
+        all = own;
+    }
+    double level = betaMax;
+    for (const Side& s : all)
+        if (s.isVariable) level = std::min(level, std::max(0.0, s.level()));
+
+    for (const Side& s : own) {
+        const std::string why = sideBinds(s, level, betaMax);
+        if (why.empty()) continue;
+        if (!out.empty() && out.back().restriction == s.restriction)
+            out.back().why += "; " + why;
+        else
+            out.push_back({s.restriction, why});
+    }
+    return out;
+}
+
+} // namespace model
