@@ -31,6 +31,8 @@ constexpr const char* kUsage =
     "  export-kq4 FILE.k4p -o OUT.kq4         Berechnungseingabe schreiben\n"
     "  check FILE.k4p                         inkonsistente Objekte auflisten (Status 1)\n"
     "  calc FILE.k4p [--batch ...] [-o OUT]   Projekt(e) berechnen und mit Ergebnissen sichern\n"
+    "  plot FILE.k4p [--objects 1,2|--all] [--diagrams s,s1,s2,s3,M] [--size BxH] -o OUT\n"
+    "                                         Diagramme als .png .svg .pdf .bmp .emf .wmf\n"
     "Jeder Befehl nimmt --help.\n";
 
 const std::map<std::string, std::string> kHelp = {

@@ -1,6 +1,7 @@
-// tervana-cli: a thin driver. "calc" runs the calculation control on a Qt event loop; every
-// other subcommand is the project model's.
+// tervana-cli: a thin driver. "calc" runs the calculation control on a Qt event loop, "plot"
+// draws on the offscreen platform; every other subcommand is the project model's.
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <iostream>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "cli/calc_command.h"
 #include "cli/model_commands.h"
+#include "cli/plot_command.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -15,6 +17,12 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("tervana"));
         return cli::runCalcCli(args, std::cout, std::cerr);
+    }
+    if (!args.empty() && args[0] == "plot") {
+        // Drawn without a display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return cli::runPlotCli(args, std::cout, std::cerr);
     }
     return cli::runCli(args, std::cout, std::cerr);
 }

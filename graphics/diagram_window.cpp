@@ -13,11 +13,14 @@
 #include <QPrinter>
 #include <QRubberBand>
 #include <QScreen>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
 
 #include "graphics/prompts.h"
+#include "graphics/side_panels.h"
+#include "model/binding.h"
 
 namespace graphics {
 
@@ -98,6 +101,33 @@ TGrafik::TGrafik(DiagramServices& services, std::vector<model::Node*> members, Q
                 [this, i](bool on) { emit curveToggled(this, i, on); });
         CurveItems[static_cast<std::size_t>(i)] = a;
     }
+    Menu->addSeparator();
+    SidePanel = new QWidget(this);
+    auto* side = new QVBoxLayout(SidePanel);
+    side->setContentsMargins(0, 0, 0, 0);
+    Values = new ValuesTable(SidePanel);
+    Spectrum = new SpectrumView(SidePanel);
+    side->addWidget(Values, 1);
+    side->addWidget(Spectrum, 1);
+    Values->hide();
+    Spectrum->hide();
+    SidePanel->hide();
+    auto panel = [this](const char* text, QWidget* w) {
+        QAction* a = Menu->addAction(QString::fromUtf8(text));
+        a->setCheckable(true);
+        connect(a, &QAction::toggled, this, [this, w](bool on) {
+            w->setVisible(on);
+            SidePanel->setVisible(Values->isVisibleTo(this) || Spectrum->isVisibleTo(this));
+            layoutArea();
+            Redraw();
+        });
+        return a;
+    };
+    ValuesItem = panel("&Kennwerte", Values);
+    SpectrumItem = panel("S&pektrum", Spectrum);
+    LogItem = Menu->addAction(QStringLiteral("Spektrum &logarithmisch"));
+    LogItem->setCheckable(true);
+    connect(LogItem, &QAction::toggled, this, [this](bool on) { Spectrum->setLogarithmic(on); });
     connect(Menu, &QMenu::aboutToShow, this, [this] { updateMenu(); });
     resize(560, 720);
     updateMenu();
@@ -112,6 +142,7 @@ void TGrafik::updateMenu() {
         CurveItems[i]->setEnabled(!(chosen[i] && count == 1));
     }
     PrintItem->setEnabled(services_.printer && services_.printer() != nullptr);
+    LogItem->setEnabled(SpectrumItem->isChecked());
 }
 
 bool TGrafik::hasMember(const model::Node* node) const {
@@ -129,6 +160,13 @@ void TGrafik::Redraw() {
     const QSize size = DrawArea->size();
     if (size.isEmpty()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The restrictions that limit beta are drawn highlighted.
+    pic.binding.clear();
+    for (const model::Node* m : pic.members)
+        for (const model::Binding& b : model::bindingRestrictions(*m))
+            pic.binding.push_back(b.restriction);
+    if (Values->isVisibleTo(this)) Values->fill(pic.members);
+    if (Spectrum->isVisibleTo(this)) Spectrum->setMembers(pic.members);
     bitmap_ = QImage(size, QImage::Format_RGB32);
     {
         QPainter p(&bitmap_);
@@ -147,9 +185,13 @@ DrawFn TGrafik::drawFunction() const {
 }
 
 void TGrafik::layoutArea() {
-    const QSize usable(width() - 2 * kMargin, height() - 2 * kMargin);
+    const int side = SidePanel->isVisible() ? std::min(320, width() / 3) : 0;
+    if (side > 0)
+        SidePanel->setGeometry(width() - side - kMargin, kMargin, side, height() - 2 * kMargin);
+    const int w = width() - side;
+    const QSize usable(w - 2 * kMargin, height() - 2 * kMargin);
     const QSize size = drawingAreaSize(usable, landscape);
-    const QRect r(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    const QRect r(QPoint((w - size.width()) / 2, (height() - size.height()) / 2), size);
     if (DrawArea->geometry() == r) return;
     DrawArea->setGeometry(r);
     Redraw();

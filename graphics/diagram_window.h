@@ -13,12 +13,15 @@
 #include "graphics/picture.h"
 
 class QAction;
+class QVBoxLayout;
 class QMenu;
 class QRubberBand;
 
 namespace graphics {
 
 class Prompts;
+class SpectrumView;
+class ValuesTable;
 
 // What the diagram windows share and get from outside: the dialogs, the printer, the export
 // options, the options window and the main window (to bring it to the front).
@@ -66,6 +69,11 @@ public:
     QAction *MainWindowItem = nullptr, *OptionsItem = nullptr, *CopyItem = nullptr,
             *SaveItem = nullptr, *PrintItem = nullptr, *AutoItem = nullptr;
     std::array<QAction*, 5> CurveItems{};
+    // Beside the diagrams, each shown on demand: characteristic values and the spectrum.
+    QWidget* SidePanel = nullptr;
+    ValuesTable* Values = nullptr;
+    SpectrumView* Spectrum = nullptr;
+    QAction *ValuesItem = nullptr, *SpectrumItem = nullptr, *LogItem = nullptr;
 
 signals:
     // The options window is to bind to this window (activation, zoom, automatic scaling).

@@ -1,6 +1,7 @@
 #include "graphics/diagrams.h"
 
 #include <QCheckBox>
+#include <QScreen>
 #include <QSettings>
 #include <QtEndian>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "graphics/diagram_options.h"
+#include "graphics/pict_ex_opt.h"
 #include "graphics/prompts.h"
 #include "model/editing.h"
 
@@ -51,6 +53,9 @@ DiagramWindows::DiagramWindows(model::ProjectTree& tree, DiagramServices service
     : tree_(tree), services_(std::move(services)), mainWindow_(mainWindow) {
     services_.exportOptions = [this] { return exportOptions(); };
     options_ = new TDlgDiagOpt(tree_, *services_.prompts, mainWindow);
+    const QScreen* screen = mainWindow != nullptr ? mainWindow->screen() : nullptr;
+    pictExOpt_ =
+        new TDlgPictExOpt(screen != nullptr ? screen->logicalDotsPerInch() : 96.0, mainWindow);
     defaults_ = new TDlgDiagDefault(*services_.prompts, mainWindow);
     connect(options_, &TDlgDiagOpt::styleChanged, this, [this](Node*) { redrawPending(); });
     connect(defaults_, &TDlgDiagDefault::changeEverywhere, this,
@@ -92,7 +97,11 @@ TGrafik* DiagramWindows::open(std::vector<Node*> members) {
 }
 
 ExportOptions DiagramWindows::exportOptions() const {
-    return exportOptions_;
+    return pictExOpt_->options();
+}
+
+void DiagramWindows::showExportOptions() {
+    (void)services_.prompts->exec(*pictExOpt_);
 }
 
 void DiagramWindows::showDefaults() {
@@ -119,6 +128,7 @@ void DiagramWindows::readSettings() {
     if (decodeStyle(s.value(QStringLiteral("DColor")).toByteArray(), style))
         model::diagramDefaults() = style;
     s.endGroup();
+    pictExOpt_->readSettings(s);
 }
 
 void DiagramWindows::writeSettings() const {
@@ -127,6 +137,7 @@ void DiagramWindows::writeSettings() const {
     s.setValue(QStringLiteral("HLColor"), static_cast<uint>(bgrOf(defaultHighlight)));
     s.setValue(QStringLiteral("DColor"), encodeStyle(model::diagramDefaults()));
     s.endGroup();
+    pictExOpt_->writeSettings(s);
 }
 
 // ---- following the model ----

@@ -61,7 +61,7 @@ private:
     std::vector<TGrafik*> windows_;
     TDlgDiagOpt* options_ = nullptr;
     TDlgDiagDefault* defaults_ = nullptr;
-    ExportOptions exportOptions_;
+    TDlgPictExOpt* pictExOpt_ = nullptr;
 };
 
 // The 28-byte record of a style as the settings keep it, and back (false unless 28 bytes).

@@ -3,10 +3,12 @@
 #include "ui/main_window.h"
 
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTreeWidgetItem>
 
 #include <functional>
 
+#include "model/binding.h"
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
 
@@ -145,6 +147,15 @@ void TDlgMain::notifySelection(const model::Node* node) {
         DlgRestr->hide();
     else if (ShowEditor->isChecked() && !DlgRestr->isVisible())
         DlgRestr->show();
+    // A calculated motion names the restrictions that limit beta.
+    if (sel != nullptr && sel->as<model::TPaintObj>() != nullptr) {
+        QStringList names;
+        for (const model::Binding& b : model::bindingRestrictions(*sel))
+            names << qs(b.restriction->obj().Caption);
+        if (!names.isEmpty())
+            SB->showMessage(QStringLiteral("beta begrenzt durch: ") +
+                            names.join(QStringLiteral("; ")));
+    }
     fitWidth();
     updateMenus();
 }

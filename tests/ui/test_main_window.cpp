@@ -25,6 +25,7 @@
 
 #include "calcctl/batch.h"
 #include "calcctl/calculation.h"
+#include "graphics/diagrams.h"
 #include "model/project_file.h"
 #include "tests/model/change_recorder.h"
 #include "tests/support/fake_prompts.h"
@@ -972,6 +973,26 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!w->calculation().running(), 60000);
         QVERIFY(announced(r));
         w->projects().removeObserver(rec);
+    }
+
+    // "&Diagramm" plots the selected project's motions or the selection's motion; a calculated
+    // motion names what limits beta in the status bar.
+    void diagramOfTheSelectionAndWhatLimitsBeta() {
+        auto w = makeWindow();
+        Node* project = openExample(*w, QStringLiteral("slide_gripper.k4p"));
+        QVERIFY(w->NewDiagram->isEnabled());
+        QCOMPARE(w->NewDiagram->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+        w->NewDiagram->trigger();
+        Node* motion = childrenOfKind(*project, ObjectKind::AbsSpec)[0];
+        QCOMPARE(w->diagrams().windows().size(), std::size_t{1});
+        QCOMPARE(w->diagrams().windows()[0]->pic.members.size(), std::size_t{3}); // 1, 2, 1-2
+        w->selectNode(motion->children[0].get());
+        w->NewDiagram->trigger();
+        QVERIFY(w->diagrams().windows()[1]->pic.members == std::vector<Node*>{motion});
+        w->selectNode(motion);
+        QVERIFY2(w->SB->currentMessage().startsWith(QStringLiteral("beta begrenzt durch: ")),
+                 qPrintable(w->SB->currentMessage()));
+        for (auto* g : w->diagrams().windows()) QCOMPARE(g->pic.binding.size(), std::size_t{1});
     }
 
     void droppingAProjectCopiesIt() {

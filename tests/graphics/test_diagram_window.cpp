@@ -1,0 +1,172 @@
+// The diagram windows through their commands: layout, zoom, the options window, forgetting
+// removed motions, the defaults everywhere, saving by the chosen filter, and the settings.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "graphics/diagram_options.h"
+#include "graphics/diagrams.h"
+#include "model/project_file.h"
+#include "tests/support/fake_prompts.h"
+
+using graphics::TGrafik;
+using model::Node;
+
+class DiagramWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> tmp_;
+    Script script_;
+    std::unique_ptr<FakePrompts> prompts_;
+    std::unique_ptr<model::ProjectTree> tree_;
+    std::unique_ptr<graphics::DiagramWindows> windows_;
+
+    Node* open(const char* name) {
+        auto r = model::openProject(*tree_, TERVANA_SOURCE_DIR "/examples/" + std::string(name));
+        return std::get<Node*>(r);
+    }
+    std::vector<Node*> motions(Node* project) {
+        std::vector<Node*> out;
+        for (auto& c : project->children)
+            if (c->as<model::TPaintObj>() != nullptr) out.push_back(c.get());
+        return out;
+    }
+
+private slots:
+    void init() {
+        tmp_ = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, tmp_->path());
+        script_ = Script{};
+        prompts_ = std::make_unique<FakePrompts>(script_);
+        tree_ = std::make_unique<model::ProjectTree>();
+        graphics::DiagramServices services;
+        services.prompts = prompts_.get();
+        windows_ = std::make_unique<graphics::DiagramWindows>(*tree_, services, nullptr);
+    }
+    void cleanup() {
+        windows_.reset();
+        tree_.reset();
+    }
+
+    void layoutKeepsTheRatio() {
+        bool landscape = false;
+        QCOMPARE(graphics::drawingAreaSize({500, 300}, landscape), QSize(424, 300));
+        QVERIFY(landscape);
+        QCOMPARE(graphics::drawingAreaSize({300, 500}, landscape), QSize(300, 424));
+        QCOMPARE(graphics::drawingAreaSize({100, 50}, landscape), QSize(281, 199));
+    }
+
+    void zoomTakesXAndOneDiagramsY() {
+        Node* project = open("cam_dwell.k4p");
+        TGrafik* w = windows_->open(motions(project));
+        w->resize(700, 900);
+        QCoreApplication::processEvents();
+        auto& d = w->pic.diagrams;
+        QVERIFY(!w->zoom(QRect(100, 100, 8, 200))); // too narrow: nothing
+        QVERIFY(d[0].xAxis.autoRange);
+        // Across two diagrams: only the x axes.
+        const QRect across(d[0].area.left() + 50, d[0].area.center().y(), 100,
+                           d[1].area.center().y() - d[0].area.center().y());
+        QVERIFY(w->zoom(across));
+        for (const auto& diagram : d) QVERIFY(!diagram.xAxis.autoRange);
+        QVERIFY(d[0].yAxis.autoRange && d[1].yAxis.autoRange);
+        QVERIFY(d[0].xAxis.requestedMin > 0 && d[0].xAxis.requestedMax < 360);
+        // Within one diagram: its y axis too.
+        const QRect inside(d[1].area.left() + 20, d[1].area.top() + 20, 60, 40);
+        QVERIFY(w->zoom(inside));
+        QVERIFY(!d[1].yAxis.autoRange && d[0].yAxis.autoRange);
+        w->autoScale();
+        QVERIFY(d[1].yAxis.autoRange && d[0].xAxis.autoRange);
+        w->close();
+    }
+
+    void optionsWindowFollowsTheActiveWindow() {
+        Node* project = open("slide_gripper.k4p");
+        TGrafik* w = windows_->open(motions(project));
+        graphics::TDlgDiagOpt& o = *windows_->options();
+        QCOMPARE(o.bound(), w);
+        // Down to "Weg" alone: it stays, checked and disabled.
+        for (int i = 1; i < 5; ++i) o.CBCurves[static_cast<std::size_t>(i)]->setChecked(false);
+        QVERIFY(o.CBCurves[0]->isChecked() && !o.CBCurves[0]->isEnabled());
+        QCOMPARE(w->pic.shown, 1);
+        // x max 400 refused, a y min of -10 taken.
+        o.CBAxis->setCurrentIndex(0);
+        o.CBAuto->setChecked(false);
+        o.EdMax->setText(QStringLiteral("400"));
+        emit o.EdMax->editingFinished();
+        QVERIFY(w->pic.diagrams[0].xAxis.requestedMax <= 360);
+        o.CBAxis->setCurrentIndex(1);
+        o.CBAuto->setChecked(false);
+        o.EdMin->setText(QStringLiteral("-10"));
+        emit o.EdMin->editingFinished();
+        QCOMPARE(w->pic.diagrams[0].yAxis.requestedMin, -10.0);
+        w->close();
+        QVERIFY(o.bound() == nullptr);
+        QVERIFY(windows_->windows().empty());
+    }
+
+    // A removed motion leaves every window; the defaults reach every plotted object.
+    void removedMotionsAndDefaultsEverywhere() {
+        Node* project = open("slide_gripper.k4p");
+        auto ms = motions(project);
+        TGrafik* w = windows_->open(ms);
+        tree_->deleteNode(*ms[0]); // its relative motion goes with it
+        QCOMPARE(w->pic.members.size(), std::size_t{1});
+        QVERIFY(w->pic.members[0] == motions(project)[0]);
+        model::diagramDefaults().sColor = 0x123456;
+        windows_->applyDefaultsEverywhere();
+        for (Node* m : motions(project))
+            QCOMPARE(m->as<model::TPaintObj>()->PaintStyle.sColor, 0x123456);
+        QVERIFY(model::projectObj(*project).Changed);
+        model::diagramDefaults() = model::PaintStyle{};
+        w->close();
+    }
+
+    void savingTakesTheFiltersExtension() {
+        Node* project = open("cam_dwell.k4p");
+        TGrafik* w = windows_->open(motions(project));
+        const QString base = tmp_->path() + "/bild";
+        script_.files = {base, base + ".jpg"};
+        w->saveAs(); // a name without extension takes the chosen filter's: the bitmap
+        QVERIFY(QFile::exists(base + ".bmp"));
+        w->saveAs();
+        QCOMPARE(script_.messages.size(), std::size_t{1});
+        QVERIFY(QString::fromStdString(script_.messages[0].text)
+                    .startsWith("Unbekanntes Format: .jpg"));
+        QVERIFY(!QFile::exists(base + ".jpg"));
+        w->close();
+    }
+
+    // Stored settings: a good style comes back, a bad one never breaks the start.
+    void settingsRoundTripAndBadValues() {
+        model::PaintStyle s;
+        s.sLine = 3;
+        s.minColor = 0x0000AA;
+        QByteArray b = graphics::encodeStyle(s);
+        QCOMPARE(b.size(), 28);
+        model::PaintStyle back;
+        QVERIFY(graphics::decodeStyle(b, back) && back == s);
+        b[1] = 9; // a style code beyond dash-dot-dot
+        QVERIFY(graphics::decodeStyle(b, back) && back.sLine == 0);
+        QVERIFY(!graphics::decodeStyle(b.left(27), back));
+        {
+            QSettings st;
+            st.setValue("V0398/Grafik/DColor", QByteArray("kurz"));
+            st.setValue("V0398/Grafik/HLColor", QStringLiteral("grün"));
+            st.setValue("V0398/Grafik/ExWidth", 9999);
+        }
+        windows_.reset();
+        graphics::DiagramServices services;
+        services.prompts = prompts_.get();
+        windows_ = std::make_unique<graphics::DiagramWindows>(*tree_, services, nullptr);
+        QVERIFY(model::diagramDefaults() == model::PaintStyle{});
+        QCOMPARE(windows_->defaultHighlight, QColor(0, 255, 0));
+        QVERIFY(windows_->exportOptions().widthMm <= 200);
+    }
+};
+
+QTEST_MAIN(DiagramWindowTest)
+#include "test_diagram_window.moc"
