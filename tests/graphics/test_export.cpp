@@ -152,6 +152,9 @@ TEST_F(Export, WmfIsReadByLibwmf) {
     const QByteArray out = f.readAll();
     EXPECT_TRUE(out.contains(kText.toLatin1())) << out.left(2000).toStdString();
     EXPECT_TRUE(out.contains("polyline") || out.contains("<line")) << out.left(2000).toStdString();
+    // The dashed pen keeps its style.
+    EXPECT_TRUE(
+        QString::fromLatin1(out).contains(QRegularExpression("stroke-dasharray:\\s*[1-9]")));
 }
 
 // Walks the records as libuemf's safety check and dump see them.
