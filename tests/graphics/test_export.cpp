@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLocale>
 #include <QMimeData>
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -123,14 +125,22 @@ TEST_F(Export, SvgIsSizedInMillimetres) {
 }
 
 TEST_F(Export, PdfPageIsTheDrawing) {
-    const QString path = write("pic.PDF");
-    run("pdftoppm", {"-r", "254", "-png", "-singlefile", path, dir.filePath("pdf")});
-    // The page size in points is rounded: a pixel either way.
-    const QStringList size = pixelSize(dir.filePath("pdf.png")).split(' ');
-    ASSERT_EQ(size.size(), 2);
-    EXPECT_NEAR(size[0].toInt(), 1000, 1);
-    EXPECT_NEAR(size[1].toInt(), 1500, 1);
-    EXPECT_TRUE(run("pdftotext", {path, "-"}).contains(kText));
+    // Portrait and landscape pages; the writer keeps page sizes in whole points.
+    for (const QSize mm : {QSize(100, 150), QSize(200, 141)}) {
+        graphics::ExportOptions o = options();
+        o.widthMm = mm.width();
+        o.heightMm = mm.height();
+        const QString path = dir.filePath("pic.PDF");
+        ASSERT_FALSE(graphics::exportPicture(path, drawSample, o, 96));
+        run("pdftoppm", {"-r", "20", "-png", "-singlefile", path, dir.filePath("pdf")});
+        const QString info = run("pdfinfo", {path});
+        const QRegularExpressionMatch m =
+            QRegularExpression(R"(Page size:\s+([\d.]+) x ([\d.]+) pts)").match(info);
+        ASSERT_TRUE(m.hasMatch()) << info.toStdString();
+        EXPECT_NEAR(QLocale::c().toDouble(m.captured(1)), mm.width() * 72 / 25.4, 0.5);
+        EXPECT_NEAR(QLocale::c().toDouble(m.captured(2)), mm.height() * 72 / 25.4, 0.5);
+        EXPECT_TRUE(run("pdftotext", {path, "-"}).contains(kText));
+    }
 }
 
 TEST_F(Export, WmfIsReadByLibwmf) {
@@ -142,6 +152,9 @@ TEST_F(Export, WmfIsReadByLibwmf) {
     const QByteArray out = f.readAll();
     EXPECT_TRUE(out.contains(kText.toLatin1())) << out.left(2000).toStdString();
     EXPECT_TRUE(out.contains("polyline") || out.contains("<line")) << out.left(2000).toStdString();
+    // The dashed pen keeps its style.
+    EXPECT_TRUE(
+        QString::fromLatin1(out).contains(QRegularExpression("stroke-dasharray:\\s*[1-9]")));
 }
 
 // Walks the records as libuemf's safety check and dump see them.
