@@ -117,7 +117,7 @@ TGrafik::TGrafik(DiagramServices& services, std::vector<model::Node*> members, Q
         a->setCheckable(true);
         connect(a, &QAction::toggled, this, [this, w](bool on) {
             w->setVisible(on);
-            SidePanel->setVisible(Values->isVisibleTo(this) || Spectrum->isVisibleTo(this));
+            SidePanel->setVisible(!Values->isHidden() || !Spectrum->isHidden());
             layoutArea();
             Redraw();
         });
@@ -165,8 +165,8 @@ void TGrafik::Redraw() {
     for (const model::Node* m : pic.members)
         for (const model::Binding& b : model::bindingRestrictions(*m))
             pic.binding.push_back(b.restriction);
-    if (Values->isVisibleTo(this)) Values->fill(pic.members);
-    if (Spectrum->isVisibleTo(this)) Spectrum->setMembers(pic.members);
+    if (!Values->isHidden()) Values->fill(pic.members);
+    if (!Spectrum->isHidden()) Spectrum->setMembers(pic.members);
     bitmap_ = QImage(size, QImage::Format_RGB32);
     {
         QPainter p(&bitmap_);

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTreeWidgetItem>
 
 #include "calcctl/batch.h"
@@ -252,15 +253,23 @@ void TDlgMain::SaveTabClick() {
     FileRequest r;
     r.title = QStringLiteral("Wertetabelle sichern");
     r.directory = lastK4PPath_;
-    r.filters = {QStringLiteral("Textdateien (*.tab)"), QStringLiteral("alle Dateien (*.*)")};
+    r.filters = {QStringLiteral("Textdateien (*.tab)"), QStringLiteral("CSV-Punkttabelle (*.csv)"),
+                 QStringLiteral("alle Dateien (*.*)")};
     r.defaultSuffix = QStringLiteral("tab");
-    const QString path = prompts_->saveFile(this, r);
+    QString path = prompts_->saveFile(this, r);
     if (path.isEmpty()) return;
-    const std::string table = model::valueTable(*motion, tableSettings_);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+    // The point table for servo drives when the CSV filter or a ".csv" name was chosen.
+    const bool csv = r.filterIndex == 1 || QFileInfo(path).suffix().compare(
+                                               QLatin1String("csv"), Qt::CaseInsensitive) == 0;
+    if (csv && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
+    const std::string table = csv ? model::valueTableCsv(*motion, tableSettings_)
+                                  : model::valueTable(*motion, tableSettings_);
+    // Written whole or not at all.
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) ||
         f.write(table.data(), static_cast<qint64>(table.size())) !=
-            static_cast<qint64>(table.size())) {
+            static_cast<qint64>(table.size()) ||
+        !f.commit()) {
         inform(model::errorMessage("Die Datei " + path.toStdString() +
                                    " kann nicht erstellt werden.\r" +
                                    f.errorString().toStdString()));

@@ -9,6 +9,7 @@
 
 #include "graphics/diagram_options.h"
 #include "graphics/diagrams.h"
+#include "graphics/side_panels.h"
 #include "model/project_file.h"
 #include "tests/support/fake_prompts.h"
 
@@ -80,6 +81,13 @@ private slots:
         QVERIFY(!d[1].yAxis.autoRange && d[0].yAxis.autoRange);
         w->autoScale();
         QVERIFY(d[1].yAxis.autoRange && d[0].xAxis.autoRange);
+        // The side panels: characteristic values and spectrum beside a narrower picture.
+        const int before = w->DrawArea->width();
+        w->ValuesItem->trigger();
+        w->SpectrumItem->trigger();
+        QVERIFY(w->SidePanel->isVisible() && w->DrawArea->width() < before);
+        QCOMPARE(w->Values->columnCount(), 1);
+        QCOMPARE(w->Spectrum->amplitudes().size(), std::size_t{1});
         w->close();
     }
 

@@ -662,6 +662,12 @@ private slots:
         QCOMPARE(fileBytes(path("grob.tab")).count('\n'), 5);
         QVERIFY(fileBytes(path("grob.tab")).startsWith(" 0.0\t "));
 
+        // A ".csv" name: the point table, header row and commas.
+        script_.files.push_back(path("punkte.csv"));
+        w->SaveTab->trigger();
+        QCOMPARE(fileBytes(path("punkte.csv")).split('\n')[1].count(','), 3); // phi, s, s', s''
+        QCOMPARE(fileBytes(path("punkte.csv")).count("\r\n"), 5); // header and 0, 90, 180, 270
+
         // Cancelled dialog: nothing written.
         w->SaveTab->trigger();
         QVERIFY(!QFile::exists(path("grob.tab.tab")));
