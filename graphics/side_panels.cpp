@@ -97,8 +97,9 @@ void SpectrumView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     const QFontMetrics fm(font());
+    // The title above, the harmonic numbers below, the scale at the left.
     const QRect plot = rect().adjusted(fm.horizontalAdvance(QStringLiteral("1E-00")) + 8,
-                                       fm.height(), -6, -fm.height() - 6);
+                                       2 * fm.height(), -6, -fm.height() - 6);
     p.setPen(Qt::black);
     p.drawText(rect().adjusted(4, 0, 0, 0), Qt::AlignTop | Qt::AlignLeft,
                QStringLiteral("Spektrum |s_k|%1").arg(log_ ? QStringLiteral(" (log)") : QString()));
