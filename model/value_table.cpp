@@ -31,6 +31,20 @@ std::array<bool, 9> enabledBoxes(const TableSettings& t) {
     return enabled;
 }
 
+namespace {
+
+// The chosen columns at phi, in the table's order: s … s''', s'·s'', q … q'''.
+template <class F>
+void chosenColumns(const TPaintObj& motion, const TableSettings& t, double phi, F&& value) {
+    for (int n = 0; n < 4; ++n)
+        if (t.s[static_cast<std::size_t>(n)]) value(motion.Calc_s(n, phi));
+    if (t.M) value(motion.Calc_M(phi));
+    for (int n = 0; n < 4; ++n)
+        if (t.q[static_cast<std::size_t>(n)]) value(motion.Calc_q(n, phi));
+}
+
+} // namespace
+
 std::string valueTable(const TPaintObj& motion, TableSettings t) {
     t.clamp();
     std::string out;
@@ -40,11 +54,7 @@ std::string valueTable(const TPaintObj& motion, TableSettings t) {
     };
     for (double phi = 0.0; phi <= 360.0; phi += t.step) {
         out += FormatReal(phi, t.digits);
-        for (int n = 0; n < 4; ++n)
-            if (t.s[static_cast<std::size_t>(n)]) value(motion.Calc_s(n, phi));
-        if (t.M) value(motion.Calc_M(phi));
-        for (int n = 0; n < 4; ++n)
-            if (t.q[static_cast<std::size_t>(n)]) value(motion.Calc_q(n, phi));
+        chosenColumns(motion, t, phi, value);
         out += "\r\n";
     }
     return out;
@@ -95,11 +105,7 @@ std::string valueTableCsv(const TPaintObj& motion, TableSettings t, int points) 
     };
     for (double phi : angles) {
         out += number(phi, std::max(t.digits, 10));
-        for (int n = 0; n < 4; ++n)
-            if (t.s[static_cast<std::size_t>(n)]) value(motion.Calc_s(n, phi));
-        if (t.M) value(motion.Calc_M(phi));
-        for (int n = 0; n < 4; ++n)
-            if (t.q[static_cast<std::size_t>(n)]) value(motion.Calc_q(n, phi));
+        chosenColumns(motion, t, phi, value);
         out += "\r\n";
     }
     return out;
