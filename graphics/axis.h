@@ -16,7 +16,8 @@ public:
     void SetBorder(int p1, int p2);
     double GetMin() const { return pixMin; } // the pixel ends as reals
     double GetMax() const { return pixMax; }
-    // Pixel of a value: Round(scale·value + offset); 0 when that is not a number in range.
+    // Pixel of a value: Round(scale·value + offset); 0 when that is not a number, held at
+    // ±1e6 beyond (infinities too), so that lines towards such points keep their direction.
     int Scale(double value) const;
     double UnScale(double pixel) const;
 

@@ -52,6 +52,36 @@ double FastSeries::operator()(double phi) const {
     return sum;
 }
 
+AngleGrid::AngleGrid(std::vector<double> angles)
+    : phi(std::move(angles)), sin1(phi.size()), cos1(phi.size()) {
+    for (std::size_t i = 0; i < phi.size(); ++i) {
+        const double x = phi[i] * (std::numbers::pi / 180.0);
+        sin1[i] = std::sin(x);
+        cos1[i] = std::cos(x);
+    }
+}
+
+void FastSeries::evaluate(const AngleGrid& grid, std::vector<double>& out) const {
+    const std::size_t n = grid.phi.size();
+    out.assign(n, constant_);
+    std::vector<double> rot(grid.sin1); // sin kx, then cos kx
+    rot.insert(rot.end(), grid.cos1.begin(), grid.cos1.end());
+    const double* s1 = grid.sin1.data();
+    const double* c1 = grid.cos1.data();
+    double* sk = rot.data();
+    double* ck = sk + n;
+    double* o = out.data();
+    for (std::size_t k = 0; k < sin_.size(); ++k) {
+        const double a = sin_[k], b = cos_[k];
+        for (std::size_t i = 0; i < n; ++i) {
+            o[i] += sk[i] * a + ck[i] * b;
+            const double s = sk[i] * c1[i] + ck[i] * s1[i];
+            ck[i] = ck[i] * c1[i] - sk[i] * s1[i];
+            sk[i] = s;
+        }
+    }
+}
+
 namespace {
 
 Qt::PenStyle penStyle(int code) {
@@ -71,13 +101,15 @@ Qt::PenStyle penStyle(int code) {
 
 constexpr std::int32_t kGrey = 0x808080;
 
-void traceInto(QPainter& p, const TAxis& x, const TAxis& y, double step, const FastSeries& f,
-               QColor color, int style) {
+void traceInto(QPainter& p, const TAxis& x, const TAxis& y, const AngleGrid& grid,
+               const FastSeries& f, QColor color, int style) {
     QPen pen(color);
     pen.setWidth(0);
     pen.setStyle(penStyle(style));
     p.setPen(pen);
-    const auto lines = traceCurve(std::cref(f), x, y, step);
+    std::vector<double> v;
+    f.evaluate(grid, v);
+    const auto lines = tracePolylines(grid.phi, v, x, y);
     std::vector<QPoint> buf;
     for (const Polyline& l : lines) {
         buf.clear();
@@ -106,19 +138,61 @@ bool drawsQ(const model::Node& member) {
 }
 
 void paintMotion(QPainter& p, const TAxis& x, const TAxis& y, const model::Node& member, int curve,
-                 double step) {
+                 const AngleGrid& grid) {
     const auto* m = member.as<model::TPaintObj>();
     if (m == nullptr || !m->HasResults) return;
     const model::PaintStyle& st = m->PaintStyle;
     if (curve >= 0 && curve <= 3) {
-        traceInto(p, x, y, step, FastSeries(*m, curve, false),
+        traceInto(p, x, y, grid, FastSeries(*m, curve, false),
                   colorOf(m->ResultsCurrent ? st.sColor : kGrey), st.sLine);
         if (drawsQ(member))
-            traceInto(p, x, y, step, FastSeries(*m, curve, true),
+            traceInto(p, x, y, grid, FastSeries(*m, curve, true),
                       colorOf(m->ResultsCurrent ? st.qColor : kGrey), st.qLine);
     } else if (curve == -1 && member.as<model::THSHeader>() != nullptr && m->mSC.Count() > 0) {
-        traceInto(p, x, y, step, FastSeries(*m), colorOf(st.sColor), st.sLine);
+        traceInto(p, x, y, grid, FastSeries(*m), colorOf(st.sColor), st.sLine);
     }
+}
+
+namespace {
+
+// The extremes of f over the angles at which the motion's own extremes are sampled.
+void sampledExtremes(const FastSeries& f, std::int32_t count, double x0, double x1, double& lo,
+                     double& hi) {
+    std::vector<double> angles;
+    lo = x0;
+    hi = x1;
+    model::sampleMinMax(lo, hi, count, [&](double phi) {
+        angles.push_back(phi);
+        return 0.0;
+    });
+    std::vector<double> v;
+    f.evaluate(AngleGrid(std::move(angles)), v);
+    lo = hi = v.empty() ? 0.0 : v.front();
+    for (double y : v) {
+        if (y > hi)
+            hi = y;
+        else if (y < lo)
+            lo = y;
+    }
+}
+
+} // namespace
+
+bool curveExtremes(const model::TPaintObj& m, int curve, double x0, double x1, double& lo,
+                   double& hi) {
+    if (curve < -1 || curve > 3) return false;
+    lo = hi = 0.0;
+    if (!m.HasResults) return true;
+    if (curve == -1) {
+        if (m.mSC.Count() > 0) sampledExtremes(FastSeries(m), m.mSC.Count(), x0, x1, lo, hi);
+        return true;
+    }
+    double qlo, qhi;
+    sampledExtremes(FastSeries(m, curve, false), m.sSC.Count(), x0, x1, lo, hi);
+    sampledExtremes(FastSeries(m, curve, true), m.qSC.Count(), x0, x1, qlo, qhi);
+    lo = std::min(lo, qlo);
+    hi = std::max(hi, qhi);
+    return true;
 }
 
 namespace {

@@ -17,6 +17,12 @@ namespace graphics {
 // QColor of a colour value 0x00BBGGRR.
 QColor colorOf(std::int32_t bgr);
 
+// Angles with their sine and cosine, shared by all the curves evaluated on them.
+struct AngleGrid {
+    explicit AngleGrid(std::vector<double> angles);
+    std::vector<double> phi, sin1, cos1;
+};
+
 // A truncated Fourier series ready for fast evaluation: the coefficients of one derivative
 // order, summed with sin(kx), cos(kx) from the rotation by x (two calls of the library's sine
 // and cosine per value instead of two per harmonic).
@@ -28,6 +34,9 @@ public:
     explicit FastSeries(const model::TPaintObj& motion);
     // Value at phi in degrees.
     double operator()(double phi) const;
+    // Values at all the angles of the grid at once (harmonic by harmonic over the angles: no
+    // chain of dependent operations per value, and the inner loop vectorises).
+    void evaluate(const AngleGrid& grid, std::vector<double>& out) const;
 
 private:
     double constant_ = 0.0;
@@ -38,10 +47,15 @@ private:
 // that of either of its two absolute ones.
 bool drawsQ(const model::Node& member);
 
-// Draws the curves of member for the curve type (0 .. 3, or -1 the torque) over the x range
-// with the angle step given.
+// Draws the curves of member for the curve type (0 .. 3, or -1 the torque) at the angles of
+// the grid (traceAngles of the x axis).
 void paintMotion(QPainter& p, const TAxis& x, const TAxis& y, const model::Node& member, int curve,
-                 double step);
+                 const AngleGrid& grid);
+
+// The sampled extremes of the curve type of motion over x0 .. x1 by the rule of the motion's
+// own extremes (0 and 0 without results); false for an unknown curve type.
+bool curveExtremes(const model::TPaintObj& m, int curve, double x0, double x1, double& lo,
+                   double& hi);
 
 // Draws a restriction of member in the diagram of the curve type (nothing for another order
 // or a spectrum kind). bound: the colour of its bounds; thick: drawn with a wider pen.

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "graphics/motion_curves.h"
+#include "graphics/trace.h"
 
 namespace graphics {
 
@@ -125,8 +126,9 @@ void TDiagram::Paint(QPainter& p, bool xLabels, const std::vector<model::Node*>&
             }
         }
     }
+    const AngleGrid grid(traceAngles(xAxis, step));
     for (const model::Node* member : members)
-        if (member != nullptr) paintMotion(p, xAxis, yAxis, *member, curve, step);
+        if (member != nullptr) paintMotion(p, xAxis, yAxis, *member, curve, grid);
     p.restore();
 }
 
@@ -148,35 +150,6 @@ std::array<bool, 5> Picture::chosen() const {
 }
 
 namespace {
-
-// The sampled extremes of a motion's curve over x0 .. x1 by the rule of the motion's own
-// extremes, evaluated with the fast series; false when there is nothing to sample.
-bool curveExtremes(const model::TPaintObj& m, int curve, double x0, double x1, double& lo,
-                   double& hi) {
-    if (!m.HasResults) {
-        lo = hi = 0.0;
-        return true;
-    }
-    if (curve == kTorque) {
-        if (m.mSC.Count() <= 0) {
-            lo = hi = 0.0;
-            return true;
-        }
-        lo = x0;
-        hi = x1;
-        model::sampleMinMax(lo, hi, m.mSC.Count(), FastSeries(m));
-        return true;
-    }
-    if (curve < 0 || curve > 3) return false;
-    double qlo = x0, qhi = x1;
-    lo = x0;
-    hi = x1;
-    model::sampleMinMax(lo, hi, m.sSC.Count(), FastSeries(m, curve, false));
-    model::sampleMinMax(qlo, qhi, m.qSC.Count(), FastSeries(m, curve, true));
-    lo = std::min(lo, qlo);
-    hi = std::max(hi, qhi);
-    return true;
-}
 
 // The automatic y range of a diagram: every member's curve extremes widened by its
 // restrictions of that curve; members whose range is empty are left out.

@@ -64,24 +64,41 @@ struct Tracer {
 
 } // namespace
 
-std::vector<Polyline> traceCurve(const std::function<double(double)>& f, const TAxis& x,
-                                 const TAxis& y, double step, std::size_t maxPoints) {
+std::vector<double> traceAngles(const TAxis& x, double step, std::size_t maxPoints) {
+    std::vector<double> phis;
+    const double start = x.min, end = x.max;
+    if (!std::isfinite(start) || !std::isfinite(end) || maxPoints == 0) return phis;
+    if (!(step > 0.0)) step = std::fabs(end - start);
+    if (step > 0.0 && std::isfinite(step))
+        phis.reserve(static_cast<std::size_t>(
+            std::min<double>(static_cast<double>(maxPoints), (end - start) / step + 2.0)));
+    double phi = start;
+    phis.push_back(phi);
+    while (phi < end && phis.size() < maxPoints) {
+        double next = phi + step;
+        if (next > end) next = end;
+        if (!(next > phi)) break; // the step vanishes against phi
+        phi = next;
+        phis.push_back(phi);
+    }
+    return phis;
+}
+
+std::vector<Polyline> tracePolylines(const std::vector<double>& phi, const std::vector<double>& v,
+                                     const TAxis& x, const TAxis& y) {
     Tracer t;
     t.top = std::min(y.pixMin, y.pixMax);
     t.bottom = std::max(y.pixMin, y.pixMax);
-    const double start = x.min, end = x.max;
-    if (!std::isfinite(start) || !std::isfinite(end) || maxPoints == 0) return {};
-    if (!(step > 0.0)) step = std::fabs(end - start);
-
     bool have = false; // a finite previous point
     double xa = 0.0, ya = 0.0;
-    auto point = [&](double phi) {
-        const double px = x.scale * phi + x.offset;
-        const double py = y.scale * f(phi) + y.offset;
+    const std::size_t n = std::min(phi.size(), v.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const double px = x.scale * phi[i] + x.offset;
+        const double py = y.scale * v[i] + y.offset;
         if (!std::isfinite(px) || !std::isfinite(py)) {
             t.close();
             have = false;
-            return;
+            continue;
         }
         if (!have) {
             t.close();
@@ -92,21 +109,17 @@ std::vector<Polyline> traceCurve(const std::function<double(double)>& f, const T
         xa = px;
         ya = py;
         have = true;
-    };
-
-    double phi = start;
-    point(phi);
-    std::size_t count = 1;
-    while (phi < end && count < maxPoints) {
-        double next = phi + step;
-        if (next > end) next = end;
-        if (!(next > phi)) break; // the step vanishes against phi
-        phi = next;
-        point(phi);
-        ++count;
     }
     t.close();
     return std::move(t.lines);
+}
+
+std::vector<Polyline> traceCurve(const std::function<double(double)>& f, const TAxis& x,
+                                 const TAxis& y, double step, std::size_t maxPoints) {
+    const std::vector<double> phi = traceAngles(x, step, maxPoints);
+    std::vector<double> v(phi.size());
+    for (std::size_t i = 0; i < phi.size(); ++i) v[i] = f(phi[i]);
+    return tracePolylines(phi, v, x, y);
 }
 
 } // namespace graphics

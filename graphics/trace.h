@@ -19,6 +19,16 @@ using Polyline = std::vector<PixelPoint>;
 // More points than this are never evaluated for one curve (a tiny step over a wide range).
 inline constexpr std::size_t kMaxTracePoints = 100000;
 
+// The angles a trace evaluates: x.min, then increments of step, the last one cut to end
+// exactly at x.max; at most maxPoints, and none further once phi no longer advances. A step
+// that is not positive gives the two ends only.
+std::vector<double> traceAngles(const TAxis& x, double step,
+                                std::size_t maxPoints = kMaxTracePoints);
+
+// The polylines through the values v[i] at the angles phi[i] (the clipping of traceCurve).
+std::vector<Polyline> tracePolylines(const std::vector<double>& phi, const std::vector<double>& v,
+                                     const TAxis& x, const TAxis& y);
+
 // The polylines of f(phi) for phi from x.min in increments of step, the last increment cut to
 // end exactly at x.max. A segment leaving the band between the rows y.pixMin and y.pixMax ends
 // at the border row (column interpolated linearly), one re-entering starts a new polyline

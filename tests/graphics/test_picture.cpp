@@ -8,11 +8,14 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <random>
 
 #include <gtest/gtest.h>
 
 #include "graphics/motion_curves.h"
 #include "graphics/picture.h"
+#include "graphics/trace.h"
+#include "model/series.h"
 
 namespace {
 
@@ -175,6 +178,57 @@ TEST(Picture, RelativeMotionDrawsQWhenEitherMotionHasARatio) {
     EXPECT_FALSE(graphics::drawsQ(rel));
     a.sSC.set(0, 0.25);
     EXPECT_TRUE(graphics::drawsQ(rel));
+}
+
+// The fast evaluation of the drawn curves and of the automatic ranges against the motion's own
+// series, on random motions of up to 60 harmonics.
+TEST(Picture, FastSeriesAgreesWithTheMotionsOwnEvaluation) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (int K : {1, 16, 60}) {
+        THSHeader h;
+        h.sSC.ReSize(2 * K + 2);
+        for (int i = 1; i < 2 * K + 2; ++i) h.sSC.set(i, u(rng) / (i > 1 ? i / 2 : 1));
+        deriveSeries(h, 0.013, 0.1);
+        h.HasResults = true;
+        graphics::TAxis x;
+        x.SetBorder(0, 997);
+        x.SetMinMax(10, -30, 400);
+        const graphics::AngleGrid grid(graphics::traceAngles(x, 0.37));
+        for (int curve = -1; curve <= 3; ++curve) {
+            for (bool q : {false, true}) {
+                SCOPED_TRACE(testing::Message() << K << " harmonics, curve " << curve << q);
+                const graphics::FastSeries f =
+                    curve < 0 ? graphics::FastSeries(h) : graphics::FastSeries(h, curve, q);
+                auto exact = [&](double phi) {
+                    return curve < 0 ? h.Calc_M(phi)
+                           : q       ? h.Calc_q(curve, phi)
+                                     : h.Calc_s(curve, phi);
+                };
+                double lo = 0, hi = 360;
+                curve < 0 ? h.GetMinMax_M(lo, hi) : h.GetMinMax_s(curve, lo, hi);
+                const double tol = 1e-11 * std::max(std::fabs(lo), std::fabs(hi)) * K;
+                std::vector<double> v;
+                f.evaluate(grid, v);
+                ASSERT_EQ(v.size(), grid.phi.size());
+                for (std::size_t i = 0; i < v.size(); i += 7) {
+                    ASSERT_NEAR(v[i], exact(grid.phi[i]), tol) << grid.phi[i];
+                    ASSERT_NEAR(f(grid.phi[i]), exact(grid.phi[i]), tol) << grid.phi[i];
+                }
+                if (q) continue;
+                double flo, fhi;
+                ASSERT_TRUE(graphics::curveExtremes(h, curve, 0, 360, flo, fhi));
+                if (curve >= 0) { // the range of s and q together
+                    double qlo = 0, qhi = 360;
+                    h.GetMinMax_q(curve, qlo, qhi);
+                    lo = std::min(lo, qlo);
+                    hi = std::max(hi, qhi);
+                }
+                EXPECT_NEAR(flo, lo, tol);
+                EXPECT_NEAR(fhi, hi, tol);
+            }
+        }
+    }
 }
 
 } // namespace
