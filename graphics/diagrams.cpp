@@ -66,6 +66,7 @@ DiagramWindows::DiagramWindows(model::ProjectTree& tree, DiagramServices service
 
 DiagramWindows::~DiagramWindows() {
     tree_.removeObserver(*this);
+    options_->Bind(nullptr); // the windows go now, the options window later
     for (TGrafik* w : windows_) {
         w->disconnect(this);
         delete w;
