@@ -11,7 +11,7 @@ top=$PWD
 build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
             qt6-svg-dev libuemf-dev)
 test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev libglpk-dev dbus-daemon dpkg-dev file
-           imagemagick librsvg2-bin poppler-utils libwmf-bin)
+           imagemagick librsvg2-bin poppler-utils libwmf-bin unrtf)
 
 missing_pkgs() {
     local p
