@@ -149,19 +149,12 @@ std::variant<Node*, Message> openRecentProject(ProjectTree& tree, const std::str
     return r;
 }
 
-std::optional<Message> saveProjectFile(Node& project, const std::string& path) {
-    TProject& p = projectObj(project);
-    const std::string bytes = writeProject(project);
-    // The flags change only once the file is safely in place.
-    auto fail = [&](int err) -> std::optional<Message> {
-        return errorMessage("Die Projektdatei " + path + " konnte nicht geschrieben werden:\r" +
-                            std::strerror(err));
-    };
+int replaceFile(const std::string& path, std::string_view bytes) {
     std::string tmpl = directoryPart(path) + "/." + fileNamePart(path) + ".XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
-    if (fd < 0) return fail(errno);
+    if (fd < 0) return errno;
     // The new file gets the permissions of the one it replaces, else the usual ones.
     struct stat st {};
     mode_t mode = 0666;
@@ -181,20 +174,29 @@ std::optional<Message> saveProjectFile(Node& project, const std::string& path) {
             const int err = errno;
             ::close(fd);
             ::unlink(name.data());
-            return fail(err);
+            return err;
         }
         done += static_cast<std::size_t>(n);
     }
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
         const int err = errno;
         ::unlink(name.data());
-        return fail(err);
+        return err;
     }
     if (::rename(name.data(), path.c_str()) != 0) {
         const int err = errno;
         ::unlink(name.data());
-        return fail(err);
+        return err;
     }
+    return 0;
+}
+
+std::optional<Message> saveProjectFile(Node& project, const std::string& path) {
+    TProject& p = projectObj(project);
+    // The flags change only once the file is safely in place.
+    if (const int err = replaceFile(path, writeProject(project)); err != 0)
+        return errorMessage("Die Projektdatei " + path + " konnte nicht geschrieben werden:\r" +
+                            std::strerror(err));
     forEachNode(project, [](Node& n) { n.obj().Modified = false; });
     p.Changed = false;
     notifyChanged(project, ChangeFlags::Values);

@@ -38,6 +38,11 @@ std::variant<Node*, Message> openProject(ProjectTree& tree, const std::string& p
 // Reads a recently used file (no extension check).
 std::variant<Node*, Message> openRecentProject(ProjectTree& tree, const std::string& path);
 
+// Puts bytes into the file path whole or not at all: a temporary file in the same directory,
+// flushed and synced, renamed over the old one (whose permissions it takes). 0, or the errno
+// of the failed step (the old file is then untouched and no temporary file is left).
+int replaceFile(const std::string& path, std::string_view bytes);
+
 // Writes the project to path without ever destroying the previous file: a temporary file in
 // the same directory, flushed and synced, renamed over the old one; then Modified of every
 // object and Changed are cleared. On failure the old file and the flags are untouched, and the
