@@ -1,6 +1,11 @@
 #include "cli/model_commands.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <map>
 
 #include "model/binding.h"
@@ -11,6 +16,7 @@
 #include "model/format_real.h"
 #include "model/import.h"
 #include "model/project_file.h"
+#include "model/report.h"
 #include "model/value_table.h"
 
 namespace cli {
@@ -33,6 +39,7 @@ constexpr const char* kUsage =
     "  calc FILE.k4p [--batch ...] [-o OUT]   Projekt(e) berechnen und mit Ergebnissen sichern\n"
     "  plot FILE.k4p [--objects 1,2|--all] [--diagrams s,s1,s2,s3,M] [--size BxH] -o OUT\n"
     "                                         Diagramme als .png .svg .pdf .bmp .emf .wmf\n"
+    "  report FILE.k4p [-o OUT.rtf]           Report des Projekts im Rich Text Format\n"
     "Jeder Befehl nimmt --help.\n";
 
 const std::map<std::string, std::string> kHelp = {
@@ -58,6 +65,11 @@ const std::map<std::string, std::string> kHelp = {
                    "Berechnungsmodul schreibt.\n"},
     {"check", "Aufruf: tervana-cli check FILE.k4p\n"
               "Listet inkonsistente Objekte mit dem Grund; Status 1, wenn es welche gibt.\n"},
+    {"report", "Aufruf: tervana-cli report FILE.k4p [-o OUT.rtf]\n"
+               "Schreibt den Report des Projekts als RTF (Windows-1252, Zeilenende CR LF)\n"
+               "nach OUT.rtf, ohne -o auf die Standardausgabe. Datum: heute (UTC), oder aus\n"
+               "SOURCE_DATE_EPOCH (Sekunden seit 1970, UTC). Dezimaltrennzeichen: das der\n"
+               "Locale (LC_ALL, LC_NUMERIC, LANG), sonst der Punkt.\n"},
 };
 
 // Dialog texts use "\r" between lines; a terminal wants line feeds.
@@ -351,6 +363,61 @@ int cmdExport(const Args& a, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
+// The report's date: SOURCE_DATE_EPOCH (seconds since 1970) when set, else now; in UTC.
+bool reportDate(ReportDate& date, std::ostream& err) {
+    std::time_t t = std::time(nullptr);
+    if (const char* e = std::getenv("SOURCE_DATE_EPOCH"); e != nullptr && *e != '\0') {
+        char* end = nullptr;
+        errno = 0;
+        const long long v = std::strtoll(e, &end, 10);
+        if (errno != 0 || *end != '\0' || v < 0) {
+            err << "tervana-cli report: SOURCE_DATE_EPOCH=" << e << " ist keine Sekundenzahl\n";
+            return false;
+        }
+        t = static_cast<std::time_t>(v);
+    }
+    std::tm tm{};
+    if (::gmtime_r(&t, &tm) == nullptr) {
+        err << "tervana-cli report: SOURCE_DATE_EPOCH liegt außerhalb des Kalenders\n";
+        return false;
+    }
+    date = {tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900};
+    return true;
+}
+
+// The decimal point of the user's locale; the program's own locale stays "C".
+char localeDecimalPoint() {
+    const std::string old = std::setlocale(LC_NUMERIC, nullptr);
+    char point = '.';
+    if (std::setlocale(LC_NUMERIC, "") != nullptr) {
+        const char* dp = std::localeconv()->decimal_point;
+        if (dp != nullptr && dp[0] != '\0' && dp[1] == '\0') point = dp[0];
+    }
+    std::setlocale(LC_NUMERIC, old.c_str());
+    return point;
+}
+
+int cmdReport(const Args& a, std::ostream& out, std::ostream& err) {
+    ReportDate date;
+    if (!reportDate(date, err)) return 2;
+    ProjectTree tree;
+    Node* p = load(tree, a.file, err);
+    if (p == nullptr) return 1;
+    const std::string text = reportText(buildReport(*p, date, localeDecimalPoint()));
+    auto o = a.options.find("-o");
+    if (o == a.options.end()) {
+        out << text;
+        return out ? 0 : 1;
+    }
+    if (const int e = replaceFile(o->second, text); e != 0) {
+        err << "Der Report " << o->second
+            << " konnte nicht geschrieben werden: " << std::strerror(e) << "\n";
+        return 1;
+    }
+    out << o->second << "\n";
+    return 0;
+}
+
 } // namespace
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -365,7 +432,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
     std::vector<std::string> valued, flags;
-    if (cmd == "import" || cmd == "export-kq4") valued = {"-o"};
+    if (cmd == "import" || cmd == "export-kq4" || cmd == "report") valued = {"-o"};
     if (cmd == "table") valued = {"--object", "--step", "--columns", "--digits", "--points"};
     if (cmd == "table") flags = {"--csv"};
     if (cmd == "show") flags = {"--binding", "--values"};
@@ -382,6 +449,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (cmd == "check") return cmdCheck(a, out, err);
     if (cmd == "import") return cmdImport(a, out, err);
     if (cmd == "table") return cmdTable(a, out, err);
+    if (cmd == "report") return cmdReport(a, out, err);
     return cmdExport(a, out, err);
 }
 
