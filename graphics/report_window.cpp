@@ -138,9 +138,12 @@ void TRTFReport::setReport(const QString& projectName, const std::vector<std::st
     const int h = Text->horizontalScrollBar()->value();
     const int v = Text->verticalScrollBar()->value();
     Text->rtf = bytes;
-    Text->setDocument(read.document.get());
+    QTextDocument* old = document_;
+    document_ = read.document.release();
+    document_->setParent(Text);
+    Text->setDocument(document_);
     Text->setLineWrapMode(QTextEdit::NoWrap);
-    document_ = std::move(read.document); // the old one goes only now that it is not shown
+    delete old; // only now that it is no longer shown
     auto restore = [this, h, v] {
         Text->horizontalScrollBar()->setValue(h);
         Text->verticalScrollBar()->setValue(v);

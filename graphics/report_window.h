@@ -81,7 +81,7 @@ protected:
 private:
     ReportServices& services_;
     std::vector<std::string> lines_;
-    std::unique_ptr<QTextDocument> document_;
+    QTextDocument* document_ = nullptr; // a child of Text, which shows it
     QString projectName_, projectFile_, date_, pageHeader_;
 };
 
