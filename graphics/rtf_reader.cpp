@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -111,6 +112,7 @@ public:
             }
         }
         flush();
+        if (blockFormatted_) finishBlock(lastFormat_); // a last paragraph without \par
         while (header_.endsWith(u'\n')) header_.chop(1);
         return {std::move(doc_), header_};
     }
@@ -355,9 +357,38 @@ private:
         }
         if (d != Destination::Text) return;
         flush();
-        cursor_.setBlockFormat(blockFormat()); // the properties in force when it ends
+        finishBlock(blockFormat()); // the properties in force when it ends
         cursor_.insertBlock();
         blockFormatted_ = false;
+    }
+
+    // The layout of tab stops other than left ones measures the text up to the next tab (up to
+    // the next delimiter for decimal ones, even beyond the next tab): an empty section after such
+    // a stop, or a number without the delimiter after a decimal stop, would pull the following
+    // text left. With the n-th tab of the line taken to reach the n-th stop, as the report's lines
+    // are written, such stops become left stops (empty section) or right stops (no delimiter).
+    static void fitTabsToText(QTextBlockFormat& format, const QString& text) {
+        QList<QTextOption::Tab> tabs = format.tabPositions();
+        const QStringList sections = text.split(u'\t');
+        for (qsizetype k = 0; k < tabs.size() && k + 1 < sections.size(); ++k) {
+            QTextOption::Tab& tab = tabs[k];
+            const QString& section = sections[k + 1];
+            if (tab.type == QTextOption::LeftTab) continue;
+            if (section.isEmpty()) {
+                tab.type = QTextOption::LeftTab;
+                tab.delimiter = QChar();
+            } else if (tab.type == QTextOption::DelimiterTab && !section.contains(tab.delimiter)) {
+                tab.type = QTextOption::RightTab;
+                tab.delimiter = QChar();
+            }
+        }
+        format.setTabPositions(tabs);
+    }
+
+    // Sets the block's format once its text is complete.
+    void finishBlock(QTextBlockFormat format) {
+        fitTabsToText(format, cursor_.block().text());
+        cursor_.setBlockFormat(format);
     }
 
     QTextBlockFormat blockFormat() const {
@@ -392,7 +423,10 @@ private:
     void flush() {
         if (pending_.isEmpty()) return;
         if (stack_.back().dest == Destination::Text) {
-            if (!blockFormatted_) cursor_.setBlockFormat(blockFormat());
+            if (!blockFormatted_) {
+                lastFormat_ = blockFormat();
+                cursor_.setBlockFormat(lastFormat_);
+            }
             blockFormatted_ = true;
             cursor_.insertText(pending_, charFormat());
         }
@@ -421,6 +455,7 @@ private:
     std::size_t overflow_ = 0;
     bool groupStart_ = false;
     bool blockFormatted_ = false;
+    QTextBlockFormat lastFormat_;
     QString pending_;
     QString header_;
     std::map<int, Font> fonts_;

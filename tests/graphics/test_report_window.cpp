@@ -119,21 +119,42 @@ private slots:
         QVERIFY(!formatAt(eta, 4).font().bold());
         const auto tabs = eta.blockFormat().tabPositions();
         QCOMPARE(tabs.size(), 7);
-        QCOMPARE(tabs[0].type, QTextOption::DelimiterTab);
-        QCOMPARE(tabs[0].delimiter, QChar(u'.'));
-        QCOMPARE(tabs[0].position, twipsToPixels(2500));
-        QCOMPARE(tabs[2].type, QTextOption::CenterTab);
+        QCOMPARE(tabs[4].type, QTextOption::CenterTab);
+        QCOMPARE(tabs[5].type, QTextOption::DelimiterTab);
+        QCOMPARE(tabs[5].delimiter, QChar(u'.'));
+        QCOMPARE(tabs[5].position, twipsToPixels(7000));
         QCOMPARE(tabs[6].position, twipsToPixels(8500));
         // A comma as decimal separator aligns on the comma.
-        const auto comma = readRtf(joined(lines), u',');
-        QCOMPARE(
-            blockStarting(*comma.document, "\t\t\t\tη").blockFormat().tabPositions()[0].delimiter,
-            QChar(u','));
-
+        const auto comma = readRtf(QByteArray::fromStdString(T + "\\tab 1,5}"), u',');
+        QCOMPARE(blockStarting(*comma.document, "\t1,5").blockFormat().tabPositions()[0].delimiter,
+                 QChar(u','));
         const QTextBlock stand = blockStarting(doc, "Stand");
         QCOMPARE(stand.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
         QVERIFY(formatAt(stand, 0).fontItalic());
         QCOMPARE(stand.blockFormat().topMargin(), twipsToPixels(24));
+    }
+
+    // Decimal and centred stops with nothing after them pulled the rest of the line left.
+    void emptyTabSectionsKeepTheColumns() {
+        std::vector<std::string> lines = head;
+        lines.push_back(T + "\\tab\\tab\\tab\\tab {\\f2 h}\\tab =\\tab 0.25");
+        lines.push_back(T + "\\tab\\tab\\tab\\tab {\\f2 q}\\tab =\\tab 123.5");
+        lines.push_back(T + "\\tab 12\\tab 3.5}");
+        const auto rtf = readRtf(joined(lines));
+        const QTextDocument& doc = *rtf.document;
+        (void)doc.size(); // lays it out
+        const auto x = [&](const QString& start, QChar c) {
+            const QTextBlock b = blockStarting(doc, start);
+            return b.layout()->lineAt(0).cursorToX(b.text().indexOf(c));
+        };
+        const QTextBlock whole = blockStarting(doc, "\t12\t");
+        QCOMPARE(whole.blockFormat().tabPositions()[0].type, QTextOption::RightTab);
+        QCOMPARE(blockStarting(doc, "\t\t").blockFormat().tabPositions()[0].type,
+                 QTextOption::LeftTab);
+        QVERIFY(std::abs(x("\t\t\t\tη", u'.') - x("\t\t\t\tθ", u'.')) < 4);
+        QVERIFY(std::abs(x("\t\t\t\tη", u'.') - twipsToPixels(7000 + 600)) < 4);
+        QVERIFY(std::abs(x("\t\t\t\tη", u'η') - twipsToPixels(5500 + 600)) < 10);
+        QVERIFY(std::abs(x("\t12", u'.') - twipsToPixels(4000 + 600)) < 4);
     }
 
     void characters_data() {
