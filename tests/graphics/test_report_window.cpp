@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QPrinter>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -304,6 +305,24 @@ private slots:
         // Unwritable: a message, no file.
         QVERIFY(!w->writePdf(tmp_.filePath("missing/r.pdf")));
         QCOMPARE(script_.messages.size(), std::size_t(1));
+    }
+
+    void printsThroughThePrinter() {
+        QVERIFY(!window(1)->PrintItem->isEnabled());
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(tmp_.filePath("p.pdf"));
+        services_.printer = [&printer] { return &printer; };
+        auto w = window(5);
+        QVERIFY(w->PrintItem->isEnabled());
+        w->print();
+        services_.printer = nullptr;
+        QCOMPARE(script_.printerSetups, 1);
+        QCOMPARE(printer.docName(), QStringLiteral("Tervana-Report: Müller"));
+        QProcess p;
+        p.start("pdftotext", {tmp_.filePath("p.pdf"), "-"});
+        QVERIFY(p.waitForFinished(30000));
+        QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).contains(u"6.12.2026"));
     }
 
     void scrollPositionKept() {
