@@ -132,7 +132,7 @@ test)
     check_package || status=1
     # The file readers under libFuzzer, a few seconds each from their corpus.
     echo "=== fuzzing the readers"
-    fuzz_targets=(fuzz_k4p fuzz_kq4 fuzz_kqe fuzz_kqw fuzz_msinp)
+    fuzz_targets=(fuzz_k4p fuzz_kq4 fuzz_kqe fuzz_kqw fuzz_msinp fuzz_rtf)
     if [ ! -f build-fuzz/CMakeCache.txt ]; then
         CC=clang CXX=clang++ cmake -S "$top" -B build-fuzz "${gen[@]+"${gen[@]}"}" \
             -DTERVANA_FUZZ=ON -DTERVANA_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
