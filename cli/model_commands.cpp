@@ -39,7 +39,7 @@ constexpr const char* kUsage =
     "  calc FILE.k4p [--batch ...] [-o OUT]   Projekt(e) berechnen und mit Ergebnissen sichern\n"
     "  plot FILE.k4p [--objects 1,2|--all] [--diagrams s,s1,s2,s3,M] [--size BxH] -o OUT\n"
     "                                         Diagramme als .png .svg .pdf .bmp .emf .wmf\n"
-    "  report FILE.k4p [-o OUT.rtf]           Report des Projekts im Rich Text Format\n"
+    "  report FILE.k4p [-o OUT.rtf|OUT.pdf]   Report des Projekts als RTF (oder PDF)\n"
     "Jeder Befehl nimmt --help.\n";
 
 const std::map<std::string, std::string> kHelp = {
@@ -65,7 +65,7 @@ const std::map<std::string, std::string> kHelp = {
                    "Berechnungsmodul schreibt.\n"},
     {"check", "Aufruf: tervana-cli check FILE.k4p\n"
               "Listet inkonsistente Objekte mit dem Grund; Status 1, wenn es welche gibt.\n"},
-    {"report", "Aufruf: tervana-cli report FILE.k4p [-o OUT.rtf]\n"
+    {"report", "Aufruf: tervana-cli report FILE.k4p [-o OUT.rtf|OUT.pdf]\n"
                "Schreibt den Report des Projekts als RTF (Windows-1252, Zeilenende CR LF)\n"
                "nach OUT.rtf, ohne -o auf die Standardausgabe. Datum: heute (UTC), oder aus\n"
                "SOURCE_DATE_EPOCH (Sekunden seit 1970, UTC). Dezimaltrennzeichen: das der\n"

@@ -14,6 +14,7 @@
 
 #include "graphics/export.h"
 #include "graphics/picture.h"
+#include "graphics/reports.h"
 #include "model/project_file.h"
 
 namespace cli {
@@ -156,6 +157,47 @@ int runPlotCli(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (auto m = graphics::exportPicture(path, draw, options, kPpi)) {
         QString text = QString::fromStdString(m->text);
         err << text.replace(QLatin1Char('\r'), QLatin1Char(' ')).toStdString() << "\n";
+        return 1;
+    }
+    out << output << "\n";
+    return 0;
+}
+
+bool wantsReportPdf(const std::vector<std::string>& args) {
+    for (std::size_t i = 1; i + 1 < args.size(); ++i)
+        if (args[i] == "-o")
+            return QFileInfo(QString::fromStdString(args[i + 1]))
+                       .suffix()
+                       .compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+    return false;
+}
+
+int runReportPdfCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string file, output;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "-o" && i + 1 < args.size())
+            output = args[++i];
+        else if (file.empty() && !args[i].empty() && args[i][0] != '-')
+            file = args[i];
+        else {
+            err << "tervana-cli report: unbekanntes Argument " << args[i] << "\n";
+            return 2;
+        }
+    }
+    model::ProjectTree tree;
+    auto opened = model::openProject(tree, file);
+    if (auto* m = std::get_if<model::Message>(&opened)) {
+        err << file << ": " << m->text << "\n";
+        return 1;
+    }
+    const model::Node& project = *std::get<model::Node*>(opened);
+    const model::ReportDate d = graphics::reportDate();
+    graphics::ReportServices services;
+    graphics::TRTFReport window(services);
+    window.setReport(QString::fromStdString(project.obj().Caption), graphics::reportLines(project),
+                     QStringLiteral("%1.%2.%3").arg(d.day).arg(d.month).arg(d.year));
+    if (!window.writePdf(QString::fromStdString(output))) {
+        err << "Der Report " << output << " konnte nicht geschrieben werden.\n";
         return 1;
     }
     out << output << "\n";

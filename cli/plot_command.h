@@ -1,5 +1,5 @@
-// The subcommand "plot" of tervana-cli: the diagrams of a calculated project drawn into a file
-// by the desktop program's own drawing code, without a window.
+// The subcommands of tervana-cli that draw: "plot" (the diagrams of a calculated project) and
+// "report" into a PDF, by the desktop program's own drawing code, without a window.
 #pragma once
 
 #include <ostream>
@@ -14,5 +14,12 @@ namespace cli {
 int runPlotCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 extern const char* const kPlotHelp;
+
+// "report FILE.k4p -o OUT.pdf": the report drawn as the report window prints it. Needs a
+// QApplication. Exit status as for "report".
+int runReportPdfCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Whether args (args[0] == "report") ask for a PDF.
+bool wantsReportPdf(const std::vector<std::string>& args);
 
 } // namespace cli

@@ -1,5 +1,6 @@
 // tervana-cli: a thin driver. "calc" runs the calculation control on a Qt event loop, "plot"
 // draws on the offscreen platform; every other subcommand is the project model's.
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 
@@ -17,6 +18,11 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("tervana"));
         return cli::runCalcCli(args, std::cout, std::cerr);
+    }
+    if (!args.empty() && args[0] == "report" && cli::wantsReportPdf(args)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return cli::runReportPdfCli(args, std::cout, std::cerr);
     }
     if (!args.empty() && args[0] == "plot") {
         // Drawn without a display.

@@ -16,6 +16,7 @@
 #include "calcctl/calculation.h"
 #include "calcctl/platform.h"
 #include "graphics/diagrams.h"
+#include "graphics/reports.h"
 #include "model/import.h"
 #include "ui/about.h"
 #include "ui/editor.h"
@@ -64,7 +65,12 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     };
     services.statusText = [this](const QString& text) { SB->showMessage(text); };
     services.draggedNode = [this] { return selectedNode(); };
+    graphics::ReportServices reportServices;
+    reportServices.prompts = services.prompts;
+    reportServices.printer = services.printer;
+    reportServices.showMainWindow = services.showMainWindow;
     diagrams_ = std::make_unique<graphics::DiagramWindows>(tree_, std::move(services), this);
+    reports_ = std::make_unique<graphics::ReportWindows>(tree_, std::move(reportServices));
     buildMenus();
 
     connect(TVProjects, &QTreeWidget::currentItemChanged, this, &TDlgMain::TVProjectsChange);
@@ -103,6 +109,7 @@ TDlgMain::~TDlgMain() {
     DlgRestr = nullptr;
     diagrams_->writeSettings();
     diagrams_.reset();
+    reports_.reset();
     calc_->disconnect(this);
     batch_->disconnect(this);
     writeSettings();
@@ -177,6 +184,11 @@ void TDlgMain::buildMenus() {
     QMenu* windows = menuBar()->addMenu(QStringLiteral("&Fenster"));
     NewDiagram =
         add(windows, "&Diagramm", &TDlgMain::DiagramClick, QKeySequence(Qt::CTRL | Qt::Key_D));
+    NewReport = windows->addAction(QStringLiteral("&Report"));
+    NewReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(NewReport, &QAction::triggered, this, [this] {
+        if (Node* project = model::projectOf(selectedNode())) reports_->open(*project);
+    });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     HelpTopics = add(help, "&Hilfethemen", &TDlgMain::HelpTopicsClick);
@@ -210,6 +222,7 @@ void TDlgMain::updateMenus() {
     Delete->setEnabled(sel != nullptr && !isKind(sel, ObjectKind::RelSpec) && !locked);
     EditObj->setEnabled(sel != nullptr);
     NewDiagram->setEnabled(sel != nullptr);
+    NewReport->setEnabled(sel != nullptr);
     const model::TPaintObj* motion = motionOf(sel);
     SaveTab->setEnabled(motion != nullptr && motion->HasResults && motion->ResultsCurrent);
     PrinterSetup->setEnabled(!QPrinterInfo::availablePrinterNames().isEmpty());

@@ -28,7 +28,8 @@ class QTreeWidgetItem;
 
 namespace graphics {
 class DiagramWindows;
-}
+class ReportWindows;
+} // namespace graphics
 
 namespace calcctl {
 class Calculation;
@@ -132,7 +133,9 @@ public:
     QAction* GraphicsOptions = nullptr; // "&Grafik..."
     QAction* ExportOptions = nullptr;   // "Bitmap-&Export..."
     QAction* NewDiagram = nullptr;      // "&Fenster" → "&Diagramm"
+    QAction* NewReport = nullptr;       // "&Fenster" → "&Report"
     graphics::DiagramWindows& diagrams() { return *diagrams_; }
+    graphics::ReportWindows& reports() { return *reports_; }
     QAction* HelpTopics = nullptr;
     QAction* About = nullptr;
     QMenu* FileMenu = nullptr;
@@ -200,6 +203,7 @@ private:
     std::unique_ptr<calcctl::Calculation> calc_;
     std::unique_ptr<calcctl::BatchCalculation> batch_;
     std::unique_ptr<graphics::DiagramWindows> diagrams_; // goes before the projects
+    std::unique_ptr<graphics::ReportWindows> reports_;   // likewise
     model::Node* calcNode_ = nullptr;                    // the node "&Berechnen" was chosen on
     std::set<const model::Node*> expandedBeforeRun_;
     QString lastK4PPath_;

@@ -1,11 +1,12 @@
-// tervana-cli plot: the diagrams of an example drawn into files of the asked size, and bad
-// arguments refused.
+// tervana-cli plot and report into PDF: the diagrams of an example drawn into files of the asked
+// size, the report as the window prints it, and bad arguments refused.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <memory>
 #include <sstream>
 
@@ -20,8 +21,7 @@ protected:
         static int argc = 1;
         static char name[] = "test";
         static char* argv[] = {name, nullptr};
-        if (QGuiApplication::instance() == nullptr)
-            app_ = std::make_unique<QGuiApplication>(argc, argv);
+        if (QApplication::instance() == nullptr) app_ = std::make_unique<QApplication>(argc, argv);
         ASSERT_TRUE(dir_.isValid());
     }
     int run(std::vector<std::string> args) {
@@ -32,7 +32,7 @@ protected:
     }
     std::string path(const char* name) const { return (dir_.path() + "/" + name).toStdString(); }
     const std::string example_ = TERVANA_SOURCE_DIR "/examples/slide_gripper.k4p";
-    std::unique_ptr<QGuiApplication> app_;
+    std::unique_ptr<QApplication> app_;
     QTemporaryDir dir_;
     std::ostringstream out_, err_;
 };
@@ -58,6 +58,24 @@ TEST_F(Plot, VectorFormatsAndRefusals) {
     EXPECT_EQ(run({example_, "--size", "10x10", "-o", path("d.png")}), 2);
     EXPECT_EQ(run({example_, "--objects", "7", "-o", path("d.png")}), 2);
     EXPECT_EQ(run({"/nonexistent.k4p", "-o", path("d.png")}), 1);
+}
+
+TEST_F(Plot, ReportAsPdfCarriesItsDateAndTitle) {
+    qputenv("SOURCE_DATE_EPOCH", "1796083200"); // 1.12.2026
+    const std::string pdf = path("r.pdf");
+    ASSERT_TRUE(cli::wantsReportPdf({"report", example_, "-o", pdf}));
+    ASSERT_EQ(cli::runReportPdfCli({"report", example_, "-o", pdf}, out_, err_), 0) << err_.str();
+    qunsetenv("SOURCE_DATE_EPOCH");
+    const std::string cmd = "pdftotext '" + pdf + "' -";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string text;
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+    ASSERT_EQ(pclose(p), 0);
+    EXPECT_NE(text.find("Projekt: slide_gripper.k4p"), std::string::npos);
+    EXPECT_NE(text.find("1.12.2026"), std::string::npos);
+    EXPECT_EQ(cli::runReportPdfCli({"report", example_, "-o", path("no/r.pdf")}, out_, err_), 1);
 }
 
 } // namespace

@@ -26,6 +26,7 @@
 #include "calcctl/batch.h"
 #include "calcctl/calculation.h"
 #include "graphics/diagrams.h"
+#include "graphics/reports.h"
 #include "model/project_file.h"
 #include "tests/model/change_recorder.h"
 #include "tests/support/fake_prompts.h"
@@ -999,6 +1000,32 @@ private slots:
         QVERIFY2(w->SB->currentMessage().startsWith(QStringLiteral("beta begrenzt durch: ")),
                  qPrintable(w->SB->currentMessage()));
         for (auto* g : w->diagrams().windows()) QCOMPARE(g->pic.binding.size(), std::size_t{1});
+    }
+
+    // "&Report": one window per project, rebuilt on every change of it, following a renamed
+    // project, gone with its project.
+    void reportWindowFollowsItsProject() {
+        auto w = makeWindow();
+        Node* project = openExample(*w, QStringLiteral("cam_dwell.k4p"));
+        QCOMPARE(w->NewReport->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+        w->NewReport->trigger();
+        w->selectNode(childrenOfKind(*project, ObjectKind::AbsSpec)[0]);
+        w->NewReport->trigger(); // the same project: the same window
+        QCOMPARE(w->reports().count(), std::size_t{1});
+        graphics::TRTFReport* r = w->reports().windowOf(*project);
+        QCOMPARE(r->windowTitle(), QStringLiteral("Report cam_dwell.k4p"));
+        model::editObject(*project, [](model::TNLMember& o) {
+            static_cast<model::TProject&>(o).Description = "Nockenscheibe 7";
+        });
+        QVERIFY(r->Text->toPlainText().contains(QStringLiteral("Nockenscheibe 7")));
+        script_.files.push_back(path("umbenannt.k4p"));
+        w->selectNode(project);
+        w->SaveProjAs->trigger();
+        QCOMPARE(r->windowTitle(), QStringLiteral("Report umbenannt.k4p"));
+        QPointer<graphics::TRTFReport> alive(r);
+        w->CloseProj->trigger();
+        QTRY_VERIFY(alive.isNull());
+        QCOMPARE(w->reports().count(), std::size_t{0});
     }
 
     void droppingAProjectCopiesIt() {
