@@ -71,6 +71,12 @@ DiagramWindows::~DiagramWindows() {
         w->disconnect(this);
         delete w;
     }
+    // Without a main window to own them, the dialogs go with this object.
+    if (mainWindow_ == nullptr) {
+        delete options_;
+        delete defaults_;
+        delete pictExOpt_;
+    }
 }
 
 TGrafik* DiagramWindows::open(std::vector<Node*> members) {
