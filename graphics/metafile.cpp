@@ -18,24 +18,24 @@ namespace graphics {
 
 namespace {
 
-// The pen, brush and font as the metafile knows them; equal specs need no new object.
-struct PenSpec {
+// The pen, brush and font as the metafile knows them; equal ones need no new object.
+struct PenKey {
     uint32_t style = U_PS_SOLID;
     int width = 0;
     QRgb color = 0;
-    friend bool operator==(const PenSpec&, const PenSpec&) = default;
+    friend bool operator==(const PenKey&, const PenKey&) = default;
 };
-struct BrushSpec {
+struct BrushKey {
     bool solid = false;
     QRgb color = 0;
-    friend bool operator==(const BrushSpec&, const BrushSpec&) = default;
+    friend bool operator==(const BrushKey&, const BrushKey&) = default;
 };
-struct FontSpec {
+struct FontKey {
     QString face;
     int height = 0; // character height in logical units (written negative)
     int weight = U_FW_NORMAL;
     bool italic = false, underline = false, strikeOut = false;
-    friend bool operator==(const FontSpec&, const FontSpec&) = default;
+    friend bool operator==(const FontKey&, const FontKey&) = default;
 };
 
 U_COLORREF colorRef(QRgb c) {
@@ -48,9 +48,9 @@ U_COLORREF colorRef(QRgb c) {
 class RecordWriter {
 public:
     virtual ~RecordWriter() = default;
-    virtual void setPen(const PenSpec& pen) = 0;
-    virtual void setBrush(const BrushSpec& brush) = 0;
-    virtual void setFont(const FontSpec& font) = 0;
+    virtual void setPen(const PenKey& pen) = 0;
+    virtual void setBrush(const BrushKey& brush) = 0;
+    virtual void setFont(const FontKey& font) = 0;
     virtual void setTextColor(QRgb color) = 0;
     virtual void polyline(const QPolygon& points) = 0;
     virtual void polygon(const QPolygon& points) = 0;
@@ -86,19 +86,19 @@ public:
     }
     ~EmfWriter() override { emf_htable_free(&handles_); }
 
-    void setPen(const PenSpec& p) override {
+    void setPen(const PenKey& p) override {
         uint32_t ih = 0;
         append(createpen_set(&ih, handles_,
                              logpen_set(p.style, point32_set(p.width, 0), colorRef(p.color))));
         replace(pen_, ih);
     }
-    void setBrush(const BrushSpec& b) override {
+    void setBrush(const BrushKey& b) override {
         uint32_t ih = 0;
         append(createbrushindirect_set(
             &ih, handles_, logbrush_set(b.solid ? U_BS_SOLID : U_BS_NULL, colorRef(b.color), 0)));
         replace(brush_, ih);
     }
-    void setFont(const FontSpec& f) override {
+    void setFont(const FontKey& f) override {
         uint16_t face[U_LF_FACESIZE] = {};
         for (int i = 0; i < f.face.size() && i < U_LF_FACESIZE - 1; ++i)
             face[i] = f.face.at(i).unicode();
@@ -212,7 +212,7 @@ public:
     }
     ~WmfWriter() override { wmf_htable_free(&handles_); }
 
-    void setPen(const PenSpec& p) override {
+    void setPen(const PenKey& p) override {
         uint32_t ih = 0;
         append(
             wcreatepenindirect_set(&ih, handles_,
@@ -220,14 +220,14 @@ public:
                                              static_cast<uint16_t>(p.width), colorRef(p.color))));
         replace(pen_, ih);
     }
-    void setBrush(const BrushSpec& b) override {
+    void setBrush(const BrushKey& b) override {
         uint32_t ih = 0;
         append(wcreatebrushindirect_set(
             &ih, handles_,
             U_WLOGBRUSH_set(b.solid ? U_BS_SOLID : U_BS_NULL, colorRef(b.color), 0)));
         replace(brush_, ih);
     }
-    void setFont(const FontSpec& f) override {
+    void setFont(const FontKey& f) override {
         QByteArray face = f.face.toLatin1().left(31);
         U_FONT* uf = U_FONT_set(static_cast<int16_t>(-f.height), 0, 0, 0,
                                 static_cast<int16_t>(f.weight), f.italic, f.underline, f.strikeOut,
@@ -450,17 +450,17 @@ public:
         const QFont f = item.font();
         const double scale = std::sqrt(std::abs(transform_.determinant()));
         const QFontMetricsF fm(f, &device_);
-        FontSpec spec;
-        spec.face = f.family();
-        spec.height = static_cast<int>(std::lround(
+        FontKey wanted;
+        wanted.face = f.family();
+        wanted.height = static_cast<int>(std::lround(
             (f.pixelSize() > 0 ? f.pixelSize() : f.pointSizeF() * device_.dpi_ / 72.0) * scale));
-        spec.weight = f.weight() >= QFont::Bold ? U_FW_BOLD : U_FW_NORMAL;
-        spec.italic = f.italic();
-        spec.underline = f.underline();
-        spec.strikeOut = f.strikeOut();
-        if (!selFont_ || !(*selFont_ == spec)) {
-            writer_->setFont(spec);
-            selFont_ = spec;
+        wanted.weight = f.weight() >= QFont::Bold ? U_FW_BOLD : U_FW_NORMAL;
+        wanted.italic = f.italic();
+        wanted.underline = f.underline();
+        wanted.strikeOut = f.strikeOut();
+        if (!selFont_ || !(*selFont_ == wanted)) {
+            writer_->setFont(wanted);
+            selFont_ = wanted;
         }
         const QRgb color = pen_.color().rgb();
         if (!selTextColor_ || *selTextColor_ != color) {
@@ -484,26 +484,26 @@ private:
 
     // Selects the pen for the next primitive; false when it draws nothing.
     bool usePen() {
-        PenSpec spec;
-        spec.style = penStyle(pen_.style());
-        spec.color = pen_.color().rgb();
+        PenKey wanted;
+        wanted.style = penStyle(pen_.style());
+        wanted.color = pen_.color().rgb();
         const double scale = std::sqrt(std::abs(transform_.determinant()));
-        spec.width = pen_.isCosmetic() ? 0 : static_cast<int>(std::lround(pen_.widthF() * scale));
-        if (!selPen_ || !(*selPen_ == spec)) {
-            writer_->setPen(spec);
-            selPen_ = spec;
+        wanted.width = pen_.isCosmetic() ? 0 : static_cast<int>(std::lround(pen_.widthF() * scale));
+        if (!selPen_ || !(*selPen_ == wanted)) {
+            writer_->setPen(wanted);
+            selPen_ = wanted;
         }
-        return spec.style != U_PS_NULL;
+        return wanted.style != U_PS_NULL;
     }
     bool useBrush() {
-        BrushSpec spec;
-        spec.solid = brush_.style() != Qt::NoBrush;
-        spec.color = spec.solid ? brush_.color().rgb() : 0;
-        if (!selBrush_ || !(*selBrush_ == spec)) {
-            writer_->setBrush(spec);
-            selBrush_ = spec;
+        BrushKey wanted;
+        wanted.solid = brush_.style() != Qt::NoBrush;
+        wanted.color = wanted.solid ? brush_.color().rgb() : 0;
+        if (!selBrush_ || !(*selBrush_ == wanted)) {
+            writer_->setBrush(wanted);
+            selBrush_ = wanted;
         }
-        return spec.solid;
+        return wanted.solid;
     }
     void resetClip() {
         writer_->resetClip();
@@ -522,9 +522,9 @@ private:
     QBrush brush_;
     QFont font_;
     QTransform transform_;
-    std::optional<PenSpec> selPen_;
-    std::optional<BrushSpec> selBrush_;
-    std::optional<FontSpec> selFont_;
+    std::optional<PenKey> selPen_;
+    std::optional<BrushKey> selBrush_;
+    std::optional<FontKey> selFont_;
     std::optional<QRgb> selTextColor_;
 };
 
