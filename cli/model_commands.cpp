@@ -365,24 +365,25 @@ int cmdExport(const Args& a, std::ostream& out, std::ostream& err) {
 
 // The report's date: SOURCE_DATE_EPOCH (seconds since 1970) when set, else now; in UTC.
 bool reportDate(ReportDate& date, std::ostream& err) {
-    std::time_t t = std::time(nullptr);
-    if (const char* e = std::getenv("SOURCE_DATE_EPOCH"); e != nullptr && *e != '\0') {
-        char* end = nullptr;
-        errno = 0;
-        const long long v = std::strtoll(e, &end, 10);
-        if (errno != 0 || *end != '\0' || v < 0) {
-            err << "tervana-cli report: SOURCE_DATE_EPOCH=" << e << " ist keine Sekundenzahl\n";
-            return false;
-        }
-        t = static_cast<std::time_t>(v);
-    }
-    std::tm tm{};
-    if (::gmtime_r(&t, &tm) == nullptr) {
-        err << "tervana-cli report: SOURCE_DATE_EPOCH liegt außerhalb des Kalenders\n";
+    const char* e = std::getenv("SOURCE_DATE_EPOCH");
+    switch (sourceDateEpoch(date)) {
+    case EpochDate::Valid:
+        return true;
+    case EpochDate::NotANumber:
+        err << "tervana-cli report: SOURCE_DATE_EPOCH=" << e << " ist keine Sekundenzahl\n";
         return false;
+    case EpochDate::OutOfRange:
+        break;
+    case EpochDate::Unset: {
+        const std::time_t t = std::time(nullptr);
+        std::tm tm{};
+        if (::gmtime_r(&t, &tm) == nullptr) break;
+        date = {tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900};
+        return true;
     }
-    date = {tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900};
-    return true;
+    }
+    err << "tervana-cli report: SOURCE_DATE_EPOCH liegt außerhalb des Kalenders\n";
+    return false;
 }
 
 // The decimal point of the user's locale; the program's own locale stays "C".

@@ -1,6 +1,6 @@
 #include "graphics/reports.h"
 
-#include <QDateTime>
+#include <QDate>
 #include <QLocale>
 
 #include <cstdlib>
@@ -10,10 +10,9 @@ namespace graphics {
 using model::Node;
 
 model::ReportDate reportDate() {
-    QDate d = QDate::currentDate();
-    bool ok = false;
-    const qint64 epoch = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&ok);
-    if (ok) d = QDateTime::fromSecsSinceEpoch(epoch, Qt::UTC).date();
+    model::ReportDate date;
+    if (model::sourceDateEpoch(date) == model::EpochDate::Valid) return date;
+    const QDate d = QDate::currentDate();
     return {d.day(), d.month(), d.year()};
 }
 

@@ -1,9 +1,12 @@
 #include "model/report.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 #include "model/format_real.h"
 #include "model/text_codec.h"
@@ -371,6 +374,20 @@ std::string reportText(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& l : lines) text += l + "\r\n";
     return text;
+}
+
+EpochDate sourceDateEpoch(ReportDate& date) {
+    const char* e = std::getenv("SOURCE_DATE_EPOCH");
+    if (e == nullptr || *e == '\0') return EpochDate::Unset;
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(e, &end, 10);
+    if (errno != 0 || *end != '\0' || v < 0) return EpochDate::NotANumber;
+    const auto t = static_cast<std::time_t>(v);
+    std::tm tm{};
+    if (::gmtime_r(&t, &tm) == nullptr) return EpochDate::OutOfRange;
+    date = {tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900};
+    return EpochDate::Valid;
 }
 
 } // namespace model

@@ -14,6 +14,11 @@ struct ReportDate {
     int day = 1, month = 1, year = 2000;
 };
 
+// SOURCE_DATE_EPOCH, the usual way to date output reproducibly: seconds since 1970 (UTC) as a
+// decimal number. Valid fills date (UTC); Unset when the variable is absent or empty.
+enum class EpochDate { Unset, Valid, NotANumber, OutOfRange };
+EpochDate sourceDateEpoch(ReportDate& date);
+
 // The document's RTF lines for project (a project node), dated date, numbers with the given
 // decimal separator. Every text taken from the project is escaped (RTF specials, characters
 // outside Windows-1252); the lines are Windows-1252 bytes.
