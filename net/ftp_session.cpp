@@ -1,0 +1,1 @@
+#include "net/ftp_session.h"

@@ -1,0 +1,1 @@
+#include "net/ssh_session.h"

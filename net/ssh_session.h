@@ -1,0 +1,78 @@
+// An SSH session on libssh for the remote calculation: the host key checked against the
+// user's known_hosts, password or key authentication, files by SFTP, and the module's command
+// in a channel. The operations block (each within the time-out) and are meant for a worker
+// thread; an abort flag set from another thread ends the operation under way within a fraction
+// of a second. No Qt.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace net {
+
+struct SshConfig {
+    std::string host;
+    int port = 22;
+    std::string user;
+    std::string password;       // used when keyAuth is false
+    bool keyAuth = false;       // public key: keyFile, else the agent and the default keys
+    std::string keyFile;        // private key file; its passphrase is password
+    std::string knownHostsFile; // empty: ~/.ssh/known_hosts
+    std::string directory;      // host folder for files and command; empty: the login folder
+    long timeoutSeconds = 30;
+};
+
+enum class HostKeyState {
+    Known,   // the key is the one known_hosts holds
+    Unknown, // no entry for this host (or no known_hosts file): ask the user
+    Changed, // another key is known for this host (or another key type): refused
+    Failed,  // no connection or no key
+};
+
+enum class SshResult { Ok, NotFound, Failed };
+
+class SshSession {
+public:
+    explicit SshSession(SshConfig config);
+    ~SshSession();
+    SshSession(const SshSession&) = delete;
+    SshSession& operator=(const SshSession&) = delete;
+
+    void setLog(std::function<void(const std::string&)> log); // password never in it
+    void setAbortFlag(const std::atomic<bool>* abort);
+
+    // TCP connection and key exchange, then the host key against known_hosts.
+    [[nodiscard]] HostKeyState connect();
+    // SHA256 fingerprint of the host's key ("SHA256:..."), after connect.
+    std::string fingerprint() const;
+    // Adds the host's key to known_hosts (after the user accepted an unknown key).
+    [[nodiscard]] bool acceptHostKey();
+    [[nodiscard]] bool authenticate();
+    bool connected() const; // connected and authenticated
+
+    // SFTP, names relative to the host folder. get writes a temporary file beside localPath
+    // and renames it on success.
+    [[nodiscard]] SshResult put(const std::string& localPath, const std::string& remoteName);
+    [[nodiscard]] SshResult get(const std::string& remoteName, const std::string& localPath);
+    [[nodiscard]] SshResult remove(const std::string& remoteName);
+
+    // Runs command in the host folder ("cd DIR && command") on a pseudo-terminal, so that
+    // closing the channel hangs up the module. Output goes to the log line by line.
+    [[nodiscard]] bool startCommand(const std::string& command);
+    // Waits up to ms for the command to end: 1 when it ended (exitStatus set), 0 while it runs,
+    // -1 when the channel failed.
+    int waitCommand(int ms, int& exitStatus);
+    // Interrupt (Ctrl-C and SIGINT), then close the channel.
+    void stopCommand();
+
+    void disconnect();
+    const std::string& lastError() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+} // namespace net

@@ -1,0 +1,1 @@
+#include "net/telnet_script.h"

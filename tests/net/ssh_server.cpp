@@ -1,0 +1,1 @@
+#include "tests/net/test_servers.h"

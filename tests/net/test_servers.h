@@ -1,0 +1,76 @@
+// Real servers for the network tests, started on 127.0.0.1 with free ports, each serving a
+// fresh temporary folder, and stopped with the object. A server whose program is missing
+// leaves available() false with the reason; the test is then skipped with it.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace nettest {
+
+// A free TCP port on 127.0.0.1 (bound and released).
+quint16 freePort();
+
+// pyftpdlib as user "calc" with the given password; the user's home (the FTP root) is home().
+// writable=false gives a user who may read but not store or delete.
+class FtpServer {
+public:
+    explicit FtpServer(const QString& password, bool writable = true);
+    ~FtpServer();
+    bool available() const { return error_.isEmpty(); }
+    QString error() const { return error_; }
+    quint16 port() const { return port_; }
+    QString home() const;
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> proc_;
+    quint16 port_ = 0;
+    QString error_;
+};
+
+// busybox telnetd bound to loopback; its login program asks "login:" and "Password:",
+// checks user "calc" and the password, changes to home and starts /bin/sh with the prompt
+// "$ " and PATH including pathDir (where kq4calc is). A wrong name or password ends the
+// session. home is the folder shared with the FTP server.
+class TelnetServer {
+public:
+    TelnetServer(const QString& home, const QString& password, const QString& pathDir);
+    ~TelnetServer();
+    bool available() const { return error_.isEmpty(); }
+    QString error() const { return error_; }
+    quint16 port() const { return port_; }
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> proc_;
+    quint16 port_ = 0;
+    QString error_;
+};
+
+// sshd on a free port with a host key made for it, letting the current user (user()) in with
+// the key clientKey() (no passphrase); PATH of the sessions includes pathDir. home() is an
+// empty folder for the test's host files (an absolute path, used as the host folder).
+// knownHosts() is an empty known_hosts file for the client side.
+class SshServer {
+public:
+    explicit SshServer(const QString& pathDir);
+    ~SshServer();
+    bool available() const { return error_.isEmpty(); }
+    QString error() const { return error_; }
+    quint16 port() const { return port_; }
+    QString user() const;
+    QString home() const;
+    QString clientKey() const;
+    QString knownHosts() const;
+    // A line for known_hosts with another key for this host and port (the "changed" case).
+    QString otherHostKeyLine() const;
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> proc_;
+    quint16 port_ = 0;
+    QString error_;
+};
+
+} // namespace nettest
