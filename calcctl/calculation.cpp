@@ -1,10 +1,10 @@
 #include "calcctl/calculation.h"
 
-#include <QDBusConnection>
 #include <QFile>
 
 #include <charconv>
 
+#include "calcctl/local_runner.h"
 #include "calcctl/result_code.h"
 #include "calcctl/result_files.h"
 #include "model/calc_input.h"
@@ -12,26 +12,10 @@
 
 namespace calcctl {
 
-namespace {
-
-// Exit statuses are 8 bits here; a module that ends with a negative code (-5) comes back as
-// 251 and means -5.
-int signedExitStatus(int status) {
-    return status > 127 && status < 256 ? status - 256 : status;
-}
-
-} // namespace
-
-Calculation::Calculation(QObject* parent) : QObject(parent) {
-    connect(&listingTimer_, &QTimer::timeout, this, [this] { pollListing(false); });
-}
+Calculation::Calculation(QObject* parent) : QObject(parent) {}
 
 Calculation::~Calculation() {
-    if (process_ && process_->state() != QProcess::NotRunning) {
-        process_->disconnect(this);
-        process_->kill();
-        process_->waitForFinished(5000);
-    }
+    if (runner_) runner_->disconnect(this);
 }
 
 bool Calculation::calculationPossible(model::Node& node) {
@@ -43,9 +27,6 @@ void Calculation::calculate(model::Node& node) {
     records_.clear();
     dir_.clear();
     stopRequested_ = false;
-    listingOffset_ = 0;
-    listingPartial_.clear();
-    outputPartial_.clear();
     // Only a consistent project with something in it, and only one run at a time.
     if (!calculationPossible(node)) {
         if (BatchMode)
@@ -98,86 +79,46 @@ void Calculation::calculate(model::Node& node) {
     QFile::remove(file(kVariedFile));
     QFile::remove(file(kStatusFile));
     QFile::remove(file(kListingFile));
-    for (int n = 1; n <= model::kMaxMotionSpecs; ++n)
-        QFile::remove(file("remote$.fk" + QString::number(n)));
+    for (int n = 1; n <= model::kMaxMotionSpecs; ++n) QFile::remove(file(coefficientFile(n)));
     startModule();
 }
 
 void Calculation::startModule() {
-    // The screen saver stays off while the module runs.
-    if (settings.inhibitScreenSaver) {
-        saver_ = std::make_unique<ScreenSaverInhibitor>(
-            settings.screenSaverBus.isEmpty()
-                ? QDBusConnection::sessionBus()
-                : QDBusConnection::connectToBus(settings.screenSaverBus,
-                                                QStringLiteral("tervana-screensaver")));
-        connect(saver_.get(), &ScreenSaverInhibitor::inhibited, this, [this] {
-            if (running_) emit statusText(QString::fromUtf8(kTextScreenSaverOff));
-        });
-        saver_->inhibit(QStringLiteral("Berechnung läuft"));
+    if (runnerFactory) {
+        runner_ = runnerFactory();
+    } else {
+        LocalRunnerSettings local;
+        local.modulePath = settings.modulePath;
+        local.inhibitScreenSaver = settings.inhibitScreenSaver;
+        local.screenSaverBus = settings.screenSaverBus;
+        local.listingPollMs = settings.listingPollMs;
+        runner_ = std::make_unique<LocalRunner>(local);
     }
-    // The module, from next to this program or from the PATH.
-    const QString module = locateModule(settings.modulePath);
-    if (module.isEmpty()) {
-        endRun(kCodeNotStarted);
-        return;
-    }
-    process_ = std::make_unique<QProcess>();
-    process_->setProgram(module);
-    process_->setArguments({QString::fromUtf8(kInputFile), QStringLiteral("0")});
-    process_->setWorkingDirectory(dir_);
-    process_->setProcessChannelMode(QProcess::MergedChannels);
-    process_->setStandardInputFile(QProcess::nullDevice());
-    const Priority priority = settings.priority;
-    process_->setChildProcessModifier([priority] { applyPriorityInChild(priority); });
-    connect(process_.get(), &QProcess::finished, this, &Calculation::onProcessFinished);
-    connect(process_.get(), &QProcess::errorOccurred, this, &Calculation::onProcessError);
-    connect(process_.get(), &QProcess::readyReadStandardOutput, this, [this] {
-        outputPartial_ += process_->readAllStandardOutput();
-        qsizetype nl;
-        while ((nl = outputPartial_.indexOf('\n')) >= 0) {
-            emit listingLine(QString::fromUtf8(outputPartial_.left(nl)).trimmed());
-            outputPartial_.remove(0, nl + 1);
-        }
-    });
-    listingTimer_.start(settings.listingPollMs);
-    process_->start();
+    connect(runner_.get(), &ModuleRunner::listingLine, this, &Calculation::listingLine);
+    connect(runner_.get(), &ModuleRunner::statusText, this, &Calculation::statusText);
+    connect(runner_.get(), &ModuleRunner::finished, this,
+            [this](int code) { endRun(stopRequested_ ? kCodeUserAbort : code); });
+    RunRequest request;
+    request.dir = dir_;
+    request.priority = settings.priority;
+    for (const auto& c : project_->children)
+        if (const auto* h = c->as<model::THSHeader>()) request.motionNumbers.push_back(h->IPar[2]);
+    runner_->start(request);
 }
 
 void Calculation::stop() {
     if (!running_) return;
     running_ = false;
     stopRequested_ = true;
-    if (process_ && process_->state() != QProcess::NotRunning) process_->kill();
-}
-
-void Calculation::onProcessError(QProcess::ProcessError error) {
-    if (error == QProcess::FailedToStart) endRun(kCodeNotStarted);
-}
-
-void Calculation::onProcessFinished(int exitCode, QProcess::ExitStatus status) {
-    if (stopRequested_)
-        endRun(kCodeUserAbort);
-    else if (status == QProcess::CrashExit)
-        endRun(kCodeNoAnswer); // a crashed module has no answer, whatever it left behind
-    else
-        endRun(signedExitStatus(exitCode));
+    if (runner_) runner_->cancel();
 }
 
 void Calculation::endRun(int code) {
-    listingTimer_.stop();
-    pollListing(true);
-    if (process_) {
-        process_->disconnect(this);
-        // Deleting the process object from inside its own signal is not allowed.
-        process_.release()->deleteLater();
+    if (runner_) {
+        runner_->disconnect(this);
+        // The runner may be the sender of this call: it goes with the event loop.
+        runner_.release()->deleteLater();
     }
-    if (saver_) {
-        saver_->release();
-        // Its pending answer may still arrive; it goes with the event loop.
-        saver_.release()->deleteLater();
-    }
-    emit statusText(QString());
     // The module reports through the status file.
     if (code == kCodeOk) {
         code = readStatusFile(file(kStatusFile).toStdString()).value_or(kCodeNoAnswer);
@@ -256,34 +197,11 @@ model::CalcResults Calculation::readResults() {
         auto* h = c->as<model::THSHeader>();
         if (h == nullptr) continue;
         model::TVector s;
-        const QString fk = file("remote$.fk" + QString::number(h->IPar[2]));
+        const QString fk = file(coefficientFile(h->IPar[2]));
         if (!readCoefficientFile(fk.toStdString(), h->IPar[3], s)) break;
         r.series.emplace_back(c.get(), std::move(s));
     }
     return r;
-}
-
-void Calculation::pollListing(bool final) {
-    if (dir_.isEmpty()) return;
-    QFile f(file(kListingFile));
-    if (f.open(QIODevice::ReadOnly)) {
-        if (f.size() < listingOffset_) listingOffset_ = 0; // rewritten from the start
-        f.seek(listingOffset_);
-        const QByteArray more = f.readAll();
-        listingOffset_ += more.size();
-        listingPartial_ += more;
-    }
-    qsizetype nl;
-    while ((nl = listingPartial_.indexOf('\n')) >= 0) {
-        QByteArray line = listingPartial_.left(nl);
-        if (line.endsWith('\r')) line.chop(1);
-        emit listingLine(QString::fromUtf8(line));
-        listingPartial_.remove(0, nl + 1);
-    }
-    if (final && !listingPartial_.isEmpty()) {
-        emit listingLine(QString::fromUtf8(listingPartial_));
-        listingPartial_.clear();
-    }
 }
 
 } // namespace calcctl

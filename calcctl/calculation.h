@@ -5,14 +5,13 @@
 #pragma once
 
 #include <QObject>
-#include <QProcess>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 #include <vector>
 
 #include "calcctl/platform.h"
+#include "calcctl/runner.h"
 #include "model/message.h"
 #include "model/results.h"
 #include "model/tree.h"
@@ -22,12 +21,6 @@ namespace calcctl {
 // Outcome of a project that was not calculated because it is inconsistent; not a code of the
 // module nor of the dialogs.
 inline constexpr int kCodeInconsistent = -1000;
-
-// Files of a calculation, relative to its working directory.
-inline constexpr const char* kInputFile = "remote$.kq4";
-inline constexpr const char* kStatusFile = "kq4.err";
-inline constexpr const char* kVariedFile = "remote$.kqe";
-inline constexpr const char* kListingFile = "remote$.lst";
 
 struct CalcSettings {
     QString workDir;    // empty: the current directory of the process
@@ -46,6 +39,8 @@ public:
     ~Calculation() override;
 
     CalcSettings settings;
+    // The runner of each calculation; unset: the module as a local process (settings above).
+    RunnerFactory runnerFactory;
     bool BatchMode = false;
     // In batch mode the outcome instead of messages: 0 for results (also when the maximal
     // requirements are met, code 1 of the module), 1 for an inconsistent project or no
@@ -79,13 +74,10 @@ signals:
 
 private:
     void startModule();
-    void onProcessFinished(int exitCode, QProcess::ExitStatus status);
-    void onProcessError(QProcess::ProcessError error);
     void endRun(int code);
     void windUp(int code);
     model::CalcResults readResults();
     void report(int code);
-    void pollListing(bool final);
     QString file(const QString& name) const { return dir_ + "/" + name; }
 
     bool running_ = false;
@@ -97,13 +89,8 @@ private:
     std::vector<const model::Node*> records_;
     std::vector<model::Message> messages_;
     QString dir_;
-    std::unique_ptr<QProcess> process_;
+    std::unique_ptr<ModuleRunner> runner_;
     std::unique_ptr<CalcLock> lock_;
-    std::unique_ptr<ScreenSaverInhibitor> saver_;
-    QTimer listingTimer_;
-    qint64 listingOffset_ = 0;
-    QByteArray listingPartial_;
-    QByteArray outputPartial_;
 };
 
 } // namespace calcctl
