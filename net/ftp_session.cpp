@@ -303,9 +303,7 @@ FtpResult FtpSession::connect() {
 
 FtpResult FtpSession::put(const std::string& localPath, const std::string& remoteName) {
     if (!validRemoteName(remoteName)) return d_->fail("ungültiger Dateiname: " + remoteName);
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(std::filesystem::path(localPath), ec);
-    std::FILE* in = ec ? nullptr : std::fopen(localPath.c_str(), "rb");
+    std::FILE* in = std::fopen(localPath.c_str(), "rb");
     if (in == nullptr) return d_->fail(localPath + ": Datei kann nicht gelesen werden");
     if (!d_->open()) {
         std::fclose(in);
@@ -313,8 +311,9 @@ FtpResult FtpSession::put(const std::string& localPath, const std::string& remot
     }
     d_->resetRequest(d_->fileUrl(remoteName));
     d_->file = in;
+    // No size given: in ASCII mode libcurl sends every "\n" as "\r\n", more bytes than the file
+    // has.
     curl_easy_setopt(d_->easy, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(d_->easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
     const CURLcode code = d_->perform();
     d_->file = nullptr;
     std::fclose(in);

@@ -106,8 +106,10 @@ TEST(FtpNames, EncodeAndMask) {
 TEST_F(FtpSessionTest, RoundTripOfDollarNameOnOneConnection) {
     const std::string text = "zeile 1\nzeile 2\n\n3 \xC3\xA4\n";
     writeFile(local("remote$.kq4"), text);
-    ASSERT_TRUE(QDir(server_.home()).mkpath("calc/run"));
-    for (const std::string folder : {"", "calc/run"}) {
+    // A folder name to encode, relative to the login folder and absolute (the server's root is
+    // the login folder).
+    ASSERT_TRUE(QDir(server_.home()).mkpath("calc $/run"));
+    for (const std::string folder : {"", "calc $/run", "/calc $/run/"}) {
         SCOPED_TRACE("folder \"" + folder + "\"");
         log_.clear();
         FtpSession session(config(folder));
@@ -116,7 +118,7 @@ TEST_F(FtpSessionTest, RoundTripOfDollarNameOnOneConnection) {
         EXPECT_TRUE(session.connected());
         ASSERT_EQ(session.put(local("remote$.kq4"), "remote$.kq4"), FtpResult::Ok)
             << session.lastError();
-        const std::string onHost = host(folder.empty() ? "remote$.kq4" : folder + "/remote$.kq4");
+        const std::string onHost = host(folder + "/remote$.kq4");
         EXPECT_EQ(readFile(onHost), text);
         ASSERT_EQ(session.get("remote$.kq4", local("back.kq4")), FtpResult::Ok)
             << session.lastError();
