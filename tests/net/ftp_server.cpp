@@ -1,1 +1,109 @@
+// The FTP server of the network tests: pyftpdlib of the system Python (Debian package
+// python3-pyftpdlib), run as a child process on 127.0.0.1. Its greeting names the password so
+// that the tests can see it masked in the client's log.
 #include "tests/net/test_servers.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+namespace nettest {
+
+namespace {
+
+const char* const kPython = "/usr/bin/python3";
+
+// argv: port, home, password, permissions. A failed login is answered at once (the default
+// waits 3 s), which keeps the tests short; the client must not depend on either.
+const char* const kServerScript = R"(import logging, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+port, home, password, perm = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+logging.basicConfig(level=logging.WARNING)
+authorizer = DummyAuthorizer()
+authorizer.add_user("calc", password, home, perm=perm)
+class Handler(FTPHandler):
+    pass
+Handler.authorizer = authorizer
+Handler.banner = "test server for calc, password " + password
+Handler.auth_failed_timeout = 0
+server = FTPServer(("127.0.0.1", port), Handler)
+server.serve_forever()
+)";
+
+} // namespace
+
+quint16 freePort() {
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost, 0)) return 0;
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
+FtpServer::FtpServer(const QString& password, bool writable) {
+    if (!dir_.isValid()) {
+        error_ = "no temporary folder: " + dir_.errorString();
+        return;
+    }
+    if (!QFileInfo::exists(kPython)) {
+        error_ = QString(kPython) + " is missing";
+        return;
+    }
+    QDir(dir_.path()).mkpath("home");
+    const QString script = dir_.filePath("ftp_server.py");
+    QFile file(script);
+    if (!file.open(QIODevice::WriteOnly) || file.write(kServerScript) < 0) {
+        error_ = "cannot write " + script;
+        return;
+    }
+    file.close();
+
+    port_ = freePort();
+    if (port_ == 0) {
+        error_ = "no free port";
+        return;
+    }
+    proc_ = std::make_unique<QProcess>();
+    proc_->setProcessChannelMode(QProcess::MergedChannels);
+    proc_->start(kPython,
+                 {script, QString::number(port_), home(), password, writable ? "elradfmw" : "elr"});
+    if (!proc_->waitForStarted(5000)) {
+        error_ = QString(kPython) + " does not start: " + proc_->errorString();
+        return;
+    }
+    // Ready when the port takes connections; a missing pyftpdlib ends the process instead.
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (proc_->state() != QProcess::Running || proc_->waitForFinished(0)) {
+            error_ = "FTP server ended: " + QString::fromLocal8Bit(proc_->readAll()).trimmed();
+            return;
+        }
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port_);
+        if (probe.waitForConnected(200)) {
+            probe.abort();
+            return;
+        }
+        QThread::msleep(50);
+    }
+    error_ = "FTP server does not listen on port " + QString::number(port_);
+}
+
+FtpServer::~FtpServer() {
+    if (proc_ && proc_->state() != QProcess::NotRunning) {
+        proc_->kill();
+        proc_->waitForFinished(5000);
+    }
+}
+
+QString FtpServer::home() const {
+    return dir_.filePath("home");
+}
+
+} // namespace nettest
