@@ -2,10 +2,18 @@
 
 #include <QEventLoop>
 
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
 #include "calcctl/batch.h"
 #include "calcctl/calculation.h"
 #include "calcctl/result_code.h"
 #include "model/project_file.h"
+#include "net/remote_run.h"
+#include "net/remote_settings.h"
 
 namespace cli {
 
@@ -15,11 +23,30 @@ const char* const kCalcHelp =
     "Aufruf: tervana-cli calc FILE.k4p [--priority low|normal|high] [--workdir DIR]\n"
     "                         [--module PROGRAMM] [-o OUT.k4p]\n"
     "       tervana-cli calc --batch A.k4p B.k4p ... [--priority ...] [--workdir DIR]\n"
+    "       tervana-cli calc FILE.k4p --remote [Optionen unten] [--workdir DIR] [-o OUT.k4p]\n"
     "Berechnet das Projekt mit kq4calc (neben tervana-cli, sonst aus PATH, oder PROGRAMM)\n"
     "im Arbeitsverzeichnis DIR (Vorgabe: aktuelles Verzeichnis) und sichert es mit den\n"
     "Ergebnissen nach OUT.k4p oder zurück in FILE.k4p. Mit --batch werden alle Projekte\n"
     "nacheinander berechnet und jeweils in ihre Datei zurückgeschrieben.\n"
-    "Status 0, wenn Ergebnisse vorliegen (bei --batch: für jedes Projekt), sonst 1.\n";
+    "Status 0, wenn Ergebnisse vorliegen (bei --batch: für jedes Projekt), sonst 1.\n"
+    "\n"
+    "Externe Berechnung (--remote) mit den gespeicherten Einstellungen der Remote-Config,\n"
+    "jede durch eine Option ersetzbar:\n"
+    "  --protocol ftp|ssh   FTP + Telnet oder SSH\n"
+    "  --host HOST[:PORT]   Host (Port: FTP bzw. SSH)\n"
+    "  --telnet-port N      Telnet-Port (Vorgabe 23)\n"
+    "  --user NAME          Benutzer\n"
+    "  --folder PFAD        Verzeichnis auf dem Host\n"
+    "  --prompt TEXT        Ende des Shell-Prompts (Telnet)\n"
+    "  --command TEXT       Kommando, das den Berechnungsmodul startet\n"
+    "  --line-end cr|crlf   Zeilenende im Telnet-Dialog\n"
+    "  --max-time SEK       Zeitlimit des ganzen Laufs (60 .. 36000)\n"
+    "  --key [DATEI]        SSH: Schlüssel statt Passwort (ohne DATEI: Agent, Standardschlüssel)\n"
+    "  --known-hosts DATEI  SSH: known_hosts (Vorgabe ~/.ssh/known_hosts)\n"
+    "  --accept-new-host-key  SSH: einem unbekannten Hostschlüssel vertrauen\n"
+    "  --details            FTP- und Telnet-Texte ausgeben\n"
+    "Das Passwort kommt aus TERVANA_REMOTE_PASSWORD oder wird am Terminal ohne Echo\n"
+    "abgefragt, nie von der Kommandozeile.\n";
 
 namespace {
 
@@ -40,12 +67,121 @@ const char* kindPrefix(model::MessageKind k) {
     }
 }
 
+// A line from the terminal with echo off; nothing when there is no terminal.
+std::optional<std::string> readSecret(const std::string& prompt) {
+    FILE* tty = std::fopen("/dev/tty", "r+");
+    if (tty == nullptr) return std::nullopt;
+    const int fd = fileno(tty);
+    termios old{};
+    if (tcgetattr(fd, &old) != 0) {
+        std::fclose(tty);
+        return std::nullopt;
+    }
+    termios quiet = old;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    std::fputs(prompt.c_str(), tty);
+    std::fflush(tty);
+    tcsetattr(fd, TCSAFLUSH, &quiet);
+    std::string line;
+    int c;
+    while ((c = std::fgetc(tty)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
+    tcsetattr(fd, TCSAFLUSH, &old);
+    std::fputs("\n", tty);
+    std::fclose(tty);
+    return line;
+}
+
+// A yes/no question on the terminal; no terminal: no.
+bool askTerminal(const std::string& question) {
+    FILE* tty = std::fopen("/dev/tty", "r+");
+    if (tty == nullptr) return false;
+    std::fputs(question.c_str(), tty);
+    std::fflush(tty);
+    char buf[16] = {};
+    const bool yes = std::fgets(buf, sizeof buf, tty) != nullptr && (buf[0] == 'j' || buf[0] == 'J' ||
+                                                                   buf[0] == 'y' || buf[0] == 'Y');
+    std::fclose(tty);
+    return yes;
+}
+
+struct RemoteOptions {
+    bool remote = false;
+    bool acceptNewHostKey = false;
+    std::vector<std::pair<std::string, std::string>> values; // option, value
+    std::vector<std::string> flags;
+};
+
+// The stored settings with the options of the command line; an error text when one is bad.
+std::string remoteSettings(const RemoteOptions& o, net::RemoteSettings& s) {
+    net::readRemoteSettings(*net::openUserSettings(), s);
+    for (const auto& [name, value] : o.values) {
+        const QString v = QString::fromStdString(value);
+        if (name == "--protocol") {
+            if (value == "ftp")
+                s.protocol = net::RemoteProtocol::FtpTelnet;
+            else if (value == "ssh")
+                s.protocol = net::RemoteProtocol::Ssh;
+            else
+                return "--protocol " + value + " ist nicht ftp oder ssh";
+        } else if (name == "--host") {
+            s.host = v;
+        } else if (name == "--telnet-port") {
+            bool ok = false;
+            s.telnetPort = v.toInt(&ok);
+            if (!ok || s.telnetPort < 1 || s.telnetPort > 65535)
+                return "--telnet-port " + value + " ist kein Port";
+        } else if (name == "--user") {
+            s.user = v;
+        } else if (name == "--folder") {
+            s.remotePath = v;
+        } else if (name == "--prompt") {
+            s.prompt = v;
+        } else if (name == "--command") {
+            s.command = v;
+        } else if (name == "--line-end") {
+            if (value != "cr" && value != "crlf") return "--line-end " + value + " ist nicht cr oder crlf";
+            s.crOnly = value == "cr";
+        } else if (name == "--max-time") {
+            bool ok = false;
+            s.maxTime = v.toInt(&ok);
+            if (!ok || s.maxTime < net::kMinMaxTime || s.maxTime > net::kMaxMaxTime)
+                return "--max-time " + value + " liegt nicht in 60 .. 36000";
+        } else if (name == "--key") {
+            s.sshKeyAuth = true;
+            s.sshKeyFile = v;
+        } else if (name == "--known-hosts") {
+            s.knownHosts = v;
+        }
+    }
+    for (const std::string& f : o.flags) {
+        if (f == "--details") s.details = true;
+        if (f == "--key") {
+            s.sshKeyAuth = true;
+            s.sshKeyFile.clear();
+        }
+    }
+    const QString reason = net::incompleteReason(s);
+    if (!reason.isEmpty()) return reason.toStdString();
+    // The password from the environment, else from the terminal; a key needs none.
+    if (const char* env = std::getenv("TERVANA_REMOTE_PASSWORD")) {
+        s.password = QString::fromUtf8(env);
+    } else if (!(s.protocol == net::RemoteProtocol::Ssh && s.sshKeyAuth)) {
+        auto secret = readSecret("Passwort für " + s.user.toStdString() + "@" +
+                                 s.host.toStdString() + ": ");
+        if (!secret)
+            return "kein Passwort: ohne Terminal bitte TERVANA_REMOTE_PASSWORD setzen";
+        s.password = QString::fromStdString(*secret);
+    }
+    return {};
+}
+
 } // namespace
 
 int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::vector<std::string> files;
     std::string output, priority = "normal", workdir, module;
     bool batch = false;
+    RemoteOptions remote;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& into) {
@@ -69,6 +205,21 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
             if (!value(workdir)) return 2;
         } else if (a == "--module") {
             if (!value(module)) return 2;
+        } else if (a == "--remote") {
+            remote.remote = true;
+        } else if (a == "--accept-new-host-key") {
+            remote.acceptNewHostKey = true;
+        } else if (a == "--details") {
+            remote.flags.push_back(a);
+        } else if (a == "--key" && (i + 1 >= args.size() || args[i + 1].rfind("-", 0) == 0 ||
+                                    QString::fromStdString(args[i + 1]).endsWith(".k4p"))) {
+            remote.flags.push_back(a); // the agent and the default keys
+        } else if (a == "--protocol" || a == "--host" || a == "--telnet-port" || a == "--user" ||
+                   a == "--folder" || a == "--prompt" || a == "--command" || a == "--line-end" ||
+                   a == "--max-time" || a == "--key" || a == "--known-hosts") {
+            std::string v;
+            if (!value(v)) return 2;
+            remote.values.emplace_back(a, v);
         } else if (a.size() > 1 && a[0] == '-') {
             err << "tervana-cli calc: unbekannte Option " << a << "\n" << kCalcHelp;
             return 2;
@@ -97,6 +248,34 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (!module.empty() && locateModule(calc.settings.modulePath).isEmpty()) {
         err << "tervana-cli calc: " << module << " ist kein ausführbares Programm\n";
         return 2;
+    }
+
+    if (!remote.remote && (!remote.values.empty() || !remote.flags.empty())) {
+        err << "tervana-cli calc: die Optionen der externen Berechnung gelten nur mit --remote\n";
+        return 2;
+    }
+    if (remote.remote) {
+        net::RemoteSettings rs;
+        const std::string why = remoteSettings(remote, rs);
+        if (!why.empty()) {
+            err << "tervana-cli calc --remote: " << why << "\n";
+            return 2;
+        }
+        const bool acceptNew = remote.acceptNewHostKey;
+        calc.runnerFactory = [rs, acceptNew, &err] {
+            auto runner = std::make_unique<net::RemoteRunner>(rs);
+            runner->acceptHostKey = [acceptNew, &err](const QString& host, const QString& fp) {
+                if (acceptNew) {
+                    err << "Neuer Schlüssel von " << host.toStdString() << " angenommen: "
+                        << fp.toStdString() << "\n";
+                    return true;
+                }
+                return askTerminal("Der Schlüssel des Hosts " + host.toStdString() +
+                                   " ist unbekannt.\n" + fp.toStdString() +
+                                   "\nDem Schlüssel vertrauen und verbinden? [j/N] ");
+            };
+            return std::unique_ptr<ModuleRunner>(std::move(runner));
+        };
     }
 
     model::ProjectTree tree;

@@ -1,6 +1,8 @@
 // The main window: its parts, menus and their enabling rules, messages, help, closing.
 #include "ui/main_window.h"
 
+#include "net/remote_windows.h"
+
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -52,6 +54,8 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     SB->setObjectName(QStringLiteral("SB"));
     setStatusBar(SB);
     DlgTab = new TDlgTab(this);
+    DlgRConfig = new net::TDlgRConfig(true, this);
+    DlgRProgress = new net::TDlgRProgress(this);
     DlgAbout = new TDlgAbout(this);
     DlgRestr = new TDlgRestr(tree_, *prompts_, this);
     graphics::DiagramServices services;
@@ -173,8 +177,17 @@ void TDlgMain::buildMenus() {
         a->setCheckable(true);
         priorities_->addAction(a);
     }
+    Extern = module->addAction(QStringLiteral("&extern ..."));
+    Extern->setCheckable(true);
+    priorities_->addAction(Extern);
     PrioNormal->setChecked(true);
-    connect(priorities_, &QActionGroup::triggered, this, [this] { remotePriority_ = false; });
+    lastPriority_ = PrioNormal;
+    connect(priorities_, &QActionGroup::triggered, this, [this](QAction* a) {
+        if (a == Extern)
+            ExternClick();
+        else
+            lastPriority_ = a;
+    });
     TabOptions = add(options, "&Wertetabelle...", &TDlgMain::TabOptionsClick);
     GraphicsOptions = options->addAction(QStringLiteral("&Grafik..."));
     connect(GraphicsOptions, &QAction::triggered, this, [this] { diagrams_->showDefaults(); });

@@ -36,6 +36,11 @@ class Calculation;
 class BatchCalculation;
 } // namespace calcctl
 
+namespace net {
+class TDlgRConfig;
+class TDlgRProgress;
+} // namespace net
+
 namespace ui {
 
 // The dialogs of every window.
@@ -85,6 +90,8 @@ public:
     ProjectTreeWidget* TVProjects = nullptr;
     QStatusBar* SB = nullptr;
     TDlgTab* DlgTab = nullptr;
+    net::TDlgRConfig* DlgRConfig = nullptr;     // "Remote-Config", kept for the program run
+    net::TDlgRProgress* DlgRProgress = nullptr; // "externe Berechnung"
     TDlgRestr* DlgRestr = nullptr; // the editor
 
     // The selection is the model's (ProjectTree::selected); selectNode selects through the
@@ -129,6 +136,7 @@ public:
     QAction* PrioLow = nullptr;
     QAction* PrioNormal = nullptr;
     QAction* PrioHigh = nullptr;
+    QAction* Extern = nullptr; // "&extern ..."
     QAction* TabOptions = nullptr;
     QAction* GraphicsOptions = nullptr; // "&Grafik..."
     QAction* ExportOptions = nullptr;   // "Bitmap-&Export..."
@@ -183,6 +191,9 @@ private:
     void CalcClick();
     void CalcAllClick();
     void CalcStopClick();
+    void ExternClick();
+    // With "&extern ..." the settings window first: false when it is cancelled.
+    bool chooseRunner();
     void TabOptionsClick();
     void DiagramClick();
     void HelpTopicsClick();
@@ -212,7 +223,7 @@ private:
     QAction* recentSeparator_ = nullptr;
     std::vector<QAction*> recent_; // caption: the path with "&" doubled; data: the path
     QActionGroup* priorities_ = nullptr;
-    bool remotePriority_ = false; // "PriorityClass" 4 was stored and no priority picked since
+    QAction* lastPriority_ = nullptr; // the choice before "&extern ...", back when it is cancelled
     QPrinter printer_;
     TDlgAbout* DlgAbout = nullptr;
     model::TableSettings tableSettings_;

@@ -13,6 +13,7 @@
 #include "graphics/diagrams.h"
 #include "model/import.h"
 #include "model/project_file.h"
+#include "net/remote_windows.h"
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tab_opt.h"
@@ -287,9 +288,42 @@ void TDlgMain::PrinterSetupClick() {
 
 // ---- calculation ----
 
+void TDlgMain::ExternClick() {
+    // Checked when the settings are confirmed, or when it was checked already.
+    const bool wasChecked = lastPriority_ == Extern;
+    if (prompts_->exec(*DlgRConfig) || wasChecked) {
+        Extern->setChecked(true);
+        lastPriority_ = Extern;
+    } else {
+        lastPriority_->setChecked(true);
+    }
+}
+
+bool TDlgMain::chooseRunner() {
+    if (!Extern->isChecked()) {
+        calc_->runnerFactory = nullptr;
+        return true;
+    }
+    // The settings come before anything is written or locked: cancelling changes nothing.
+    if (!prompts_->exec(*DlgRConfig)) return false;
+    calc_->runnerFactory = [this, settings = DlgRConfig->settings()] {
+        auto runner = std::make_unique<net::RemoteRunner>(settings);
+        runner->acceptHostKey = [this](const QString& host, const QString& fingerprint) {
+            const std::string text =
+                "Der Schlüssel des Hosts " + host.toStdString() + " ist unbekannt.\r" +
+                fingerprint.toStdString() + "\rDem Schlüssel vertrauen und verbinden?";
+            return ask({text, model::MessageKind::Confirmation}, Buttons::YesNo) == Answer::Yes;
+        };
+        DlgRProgress->attach(runner.get());
+        return std::unique_ptr<calcctl::ModuleRunner>(std::move(runner));
+    };
+    return true;
+}
+
 void TDlgMain::CalcClick() {
     Node* sel = selectedNode();
     if (sel == nullptr || calc_->running() || batch_->running()) return;
+    if (!chooseRunner()) return;
     calcNode_ = sel;
     calc_->settings.priority = PrioLow->isChecked()    ? calcctl::Priority::Low
                                : PrioHigh->isChecked() ? calcctl::Priority::High
@@ -299,6 +333,8 @@ void TDlgMain::CalcClick() {
 
 void TDlgMain::CalcAllClick() {
     if (calc_->running() || batch_->running()) return;
+    // Once per batch.
+    if (!chooseRunner()) return;
     calc_->settings.priority = PrioLow->isChecked()    ? calcctl::Priority::Low
                                : PrioHigh->isChecked() ? calcctl::Priority::High
                                                        : calcctl::Priority::Normal;

@@ -82,10 +82,7 @@ void TDlgMain::readSettings() {
             PrioHigh->setChecked(true);
             break;
         case kRemotePriorityClass:
-            // No remote calculation here: it runs locally at normal priority, and the choice
-            // stays stored until the user picks another.
-            PrioNormal->setChecked(true);
-            remotePriority_ = true;
+            Extern->setChecked(true);
             break;
         default:
             PrioNormal->setChecked(true);
@@ -121,7 +118,7 @@ void TDlgMain::writeSettings() {
     s.beginGroup(QString::fromUtf8(kOptionsGroup));
     for (const OptionFlag& f : kOptionFlags)
         s.setValue(QString::fromUtf8(f.name), (this->*f.action)->isChecked() ? 1 : 0);
-    s.setValue(QStringLiteral("PriorityClass"), remotePriority_         ? kRemotePriorityClass
+    s.setValue(QStringLiteral("PriorityClass"), Extern->isChecked()     ? kRemotePriorityClass
                                                 : PrioLow->isChecked()  ? 1
                                                 : PrioHigh->isChecked() ? 3
                                                                         : 2);
