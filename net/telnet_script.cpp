@@ -64,6 +64,7 @@ struct TTelnetScript::Impl {
     quint16 port = 23;
     bool crOnly = true;
     bool opened = false; // sessionConnected was emitted; sessionClosed is owed
+    int session = 0;     // counts connectToHost, so that a deferred close spares a new session
     std::vector<WatchEvent> events;
 
     Parse parse = Parse::Data;
@@ -364,6 +365,7 @@ void TTelnetScript::connectToHost() {
         d_->sock.abort();
     }
     d_->reset();
+    ++d_->session;
     d_->connectTimer.start(kConnectTimeoutMs);
     d_->sock.connectToHost(d_->host, d_->port);
 }
@@ -405,7 +407,9 @@ void TTelnetScript::close() {
         return;
     }
     if (d_->callbackDepth > 0) { // inside a handler: let it return before sessionClosed
-        QTimer::singleShot(0, this, [this] { d_->sock.disconnectFromHost(); });
+        QTimer::singleShot(0, this, [this, session = d_->session] {
+            if (session == d_->session) d_->sock.disconnectFromHost();
+        });
         return;
     }
     d_->sock.disconnectFromHost();

@@ -86,10 +86,9 @@ TelnetServer::TelnetServer(const QString& home, const QString& password, const Q
     }
     proc_ = std::make_unique<QProcess>();
     proc_->setProcessChannelMode(QProcess::MergedChannels);
-    // -K: the connection ends when the login program (the shell) ends.
-    proc_->start(busybox, {QStringLiteral("telnetd"), QStringLiteral("-F"), QStringLiteral("-K"),
-                           QStringLiteral("-b"), QStringLiteral("127.0.0.1:%1").arg(port_),
-                           QStringLiteral("-l"), login, QStringLiteral("-f"), issue});
+    proc_->start(busybox, {QStringLiteral("telnetd"), QStringLiteral("-F"), QStringLiteral("-b"),
+                           QStringLiteral("127.0.0.1:%1").arg(port_), QStringLiteral("-l"), login,
+                           QStringLiteral("-f"), issue});
     if (!proc_->waitForStarted(5000)) {
         error_ = QStringLiteral("busybox telnetd does not start: ") + proc_->errorString();
         proc_.reset();
