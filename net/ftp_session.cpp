@@ -265,7 +265,7 @@ struct FtpSession::Impl {
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
         curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
         curl_easy_setopt(easy, CURLOPT_UPLOAD, 0L);
-        curl_easy_setopt(easy, CURLOPT_QUOTE, nullptr);
+        curl_easy_setopt(easy, CURLOPT_POSTQUOTE, nullptr);
         curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
         file = nullptr;
     }
@@ -349,11 +349,12 @@ FtpResult FtpSession::remove(const std::string& remoteName) {
     if (!validRemoteName(remoteName)) return d_->fail("ungültiger Dateiname: " + remoteName);
     if (!d_->open()) return d_->fail("libcurl nicht verfügbar");
     d_->resetRequest(d_->folderUrl());
+    // After the change into the host folder: libcurl sends QUOTE commands before it.
     curl_slist* commands = curl_slist_append(nullptr, ("DELE " + remoteName).c_str());
     curl_easy_setopt(d_->easy, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(d_->easy, CURLOPT_QUOTE, commands);
+    curl_easy_setopt(d_->easy, CURLOPT_POSTQUOTE, commands);
     const CURLcode code = d_->perform();
-    curl_easy_setopt(d_->easy, CURLOPT_QUOTE, nullptr);
+    curl_easy_setopt(d_->easy, CURLOPT_POSTQUOTE, nullptr);
     curl_slist_free_all(commands);
     return d_->finish(code, "DELE " + remoteName);
 }

@@ -156,6 +156,13 @@ TEST_F(FtpSessionTest, MissingFileIsNotFoundAndLeavesTargetAlone) {
 
 TEST_F(FtpSessionTest, RemoveExistingThenMissing) {
     writeFile(host("remote$.fk1"), "x\n");
+    std::filesystem::create_directories(host("calc"));
+    writeFile(host("calc/remote$.fk1"), "x\n");
+    // Regression: DELE went to the login folder, not the host folder.
+    FtpSession inFolder(config("calc"));
+    EXPECT_EQ(inFolder.remove("remote$.fk1"), FtpResult::Ok) << inFolder.lastError();
+    EXPECT_FALSE(std::filesystem::exists(host("calc/remote$.fk1")));
+    EXPECT_TRUE(std::filesystem::exists(host("remote$.fk1")));
     FtpSession session(config());
     ASSERT_EQ(session.connect(), FtpResult::Ok) << session.lastError();
     EXPECT_EQ(session.remove("remote$.fk1"), FtpResult::Ok) << session.lastError();
