@@ -98,8 +98,8 @@ bool askTerminal(const std::string& question) {
     std::fputs(question.c_str(), tty);
     std::fflush(tty);
     char buf[16] = {};
-    const bool yes = std::fgets(buf, sizeof buf, tty) != nullptr && (buf[0] == 'j' || buf[0] == 'J' ||
-                                                                   buf[0] == 'y' || buf[0] == 'Y');
+    const bool yes = std::fgets(buf, sizeof buf, tty) != nullptr &&
+                     (buf[0] == 'j' || buf[0] == 'J' || buf[0] == 'y' || buf[0] == 'Y');
     std::fclose(tty);
     return yes;
 }
@@ -139,7 +139,8 @@ std::string remoteSettings(const RemoteOptions& o, net::RemoteSettings& s) {
         } else if (name == "--command") {
             s.command = v;
         } else if (name == "--line-end") {
-            if (value != "cr" && value != "crlf") return "--line-end " + value + " ist nicht cr oder crlf";
+            if (value != "cr" && value != "crlf")
+                return "--line-end " + value + " ist nicht cr oder crlf";
             s.crOnly = value == "cr";
         } else if (name == "--max-time") {
             bool ok = false;
@@ -166,10 +167,9 @@ std::string remoteSettings(const RemoteOptions& o, net::RemoteSettings& s) {
     if (const char* env = std::getenv("TERVANA_REMOTE_PASSWORD")) {
         s.password = QString::fromUtf8(env);
     } else if (!(s.protocol == net::RemoteProtocol::Ssh && s.sshKeyAuth)) {
-        auto secret = readSecret("Passwort für " + s.user.toStdString() + "@" +
-                                 s.host.toStdString() + ": ");
-        if (!secret)
-            return "kein Passwort: ohne Terminal bitte TERVANA_REMOTE_PASSWORD setzen";
+        auto secret =
+            readSecret("Passwort für " + s.user.toStdString() + "@" + s.host.toStdString() + ": ");
+        if (!secret) return "kein Passwort: ohne Terminal bitte TERVANA_REMOTE_PASSWORD setzen";
         s.password = QString::fromStdString(*secret);
     }
     return {};
@@ -266,8 +266,8 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
             auto runner = std::make_unique<net::RemoteRunner>(rs);
             runner->acceptHostKey = [acceptNew, &err](const QString& host, const QString& fp) {
                 if (acceptNew) {
-                    err << "Neuer Schlüssel von " << host.toStdString() << " angenommen: "
-                        << fp.toStdString() << "\n";
+                    err << "Neuer Schlüssel von " << host.toStdString()
+                        << " angenommen: " << fp.toStdString() << "\n";
                     return true;
                 }
                 return askTerminal("Der Schlüssel des Hosts " + host.toStdString() +

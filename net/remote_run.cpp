@@ -40,9 +40,9 @@ QString RemoteRunner::local(const QString& name) const {
 
 // Every file a previous run may have left on the host, of this project or a larger one.
 std::vector<QString> RemoteRunner::staleFiles() const {
-    std::vector<QString> names{QStringLiteral("remote$.kq5"), QString::fromLatin1(calcctl::kVariedFile),
-                               QString::fromLatin1(calcctl::kListingFile),
-                               QString::fromLatin1(calcctl::kStatusFile)};
+    std::vector<QString> names{
+        QStringLiteral("remote$.kq5"), QString::fromLatin1(calcctl::kVariedFile),
+        QString::fromLatin1(calcctl::kListingFile), QString::fromLatin1(calcctl::kStatusFile)};
     for (int n = 1; n <= 10; ++n) names.push_back(calcctl::coefficientFile(n));
     return names;
 }
@@ -191,7 +191,8 @@ void RemoteRunner::upload() {
         ftp_->setAbortFlag(&abort_);
         ftp_->setLog([this](const std::string& line) {
             const QString text = QString::fromStdString(line);
-            QMetaObject::invokeMethod(this, [this, text] { log(text, true); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, text] { log(text, true); }, Qt::QueuedConnection);
         });
         FtpResult r = ftp_->connect();
         if (r == FtpResult::Ok) r = ftp_->put(input, calcctl::kInputFile);
@@ -245,18 +246,19 @@ void RemoteRunner::runCommand() {
     log(QString());
     if (settings_.protocol == RemoteProtocol::Ssh) {
         const std::string command = settings_.command.toStdString();
-        runJob([this, command] { return ssh_->startCommand(command) ? Outcome::Ok : Outcome::Failed; },
-               [this](Outcome o) {
-                   if (o != Outcome::Ok) {
-                       fail(calcctl::kCodeNoConnection,
-                            QStringLiteral("Das Kommando konnte nicht gestartet werden."));
-                       return;
-                   }
-                   sshCommandRunning_ = true;
-                   log(QString::fromUtf8(kTextCommandStarted));
-                   log(QString());
-                   waitForStatus();
-               });
+        runJob(
+            [this, command] { return ssh_->startCommand(command) ? Outcome::Ok : Outcome::Failed; },
+            [this](Outcome o) {
+                if (o != Outcome::Ok) {
+                    fail(calcctl::kCodeNoConnection,
+                         QStringLiteral("Das Kommando konnte nicht gestartet werden."));
+                    return;
+                }
+                sshCommandRunning_ = true;
+                log(QString::fromUtf8(kTextCommandStarted));
+                log(QString());
+                waitForStatus();
+            });
         return;
     }
     runTelnet();
@@ -270,18 +272,16 @@ void RemoteRunner::runTelnet() {
     const QString end = QString::fromLatin1(telnet_->lineEnd());
     telnet_->clearEvents();
     telnet_->addEvent({kEventLogin, settings_.loginReq, settings_.user + end, true, false, {}});
-    telnet_->addEvent({kEventPassword, settings_.pwdReq, settings_.password + end, true, false,
-                       [this](int) {
-                           // Asked again after the password: the host refused the login.
-                           auto refused = [this](int) {
-                               fail(calcctl::kCodeNoConnection,
-                                    QStringLiteral("Die Anmeldung am Host wurde abgelehnt."));
-                           };
-                           telnet_->addEvent(
-                               {kEventLoginAgain, settings_.loginReq, {}, true, false, refused});
-                           telnet_->addEvent({kEventLoginAgain + 1, settings_.pwdReq, {}, true,
-                                              false, refused});
-                       }});
+    telnet_->addEvent(
+        {kEventPassword, settings_.pwdReq, settings_.password + end, true, false, [this](int) {
+             // Asked again after the password: the host refused the login.
+             auto refused = [this](int) {
+                 fail(calcctl::kCodeNoConnection,
+                      QStringLiteral("Die Anmeldung am Host wurde abgelehnt."));
+             };
+             telnet_->addEvent({kEventLoginAgain, settings_.loginReq, {}, true, false, refused});
+             telnet_->addEvent({kEventLoginAgain + 1, settings_.pwdReq, {}, true, false, refused});
+         }});
     telnet_->addEvent(
         {kEventPrompt, settings_.prompt, {}, true, true, [this](int) { onPrompt(); }});
     prompts_ = 0;
@@ -429,7 +429,8 @@ void RemoteRunner::connectSsh() {
     ssh_->setAbortFlag(&abort_);
     ssh_->setLog([this](const std::string& line) {
         const QString text = QString::fromStdString(line);
-        QMetaObject::invokeMethod(this, [this, text] { log(text, true); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, text] { log(text, true); }, Qt::QueuedConnection);
     });
     log(QString());
     log(QStringLiteral("SSH-Verbindung zu ") + hp.host + QStringLiteral(" ..."));

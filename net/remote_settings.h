@@ -25,16 +25,16 @@ struct RemoteSettings {
     QString prompt;   // "Prompt": the last character(s) of the host's shell prompt
     QString loginReq = QStringLiteral("login:");  // "LoginReq"
     QString pwdReq = QStringLiteral("Password:"); // "PWDReq"
-    QString command;  // "Cmd": runs the module on the host
-    QString remotePath; // "RPath": host folder; empty: the login folder
-    bool crOnly = true; // "CRonly": lines end with CR alone (sent as CR NUL), else CR LF
+    QString command;                              // "Cmd": runs the module on the host
+    QString remotePath;                           // "RPath": host folder; empty: the login folder
+    bool crOnly = true;            // "CRonly": lines end with CR alone (sent as CR NUL), else CR LF
     int maxTime = kDefaultMaxTime; // "MaxTime", seconds
     bool details = false;          // "CDetails": FTP and telnet texts into the log
     RemoteProtocol protocol = RemoteProtocol::FtpTelnet; // "Protocol"
     int telnetPort = kDefaultTelnetPort;                 // "TelnetPort"
-    bool sshKeyAuth = false; // "SshKeyAuth": key instead of password
-    QString sshKeyFile;      // "SshKeyFile": empty: the agent and the user's default keys
-    QString knownHosts;      // "KnownHosts": empty: ~/.ssh/known_hosts
+    bool sshKeyAuth = false;                             // "SshKeyAuth": key instead of password
+    QString sshKeyFile; // "SshKeyFile": empty: the agent and the user's default keys
+    QString knownHosts; // "KnownHosts": empty: ~/.ssh/known_hosts
 };
 
 // The group in the user's settings.

@@ -168,8 +168,8 @@ void TDlgRConfig::setSettings(const RemoteSettings& s) {
 
 void TDlgRConfig::updateEnabling() {
     const bool ssh = RBSsh->isChecked();
-    for (QWidget* w : std::initializer_list<QWidget*>{EdPrompt, EdLoginReq, EdPWDReq, RBCR,
-                                                      RBCRLF, EdTelnetPort})
+    for (QWidget* w : std::initializer_list<QWidget*>{EdPrompt, EdLoginReq, EdPWDReq, RBCR, RBCRLF,
+                                                      EdTelnetPort})
         w->setEnabled(!ssh);
     CBKeyAuth->setEnabled(ssh);
     EdKeyFile->setEnabled(ssh && CBKeyAuth->isChecked());

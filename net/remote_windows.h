@@ -19,7 +19,6 @@ class QSpinBox;
 
 namespace net {
 
-
 class TDlgRConfig : public QDialog {
     Q_OBJECT
 public:

@@ -92,7 +92,7 @@ public:
     TDlgTab* DlgTab = nullptr;
     net::TDlgRConfig* DlgRConfig = nullptr;     // "Remote-Config", kept for the program run
     net::TDlgRProgress* DlgRProgress = nullptr; // "externe Berechnung"
-    TDlgRestr* DlgRestr = nullptr; // the editor
+    TDlgRestr* DlgRestr = nullptr;              // the editor
 
     // The selection is the model's (ProjectTree::selected); selectNode selects through the
     // model, which announces it to every observer.

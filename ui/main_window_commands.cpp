@@ -309,9 +309,9 @@ bool TDlgMain::chooseRunner() {
     calc_->runnerFactory = [this, settings = DlgRConfig->settings()] {
         auto runner = std::make_unique<net::RemoteRunner>(settings);
         runner->acceptHostKey = [this](const QString& host, const QString& fingerprint) {
-            const std::string text =
-                "Der Schlüssel des Hosts " + host.toStdString() + " ist unbekannt.\r" +
-                fingerprint.toStdString() + "\rDem Schlüssel vertrauen und verbinden?";
+            const std::string text = "Der Schlüssel des Hosts " + host.toStdString() +
+                                     " ist unbekannt.\r" + fingerprint.toStdString() +
+                                     "\rDem Schlüssel vertrauen und verbinden?";
             return ask({text, model::MessageKind::Confirmation}, Buttons::YesNo) == Answer::Yes;
         };
         DlgRProgress->attach(runner.get());
