@@ -16,8 +16,8 @@
 namespace net {
 
 struct FtpConfig {
-    std::string host;      // name or address, no port
-    int port = 21;         // "ftp"
+    std::string host; // name or address, no port
+    int port = 21;    // "ftp"
     std::string user;
     std::string password;
     std::string directory; // host folder; empty: the login folder

@@ -24,10 +24,10 @@ class TTelnetScript : public QObject {
 public:
     struct WatchEvent {
         int id = 0;
-        QString search;          // must not be empty
-        QString send;            // sent as given (add the line end yourself) when search arrives
+        QString search; // must not be empty
+        QString send;   // sent as given (add the line end yourself) when search arrives
         bool ignoreCase = false;
-        bool persistent = false; // else removed after its first match
+        bool persistent = false;             // else removed after its first match
         std::function<void(int id)> handler; // called after send was sent
     };
 
