@@ -1,5 +1,6 @@
 #include "net/remote_windows.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -35,6 +36,10 @@ TDlgRConfig::TDlgRConfig(bool persistent, QWidget* parent)
     RBSsh = new QRadioButton(QStringLiteral("SSH"));
     RBFtp->setObjectName(QStringLiteral("RBFtp"));
     RBSsh->setObjectName(QStringLiteral("RBSsh"));
+    // Two choices in one window: each pair is its own group.
+    auto* protocolGroup = new QButtonGroup(this);
+    protocolGroup->addButton(RBFtp);
+    protocolGroup->addButton(RBSsh);
     auto* protocols = new QHBoxLayout;
     protocols->addWidget(RBFtp);
     protocols->addWidget(RBSsh);
@@ -57,6 +62,9 @@ TDlgRConfig::TDlgRConfig(bool persistent, QWidget* parent)
     RBCRLF = new QRadioButton(QStringLiteral("CR+LF"));
     RBCR->setObjectName(QStringLiteral("RBCR"));
     RBCRLF->setObjectName(QStringLiteral("RBCRLF"));
+    auto* endGroup = new QButtonGroup(this);
+    endGroup->addButton(RBCR);
+    endGroup->addButton(RBCRLF);
     auto* ends = new QHBoxLayout;
     ends->addWidget(RBCR);
     ends->addWidget(RBCRLF);
