@@ -4,11 +4,16 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QThread>
+
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "calcctl/result_code.h"
+#include "cli/calc_command.h"
 #include "model/project_file.h"
 #include "net/remote_run.h"
 #include "tests/calcctl/calcctl_test_support.h"
@@ -199,6 +204,56 @@ TEST_F(RemoteRun, CancelEndsWithinASecondAndStopsTheCommand) {
     // The interrupted command never gets to write.
     QThread::sleep(1);
     EXPECT_FALSE(QFileInfo::exists(host.file(s, QStringLiteral("late.txt"))));
+}
+
+TEST_F(RemoteRun, CliCalculatesRemotelyWithThePasswordFromTheEnvironment) {
+    FtpTelnetHost host;
+    REQUIRE_HOST(host);
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    const std::string out = (dir() / "out.k4p").string();
+    auto args = [&](const std::string& password) {
+        return std::vector<std::string>{"calc",
+                                        kExample,
+                                        "--remote",
+                                        "--host",
+                                        "127.0.0.1:" + std::to_string(host.ftp.port()),
+                                        "--telnet-port",
+                                        std::to_string(host.telnet.port()),
+                                        "--user",
+                                        "calc",
+                                        "--folder",
+                                        "calc",
+                                        "--prompt",
+                                        "$",
+                                        "--command",
+                                        "kq4calc remote$.kq4 0",
+                                        "--workdir",
+                                        work().string(),
+                                        "-o",
+                                        out,
+                                        password};
+    };
+    std::ostringstream o, e;
+    // Never from the command line.
+    EXPECT_EQ(cli::runCalcCli(args("--password=x"), o, e), 2);
+    qputenv("TERVANA_REMOTE_PASSWORD", kPassword.toUtf8());
+    const int status = cli::runCalcCli(args("--details"), o, e);
+    qunsetenv("TERVANA_REMOTE_PASSWORD");
+    ASSERT_EQ(status, 0) << o.str() << e.str();
+    EXPECT_EQ(o.str().find(kPassword.toStdString()), std::string::npos);
+    // The same project calculated here and saved the same way.
+    const std::string localOut = (dir() / "local.k4p").string();
+    ASSERT_EQ(cli::runCalcCli({"calc", kExample, "--workdir", work().string(), "--module",
+                               KQ4CALC_PATH, "-o", localOut},
+                              o, e),
+              0);
+    model::ProjectTree tree;
+    auto remote = model::openProject(tree, out);
+    auto here = model::openProject(tree, localOut);
+    ASSERT_TRUE(std::holds_alternative<model::Node*>(remote));
+    ASSERT_TRUE(std::holds_alternative<model::Node*>(here));
+    EXPECT_EQ(seriesOf(*std::get<model::Node*>(remote)), seriesOf(*std::get<model::Node*>(here)));
 }
 
 TEST(RemoteSettingsText, TimesAndHosts) {
