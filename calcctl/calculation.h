@@ -1,6 +1,6 @@
-// The calculation of one project: writes the calculation input, runs the module as a child
-// process on the event loop, reads the status and the results back into the project tree
-// and derives q and M. The messages of a run are handed to the caller, who shows them (or,
+// The calculation of one project: writes the calculation input, runs the module through a
+// runner (a local child process, or a remote run) on the event loop, reads the status and the
+// results back into the project tree and derives q and M. The messages of a run are handed to the caller, who shows them (or,
 // in batch mode, only the code is kept).
 #pragma once
 
