@@ -16,12 +16,6 @@ namespace nettest {
 namespace {
 
 // A free port on loopback; separate from freePort so that this file stands alone.
-quint16 unusedPort() {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0)) return 0;
-    return probe.serverPort();
-}
-
 // s as one word of the shell, in single quotes.
 QString shellQuoted(const QString& s) {
     QString q = s;
@@ -79,7 +73,7 @@ TelnetServer::TelnetServer(const QString& home, const QString& password, const Q
         return;
     }
 
-    port_ = unusedPort();
+    port_ = freePort();
     if (port_ == 0) {
         error_ = QStringLiteral("no free port on 127.0.0.1");
         return;
