@@ -848,13 +848,13 @@ private slots:
         QCOMPARE(w->itemOf(w->selectedNode())->text(0), QStringLiteral("Kurven&Rollen.k4p"));
     }
 
-    void storedRemotePriorityIsKeptUntilAnotherIsPicked() {
+    void storedRemoteChoiceIsRestoredUntilAnotherIsPicked() {
         QSettings("Norbeck", "Tervas").setValue("V0398/Options/PriorityClass", 4);
         makeWindow().reset();
         QCOMPARE(QSettings("Norbeck", "Tervas").value("V0398/Options/PriorityClass").toInt(), 4);
         {
             auto w = makeWindow();
-            QVERIFY(w->PrioNormal->isChecked()); // calculated here at normal priority
+            QVERIFY(w->Extern->isChecked() && !w->PrioNormal->isChecked());
             w->PrioHigh->trigger();
         }
         QCOMPARE(QSettings("Norbeck", "Tervas").value("V0398/Options/PriorityClass").toInt(), 3);
