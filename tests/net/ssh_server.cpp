@@ -71,6 +71,8 @@ SshServer::SshServer(const QString& pathDir) {
         return;
     }
     port_ = loopbackPort();
+    // bash started by sshd reads ~/.bashrc at shell level 1 only: SHLVL=1 keeps the tests
+    // independent of the user's start-up files (which may change PATH or wait for locks).
     const QByteArray config = "ListenAddress 127.0.0.1\n"
                               "HostKey " + (d + "/host_key").toUtf8() +
                               "\n"
@@ -86,7 +88,7 @@ SshServer::SshServer(const QString& pathDir) {
                               "PermitRootLogin yes\n"
                               "Subsystem sftp internal-sftp\n"
                               "SetEnv PATH=" + pathDir.toUtf8() +
-                              ":/usr/local/bin:/usr/bin:/bin\n";
+                              ":/usr/local/bin:/usr/bin:/bin SHLVL=1\n";
     const QString configFile = d + "/sshd_config";
     if (!writeAll(configFile, config)) {
         error_ = "cannot write " + configFile;
