@@ -52,8 +52,7 @@ struct SshSession::Impl {
     bool aborted() const { return abort && abort->load(); }
 
     void say(const std::string& text) const {
-        if (log)
-            log(text);
+        if (log) log(text);
     }
 
     bool fail(const std::string& text) {
@@ -67,11 +66,9 @@ struct SshSession::Impl {
     }
 
     std::string remotePath(const std::string& name) const {
-        if (cfg.directory.empty() || (!name.empty() && name.front() == '/'))
-            return name;
+        if (cfg.directory.empty() || (!name.empty() && name.front() == '/')) return name;
         std::string dir = cfg.directory;
-        if (dir.back() != '/')
-            dir += '/';
+        if (dir.back() != '/') dir += '/';
         return dir + name;
     }
 
@@ -89,13 +86,11 @@ struct SshSession::Impl {
 
     // Repeats a non-blocking libssh call until it no longer answers `again`, the abort flag is
     // set or the time-out has passed; the last two give `failed`.
-    template <class Call>
-    int repeat(Call call, int again, int failed, const char* what) {
+    template <class Call> int repeat(Call call, int again, int failed, const char* what) {
         const auto deadline = Clock::now() + std::chrono::seconds(cfg.timeoutSeconds);
         for (;;) {
             const int rc = call();
-            if (rc != again)
-                return rc;
+            if (rc != again) return rc;
             if (aborted()) {
                 error = std::string(what) + ": abgebrochen";
                 return failed;
@@ -109,13 +104,10 @@ struct SshSession::Impl {
     }
 
     bool openSftp() {
-        if (sftp)
-            return true;
-        if (!authenticated || !session)
-            return fail("SFTP: keine Verbindung");
+        if (sftp) return true;
+        if (!authenticated || !session) return fail("SFTP: keine Verbindung");
         sftp = sftp_new(session);
-        if (!sftp)
-            return fail("SFTP: " + sshError());
+        if (!sftp) return fail("SFTP: " + sshError());
         if (sftp_init(sftp) != SSH_OK) {
             fail("SFTP: " + sshError());
             sftp_free(sftp);
@@ -132,8 +124,7 @@ struct SshSession::Impl {
     }
 
     void closeChannel() {
-        if (!channel)
-            return;
+        if (!channel) return;
         ssh_channel_close(channel);
         ssh_channel_free(channel);
         channel = nullptr;
@@ -148,14 +139,12 @@ struct SshSession::Impl {
         for (size_t nl; (nl = pendingOutput.find('\n', start)) != std::string::npos;
              start = nl + 1) {
             std::string line = pendingOutput.substr(start, nl - start);
-            while (!line.empty() && line.back() == '\r')
-                line.pop_back();
+            while (!line.empty() && line.back() == '\r') line.pop_back();
             say(line);
         }
         pendingOutput.erase(0, start);
         if (flush && !pendingOutput.empty()) {
-            while (!pendingOutput.empty() && pendingOutput.back() == '\r')
-                pendingOutput.pop_back();
+            while (!pendingOutput.empty() && pendingOutput.back() == '\r') pendingOutput.pop_back();
             say(pendingOutput);
             pendingOutput.clear();
         }
@@ -168,8 +157,7 @@ struct SshSession::Impl {
             sftp = nullptr;
         }
         if (session) {
-            if (ssh_is_connected(session))
-                ssh_disconnect(session);
+            if (ssh_is_connected(session)) ssh_disconnect(session);
             ssh_free(session);
             session = nullptr;
         }
@@ -207,8 +195,7 @@ HostKeyState SshSession::connect() {
     const long timeout = d.cfg.timeoutSeconds;
     ssh_options_set(d.session, SSH_OPTIONS_HOST, d.cfg.host.c_str());
     ssh_options_set(d.session, SSH_OPTIONS_PORT, &port);
-    if (!d.cfg.user.empty())
-        ssh_options_set(d.session, SSH_OPTIONS_USER, d.cfg.user.c_str());
+    if (!d.cfg.user.empty()) ssh_options_set(d.session, SSH_OPTIONS_USER, d.cfg.user.c_str());
     ssh_options_set(d.session, SSH_OPTIONS_TIMEOUT, &timeout);
     if (!d.cfg.knownHostsFile.empty())
         ssh_options_set(d.session, SSH_OPTIONS_KNOWNHOSTS, d.cfg.knownHostsFile.c_str());
@@ -217,12 +204,11 @@ HostKeyState SshSession::connect() {
     d.say("Verbinde mit " + where);
     // Non-blocking, so that the abort flag is seen while the host is slow to answer.
     ssh_set_blocking(d.session, 0);
-    const int rc = d.repeat([&] { return ssh_connect(d.session); }, SSH_AGAIN, SSH_ERROR,
-                            "Verbindung");
+    const int rc =
+        d.repeat([&] { return ssh_connect(d.session); }, SSH_AGAIN, SSH_ERROR, "Verbindung");
     ssh_set_blocking(d.session, 1);
     if (rc != SSH_OK) {
-        d.fail("Keine Verbindung zu " + where + ": " +
-               (d.error.empty() ? d.sshError() : d.error));
+        d.fail("Keine Verbindung zu " + where + ": " + (d.error.empty() ? d.sshError() : d.error));
         d.close();
         return HostKeyState::Failed;
     }
@@ -269,13 +255,11 @@ std::string SshSession::fingerprint() const {
 
 bool SshSession::acceptHostKey() {
     Impl& d = *d_;
-    if (!d.session)
-        return d.fail("Keine Verbindung");
+    if (!d.session) return d.fail("Keine Verbindung");
     std::error_code ec;
     if (!d.cfg.knownHostsFile.empty()) {
         const auto dir = std::filesystem::path(d.cfg.knownHostsFile).parent_path();
-        if (!dir.empty())
-            std::filesystem::create_directories(dir, ec);
+        if (!dir.empty()) std::filesystem::create_directories(dir, ec);
     } else if (const char* home = std::getenv("HOME")) {
         std::filesystem::create_directories(std::filesystem::path(home) / ".ssh", ec);
     }
@@ -287,8 +271,7 @@ bool SshSession::acceptHostKey() {
 
 bool SshSession::authenticate() {
     Impl& d = *d_;
-    if (!d.session)
-        return d.fail("Keine Verbindung");
+    if (!d.session) return d.fail("Keine Verbindung");
     const std::string who = d.cfg.user.empty() ? std::string("(Standard)") : d.cfg.user;
     ssh_key key = nullptr;
     if (d.cfg.keyAuth && !d.cfg.keyFile.empty()) {
@@ -302,8 +285,7 @@ bool SshSession::authenticate() {
         [&] {
             if (!d.cfg.keyAuth)
                 return ssh_userauth_password(d.session, nullptr, d.cfg.password.c_str());
-            if (key)
-                return ssh_userauth_publickey(d.session, nullptr, key);
+            if (key) return ssh_userauth_publickey(d.session, nullptr, key);
             return ssh_userauth_publickey_auto(
                 d.session, nullptr, d.cfg.password.empty() ? nullptr : d.cfg.password.c_str());
         },
@@ -329,8 +311,7 @@ bool SshSession::connected() const {
 
 SshResult SshSession::put(const std::string& localPath, const std::string& remoteName) {
     Impl& d = *d_;
-    if (!d.openSftp())
-        return SshResult::Failed;
+    if (!d.openSftp()) return SshResult::Failed;
     std::ifstream in(localPath, std::ios::binary);
     if (!in) {
         d.fail("Datei " + localPath + " nicht lesbar");
@@ -338,15 +319,13 @@ SshResult SshSession::put(const std::string& localPath, const std::string& remot
     }
     const std::string path = d.remotePath(remoteName);
     sftp_file file = sftp_open(d.sftp, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (!file)
-        return d.sftpFailure("Hochladen", path);
+    if (!file) return d.sftpFailure("Hochladen", path);
     std::vector<char> buf(kChunk);
     SshResult result = SshResult::Ok;
     while (in) {
         in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
         const auto n = static_cast<size_t>(in.gcount());
-        if (n == 0)
-            break;
+        if (n == 0) break;
         if (d.aborted()) {
             d.fail("Hochladen " + path + ": abgebrochen");
             result = SshResult::Failed;
@@ -363,19 +342,16 @@ SshResult SshSession::put(const std::string& localPath, const std::string& remot
     }
     if (sftp_close(file) != SSH_NO_ERROR && result == SshResult::Ok)
         result = d.sftpFailure("Hochladen", path);
-    if (result == SshResult::Ok)
-        d.say("Hochgeladen: " + path);
+    if (result == SshResult::Ok) d.say("Hochgeladen: " + path);
     return result;
 }
 
 SshResult SshSession::get(const std::string& remoteName, const std::string& localPath) {
     Impl& d = *d_;
-    if (!d.openSftp())
-        return SshResult::Failed;
+    if (!d.openSftp()) return SshResult::Failed;
     const std::string path = d.remotePath(remoteName);
     sftp_file file = sftp_open(d.sftp, path.c_str(), O_RDONLY, 0);
-    if (!file)
-        return d.sftpFailure("Herunterladen", path);
+    if (!file) return d.sftpFailure("Herunterladen", path);
     const std::string temp = localPath + ".part";
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) {
@@ -396,8 +372,7 @@ SshResult SshSession::get(const std::string& remoteName, const std::string& loca
             result = d.sftpFailure("Herunterladen", path);
             break;
         }
-        if (n == 0)
-            break;
+        if (n == 0) break;
         out.write(buf.data(), n);
     }
     sftp_close(file);
@@ -423,22 +398,18 @@ SshResult SshSession::get(const std::string& remoteName, const std::string& loca
 
 SshResult SshSession::remove(const std::string& remoteName) {
     Impl& d = *d_;
-    if (!d.openSftp())
-        return SshResult::Failed;
+    if (!d.openSftp()) return SshResult::Failed;
     const std::string path = d.remotePath(remoteName);
-    if (sftp_unlink(d.sftp, path.c_str()) != SSH_OK)
-        return d.sftpFailure("Löschen", path);
+    if (sftp_unlink(d.sftp, path.c_str()) != SSH_OK) return d.sftpFailure("Löschen", path);
     return SshResult::Ok;
 }
 
 bool SshSession::startCommand(const std::string& command) {
     Impl& d = *d_;
-    if (!d.authenticated || !d.session)
-        return d.fail("Keine Verbindung");
+    if (!d.authenticated || !d.session) return d.fail("Keine Verbindung");
     d.closeChannel();
     d.channel = ssh_channel_new(d.session);
-    if (!d.channel)
-        return d.fail("Kanal: " + d.sshError());
+    if (!d.channel) return d.fail("Kanal: " + d.sshError());
     const std::string line =
         d.cfg.directory.empty() ? command : "cd " + shellQuote(d.cfg.directory) + " && " + command;
     if (ssh_channel_open_session(d.channel) != SSH_OK ||
@@ -486,15 +457,13 @@ int SshSession::waitCommand(int ms, int& exitStatus) {
             d.closeChannel();
             return 1;
         }
-        if (d.aborted() || left <= 0)
-            return 0;
+        if (d.aborted() || left <= 0) return 0;
     }
 }
 
 void SshSession::stopCommand() {
     Impl& d = *d_;
-    if (!d.channel)
-        return;
+    if (!d.channel) return;
     if (ssh_channel_is_open(d.channel)) {
         ssh_channel_write(d.channel, "\x03", 1);
         ssh_channel_request_send_signal(d.channel, "INT");

@@ -62,8 +62,7 @@ SshServer::SshServer(const QString& pathDir) {
     }
     for (const char* key : {"host_key", "client_key", "other_key"}) {
         error_ = makeKey(d + "/" + key, "tervana-test");
-        if (!error_.isEmpty())
-            return;
+        if (!error_.isEmpty()) return;
     }
     if (!QDir().mkpath(home()) || !writeAll(knownHosts(), {}) ||
         !writeAll(d + "/authorized_keys", readAll(d + "/client_key.pub"))) {
@@ -74,11 +73,14 @@ SshServer::SshServer(const QString& pathDir) {
     // bash started by sshd reads ~/.bashrc at shell level 1 only: SHLVL=1 keeps the tests
     // independent of the user's start-up files (which may change PATH or wait for locks).
     const QByteArray config = "ListenAddress 127.0.0.1\n"
-                              "HostKey " + (d + "/host_key").toUtf8() +
+                              "HostKey " +
+                              (d + "/host_key").toUtf8() +
                               "\n"
-                              "PidFile " + (d + "/sshd.pid").toUtf8() +
+                              "PidFile " +
+                              (d + "/sshd.pid").toUtf8() +
                               "\n"
-                              "AuthorizedKeysFile " + (d + "/authorized_keys").toUtf8() +
+                              "AuthorizedKeysFile " +
+                              (d + "/authorized_keys").toUtf8() +
                               "\n"
                               "StrictModes no\n"
                               "UsePAM no\n"
@@ -87,8 +89,8 @@ SshServer::SshServer(const QString& pathDir) {
                               "PubkeyAuthentication yes\n"
                               "PermitRootLogin yes\n"
                               "Subsystem sftp internal-sftp\n"
-                              "SetEnv PATH=" + pathDir.toUtf8() +
-                              ":/usr/local/bin:/usr/bin:/bin SHLVL=1\n";
+                              "SetEnv PATH=" +
+                              pathDir.toUtf8() + ":/usr/local/bin:/usr/bin:/bin SHLVL=1\n";
     const QString configFile = d + "/sshd_config";
     if (!writeAll(configFile, config)) {
         error_ = "cannot write " + configFile;
@@ -103,15 +105,14 @@ SshServer::SshServer(const QString& pathDir) {
         return;
     }
     for (int i = 0; i < 100; ++i) {
-        if (proc_->state() != QProcess::Running)
-            break;
+        if (proc_->state() != QProcess::Running) break;
         QTcpSocket probe;
         probe.connectToHost(QStringLiteral("127.0.0.1"), port_);
-        if (probe.waitForConnected(200))
-            return;
+        if (probe.waitForConnected(200)) return;
         QThread::msleep(50);
     }
-    error_ = "sshd does not accept connections: " + QString::fromLocal8Bit(readAll(d + "/sshd.log"));
+    error_ =
+        "sshd does not accept connections: " + QString::fromLocal8Bit(readAll(d + "/sshd.log"));
 }
 
 SshServer::~SshServer() {
@@ -140,8 +141,7 @@ QString SshServer::knownHosts() const {
 
 QString SshServer::otherHostKeyLine() const {
     const QList<QByteArray> parts = readAll(dir_.path() + "/other_key.pub").split(' ');
-    if (parts.size() < 2)
-        return {};
+    if (parts.size() < 2) return {};
     return "[127.0.0.1]:" + QString::number(port_) + " " + QString::fromLatin1(parts[0]) + " " +
            QString::fromLatin1(parts[1].trimmed());
 }

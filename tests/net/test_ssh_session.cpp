@@ -44,8 +44,7 @@ QString run(const QString& program, const QStringList& args) {
 class SshSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!server_.available())
-            GTEST_SKIP() << server_.error().toStdString();
+        if (!server_.available()) GTEST_SKIP() << server_.error().toStdString();
     }
 
     net::SshConfig config() const {
@@ -91,12 +90,11 @@ TEST_F(SshSessionTest, UnknownHostKeyIsAcceptedAndThenKnown) {
         ASSERT_TRUE(s.acceptHostKey()) << s.lastError();
         EXPECT_EQ(s.fingerprint().rfind("SHA256:", 0), 0u) << s.fingerprint();
         // OpenSSH finds the entry and gives the same fingerprint.
-        const QString listed = run("/usr/bin/ssh-keygen", {"-l", "-F",
-                                                           "[127.0.0.1]:" +
-                                                               QString::number(server_.port()),
-                                                           "-f", QString::fromStdString(
-                                                                     cfg.knownHostsFile)});
-        EXPECT_TRUE(listed.contains(QString::fromStdString(s.fingerprint()))) << listed.toStdString();
+        const QString listed = run("/usr/bin/ssh-keygen",
+                                   {"-l", "-F", "[127.0.0.1]:" + QString::number(server_.port()),
+                                    "-f", QString::fromStdString(cfg.knownHostsFile)});
+        EXPECT_TRUE(listed.contains(QString::fromStdString(s.fingerprint())))
+            << listed.toStdString();
     }
     net::SshSession again(cfg);
     EXPECT_EQ(again.connect(), net::HostKeyState::Known) << again.lastError();
@@ -126,8 +124,7 @@ TEST_F(SshSessionTest, WrongPasswordAndRefusedPortFailAtOnce) {
         EXPECT_LT(secondsSince(t), 15.0);
         EXPECT_FALSE(s.connected());
     }
-    for (const auto& line : log)
-        EXPECT_EQ(line.find(cfg.password), std::string::npos) << line;
+    for (const auto& line : log) EXPECT_EQ(line.find(cfg.password), std::string::npos) << line;
 
     // A key file that does not exist.
     cfg.keyAuth = true;
@@ -156,8 +153,7 @@ TEST_F(SshSessionTest, FilesRoundTripWithDollarNames) {
     // Larger than one transfer chunk, with every byte value.
     std::string data(200000, '\0');
     std::mt19937 rng(4);
-    for (char& c : data)
-        c = static_cast<char>(rng());
+    for (char& c : data) c = static_cast<char>(rng());
     QTemporaryDir tmp;
     const std::string local = tmp.path().toStdString() + "/remote$.kq4";
     writeFile(local, data);
@@ -201,8 +197,7 @@ TEST_F(SshSessionTest, RunsTheModuleInAFolderWithAQuoteInItsName) {
     ASSERT_TRUE(s.startCommand("kq4calc remote$.kq4 0")) << s.lastError();
     int status = -2;
     int rc = 0;
-    for (int i = 0; i < 120 && rc == 0; ++i)
-        rc = s.waitCommand(1000, status);
+    for (int i = 0; i < 120 && rc == 0; ++i) rc = s.waitCommand(1000, status);
     ASSERT_EQ(rc, 1) << s.lastError();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(s.waitCommand(10, status), -1); // no command any more
@@ -215,8 +210,7 @@ TEST_F(SshSessionTest, RunsTheModuleInAFolderWithAQuoteInItsName) {
     EXPECT_EQ(s.get("remote$.fk1", tmp.path().toStdString() + "/remote$.fk1"), net::SshResult::Ok);
     // The module's output came to the log line by line, without carriage returns.
     EXPECT_GT(log.size(), 3u);
-    for (const auto& line : log)
-        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+    for (const auto& line : log) EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
 }
 
 TEST_F(SshSessionTest, StopEndsTheRemoteCommand) {
