@@ -45,6 +45,7 @@ struct SshSession::Impl {
     sftp_session sftp = nullptr;
     ssh_channel channel = nullptr;
     bool authenticated = false;
+    bool hostTrusted = false; // the host key is known or the user accepted it
     std::string fingerprint;
     std::string error;
     std::string pendingOutput; // command output after the last complete line
@@ -162,6 +163,7 @@ struct SshSession::Impl {
             session = nullptr;
         }
         authenticated = false;
+        hostTrusted = false;
     }
 };
 
@@ -233,6 +235,7 @@ HostKeyState SshSession::connect() {
 
     switch (ssh_session_is_known_server(d.session)) {
     case SSH_KNOWN_HOSTS_OK:
+        d.hostTrusted = true;
         return HostKeyState::Known;
     case SSH_KNOWN_HOSTS_NOT_FOUND:
     case SSH_KNOWN_HOSTS_UNKNOWN:
@@ -266,12 +269,15 @@ bool SshSession::acceptHostKey() {
     if (ssh_session_update_known_hosts(d.session) != SSH_OK)
         return d.fail("known_hosts nicht geschrieben: " + d.sshError());
     d.say("Schlüssel in known_hosts eingetragen: " + d.fingerprint);
+    d.hostTrusted = true;
     return true;
 }
 
 bool SshSession::authenticate() {
     Impl& d = *d_;
     if (!d.session) return d.fail("Keine Verbindung");
+    // Neither the password nor a key signature goes to a host whose key is not trusted.
+    if (!d.hostTrusted) return d.fail("Der Schlüssel des Rechners ist nicht bestätigt");
     const std::string who = d.cfg.user.empty() ? std::string("(Standard)") : d.cfg.user;
     ssh_key key = nullptr;
     if (d.cfg.keyAuth && !d.cfg.keyFile.empty()) {
@@ -447,9 +453,7 @@ int SshSession::waitCommand(int ms, int& exitStatus) {
                 return -1;
             }
             d.takeOutput(buf, static_cast<size_t>(n), false);
-            continue;
-        }
-        if (avail == SSH_EOF || ssh_channel_is_closed(d.channel)) {
+        } else if (avail == SSH_EOF || ssh_channel_is_closed(d.channel)) {
             d.takeOutput(buf, 0, true);
             // The exit status follows the end of the output; -1 if the command died of a signal.
             exitStatus = ssh_channel_get_exit_status(d.channel);
@@ -457,7 +461,7 @@ int SshSession::waitCommand(int ms, int& exitStatus) {
             d.closeChannel();
             return 1;
         }
-        if (d.aborted() || left <= 0) return 0;
+        if (d.aborted() || Clock::now() >= deadline) return 0;
     }
 }
 

@@ -72,25 +72,21 @@ SshServer::SshServer(const QString& pathDir) {
     port_ = loopbackPort();
     // bash started by sshd reads ~/.bashrc at shell level 1 only: SHLVL=1 keeps the tests
     // independent of the user's start-up files (which may change PATH or wait for locks).
-    const QByteArray config = "ListenAddress 127.0.0.1\n"
-                              "HostKey " +
-                              (d + "/host_key").toUtf8() +
-                              "\n"
-                              "PidFile " +
-                              (d + "/sshd.pid").toUtf8() +
-                              "\n"
-                              "AuthorizedKeysFile " +
-                              (d + "/authorized_keys").toUtf8() +
-                              "\n"
-                              "StrictModes no\n"
-                              "UsePAM no\n"
-                              "PasswordAuthentication yes\n"
-                              "KbdInteractiveAuthentication no\n"
-                              "PubkeyAuthentication yes\n"
-                              "PermitRootLogin yes\n"
-                              "Subsystem sftp internal-sftp\n"
-                              "SetEnv PATH=" +
-                              pathDir.toUtf8() + ":/usr/local/bin:/usr/bin:/bin SHLVL=1\n";
+    const QByteArray config = QStringLiteral(R"(ListenAddress 127.0.0.1
+HostKey %1/host_key
+PidFile %1/sshd.pid
+AuthorizedKeysFile %1/authorized_keys
+StrictModes no
+UsePAM no
+PasswordAuthentication yes
+KbdInteractiveAuthentication no
+PubkeyAuthentication yes
+PermitRootLogin yes
+Subsystem sftp internal-sftp
+SetEnv PATH=%2:/usr/local/bin:/usr/bin:/bin SHLVL=1
+)")
+                                  .arg(d, pathDir)
+                                  .toUtf8();
     const QString configFile = d + "/sshd_config";
     if (!writeAll(configFile, config)) {
         error_ = "cannot write " + configFile;

@@ -87,7 +87,9 @@ TEST_F(SshSessionTest, UnknownHostKeyIsAcceptedAndThenKnown) {
     {
         net::SshSession s(cfg);
         ASSERT_EQ(s.connect(), net::HostKeyState::Unknown) << s.lastError();
+        EXPECT_FALSE(s.authenticate()); // not before the user accepted the key
         ASSERT_TRUE(s.acceptHostKey()) << s.lastError();
+        EXPECT_TRUE(s.authenticate()) << s.lastError();
         EXPECT_EQ(s.fingerprint().rfind("SHA256:", 0), 0u) << s.fingerprint();
         // OpenSSH finds the entry and gives the same fingerprint.
         const QString listed = run("/usr/bin/ssh-keygen",
@@ -104,9 +106,15 @@ TEST_F(SshSessionTest, UnknownHostKeyIsAcceptedAndThenKnown) {
 
 TEST_F(SshSessionTest, AnotherKnownKeyForTheHostIsChanged) {
     writeFile(server_.knownHosts().toStdString(), server_.otherHostKeyLine().toStdString() + "\n");
-    net::SshSession s(config());
+    auto cfg = config();
+    cfg.keyAuth = false;
+    cfg.password = "secret";
+    net::SshSession s(cfg);
     EXPECT_EQ(s.connect(), net::HostKeyState::Changed);
     EXPECT_FALSE(s.lastError().empty());
+    // Nothing is sent to a host with another key.
+    EXPECT_FALSE(s.authenticate());
+    EXPECT_FALSE(s.connected());
 }
 
 TEST_F(SshSessionTest, WrongPasswordAndRefusedPortFailAtOnce) {
