@@ -12,7 +12,7 @@ build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev qt6-base-dev qt6-qp
             qt6-svg-dev libuemf-dev libcurl4-openssl-dev libssh-dev)
 test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev libglpk-dev dbus-daemon dpkg-dev file
            imagemagick librsvg2-bin poppler-utils libwmf-bin unrtf
-           python3-pyftpdlib busybox-static openssh-server openssh-client parallel)
+           python3-pyftpdlib busybox-static openssh-server openssh-client parallel rsync)
 
 missing_pkgs() {
     local p

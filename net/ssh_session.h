@@ -49,6 +49,7 @@ public:
     std::string fingerprint() const;
     // Adds the host's key to known_hosts (after the user accepted an unknown key).
     [[nodiscard]] bool acceptHostKey();
+    // Refused (nothing sent) unless the host key is known or was accepted.
     [[nodiscard]] bool authenticate();
     bool connected() const; // connected and authenticated
 
