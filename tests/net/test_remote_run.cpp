@@ -188,27 +188,6 @@ TEST_F(RemoteRun, FailuresEndWithTheirCodesQuickly) {
     }
 }
 
-TEST_F(RemoteRun, CancelEndsWithinASecondAndStopsTheCommand) {
-    FtpTelnetHost host;
-    REQUIRE_HOST(host);
-    RemoteSettings s = host.settings(QStringLiteral("sleep 20; echo late > late.txt"));
-    model::Node& p = project();
-    QElapsedTimer t;
-    const int code = run(p, s, [&](RemoteRunner& r) {
-        QObject::connect(&r, &RemoteRunner::listingLine, &r, [&r, &t](const QString& l) {
-            if (l == QString::fromUtf8(kTextCommandStarted)) {
-                t.start();
-                QTimer::singleShot(300, &r, [&r] { r.cancel(); });
-            }
-        });
-    });
-    EXPECT_EQ(code, calcctl::kCodeUserAbort);
-    EXPECT_LT(t.elapsed(), 1300);
-    // The interrupted command never gets to write.
-    QThread::sleep(1);
-    EXPECT_FALSE(QFileInfo::exists(host.file(s, QStringLiteral("late.txt"))));
-}
-
 RemoteSettings sshSettings(const nettest::SshServer& server) {
     RemoteSettings s;
     s.protocol = RemoteProtocol::Ssh;
@@ -269,6 +248,36 @@ TEST_F(RemoteRun, SshRefusesARefusedOrChangedHostKeyAtOnce) {
     EXPECT_TRUE(log_.join('\n').contains(QStringLiteral("geändert")));
     EXPECT_LT(t.elapsed(), 5000);
     EXPECT_FALSE(QFileInfo::exists(server.home() + QStringLiteral("/remote$.kq4")));
+}
+
+TEST_F(RemoteRun, CancelEndsWithinASecondAndStopsTheCommand) {
+    const QString command = QStringLiteral("sleep 20; echo late > late.txt");
+    FtpTelnetHost host;
+    nettest::SshServer ssh(kModuleDir);
+    for (const bool overSsh : {false, true}) {
+        SCOPED_TRACE(overSsh ? "SSH" : "FTP and telnet");
+        if (!(overSsh ? ssh.available() : host.available())) continue;
+        RemoteSettings s = overSsh ? sshSettings(ssh) : host.settings(command);
+        s.command = command;
+        QElapsedTimer t;
+        const int code = run(project(), s, [&](RemoteRunner& r) {
+            r.acceptHostKey = [](const QString&, const QString&) { return true; };
+            QObject::connect(&r, &RemoteRunner::listingLine, &r, [&r, &t](const QString& l) {
+                if (l == QString::fromUtf8(kTextCommandStarted)) {
+                    t.start();
+                    QTimer::singleShot(300, &r, [&r] { r.cancel(); });
+                }
+            });
+        });
+        EXPECT_EQ(code, calcctl::kCodeUserAbort);
+        EXPECT_TRUE(t.isValid());
+        EXPECT_LT(t.elapsed(), 1300);
+        // The interrupted command never gets to write.
+        QThread::sleep(1);
+        const QString late = overSsh ? ssh.home() + QStringLiteral("/late.txt")
+                                     : host.file(s, QStringLiteral("late.txt"));
+        EXPECT_FALSE(QFileInfo::exists(late));
+    }
 }
 
 TEST_F(RemoteRun, CliCalculatesRemotelyWithThePasswordFromTheEnvironment) {
