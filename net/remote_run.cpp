@@ -56,6 +56,18 @@ void RemoteRunner::log(const QString& line, bool detail) {
     emit listingLine(text);
 }
 
+void RemoteRunner::logFromWorker(const std::string& line) {
+    const QString text = QString::fromStdString(line);
+    // A line that arrives after the end (of an operation cut short) is dropped: once finished
+    // has been emitted the runner says nothing more.
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (!ended_) log(text, true);
+        },
+        Qt::QueuedConnection);
+}
+
 void RemoteRunner::logReceived(const QString& text) {
     received_ += text;
     received_.remove(QChar(0));
@@ -189,11 +201,7 @@ void RemoteRunner::upload() {
         }
         ftp_ = std::make_unique<FtpSession>(ftpConfig(settings_));
         ftp_->setAbortFlag(&abort_);
-        ftp_->setLog([this](const std::string& line) {
-            const QString text = QString::fromStdString(line);
-            QMetaObject::invokeMethod(
-                this, [this, text] { log(text, true); }, Qt::QueuedConnection);
-        });
+        ftp_->setLog([this](const std::string& line) { logFromWorker(line); });
         FtpResult r = ftp_->connect();
         if (r == FtpResult::Ok) r = ftp_->put(input, calcctl::kInputFile);
         ftp_->quit();
@@ -427,11 +435,7 @@ void RemoteRunner::connectSsh() {
     c.directory = settings_.remotePath.toStdString();
     ssh_ = std::make_unique<SshSession>(c);
     ssh_->setAbortFlag(&abort_);
-    ssh_->setLog([this](const std::string& line) {
-        const QString text = QString::fromStdString(line);
-        QMetaObject::invokeMethod(
-            this, [this, text] { log(text, true); }, Qt::QueuedConnection);
-    });
+    ssh_->setLog([this](const std::string& line) { logFromWorker(line); });
     log(QString());
     log(QStringLiteral("SSH-Verbindung zu ") + hp.host + QStringLiteral(" ..."));
     auto authenticated = [this](Outcome o) {

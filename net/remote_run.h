@@ -60,6 +60,8 @@ private:
 
     void log(const QString& line, bool detail = false);
     void logReceived(const QString& text);
+    // A line of the FTP or SSH log, from the worker thread.
+    void logFromWorker(const std::string& line);
     void onTick();
     void fail(int code, const QString& why = {});
     void end(int code);

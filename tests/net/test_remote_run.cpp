@@ -270,6 +270,11 @@ TEST_F(RemoteRun, CancelEndsWithinASecondAndStopsTheCommand) {
             });
         });
         EXPECT_EQ(code, calcctl::kCodeUserAbort);
+        // Regression: log lines of the aborted operation came after the end, to listeners
+        // that were gone by then.
+        const qsizetype lines = log_.size();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(log_.size(), lines);
         EXPECT_TRUE(t.isValid());
         EXPECT_LT(t.elapsed(), 1300);
         // The interrupted command never gets to write.
