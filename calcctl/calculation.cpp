@@ -4,7 +4,6 @@
 
 #include <charconv>
 
-#include "calcctl/local_runner.h"
 #include "calcctl/result_code.h"
 #include "calcctl/result_files.h"
 #include "model/calc_input.h"
@@ -87,12 +86,7 @@ void Calculation::startModule() {
     if (runnerFactory) {
         runner_ = runnerFactory();
     } else {
-        LocalRunnerSettings local;
-        local.modulePath = settings.modulePath;
-        local.inhibitScreenSaver = settings.inhibitScreenSaver;
-        local.screenSaverBus = settings.screenSaverBus;
-        local.listingPollMs = settings.listingPollMs;
-        runner_ = std::make_unique<LocalRunner>(local);
+        runner_ = std::make_unique<LocalRunner>(settings);
     }
     connect(runner_.get(), &ModuleRunner::listingLine, this, &Calculation::listingLine);
     connect(runner_.get(), &ModuleRunner::statusText, this, &Calculation::statusText);

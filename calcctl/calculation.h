@@ -1,7 +1,7 @@
 // The calculation of one project: writes the calculation input, runs the module through a
 // runner (a local child process, or a remote run) on the event loop, reads the status and the
-// results back into the project tree and derives q and M. The messages of a run are handed to the caller, who shows them (or,
-// in batch mode, only the code is kept).
+// results back into the project tree and derives q and M. The messages of a run are handed to the
+// caller, who shows them (or, in batch mode, only the code is kept).
 #pragma once
 
 #include <QObject>
@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "calcctl/local_runner.h"
 #include "calcctl/platform.h"
 #include "calcctl/runner.h"
 #include "model/message.h"
@@ -22,14 +23,11 @@ namespace calcctl {
 // module nor of the dialogs.
 inline constexpr int kCodeInconsistent = -1000;
 
-struct CalcSettings {
-    QString workDir;    // empty: the current directory of the process
-    QString modulePath; // empty: next to the program, else on PATH
-    QString lockDir;    // empty: the user's runtime directory
+// The folder, the lock and the priority of a run; the rest is for the local process.
+struct CalcSettings : LocalRunnerSettings {
+    QString workDir; // empty: the current directory of the process
+    QString lockDir; // empty: the user's runtime directory
     Priority priority = Priority::Normal;
-    bool inhibitScreenSaver = true;
-    QString screenSaverBus; // empty: the session bus; else the address of another bus
-    int listingPollMs = 500;
 };
 
 class Calculation : public QObject {
