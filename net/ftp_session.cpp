@@ -95,7 +95,7 @@ std::string maskSecret(std::string text, std::string_view secret) {
     return text;
 }
 
-struct FtpSession::Impl {
+struct TFtpSession::Impl {
     FtpConfig config;
     std::function<void(const std::string&)> log;
     const std::atomic<bool>* abort = nullptr;
@@ -271,29 +271,29 @@ struct FtpSession::Impl {
     }
 };
 
-FtpSession::FtpSession(FtpConfig config) : d_(std::make_unique<Impl>()) {
+TFtpSession::TFtpSession(FtpConfig config) : d_(std::make_unique<Impl>()) {
     d_->config = std::move(config);
 }
 
-FtpSession::~FtpSession() = default;
+TFtpSession::~TFtpSession() = default;
 
-void FtpSession::setLog(std::function<void(const std::string&)> log) {
+void TFtpSession::setLog(std::function<void(const std::string&)> log) {
     d_->log = std::move(log);
 }
 
-void FtpSession::setAbortFlag(const std::atomic<bool>* abort) {
+void TFtpSession::setAbortFlag(const std::atomic<bool>* abort) {
     d_->abort = abort;
 }
 
-bool FtpSession::connected() const {
+bool TFtpSession::connected() const {
     return d_->connected;
 }
 
-const std::string& FtpSession::lastError() const {
+const std::string& TFtpSession::lastError() const {
     return d_->lastError;
 }
 
-FtpResult FtpSession::connect() {
+FtpResult TFtpSession::connect() {
     if (!d_->open()) return d_->fail("libcurl nicht verfügbar");
     // No file: libcurl logs in and changes to the folder, and transfers nothing.
     d_->resetRequest(d_->folderUrl());
@@ -301,7 +301,7 @@ FtpResult FtpSession::connect() {
     return d_->finish(d_->perform(), "Verbindung zu " + d_->config.host);
 }
 
-FtpResult FtpSession::put(const std::string& localPath, const std::string& remoteName) {
+FtpResult TFtpSession::put(const std::string& localPath, const std::string& remoteName) {
     if (!validRemoteName(remoteName)) return d_->fail("ungültiger Dateiname: " + remoteName);
     std::FILE* in = std::fopen(localPath.c_str(), "rb");
     if (in == nullptr) return d_->fail(localPath + ": Datei kann nicht gelesen werden");
@@ -320,7 +320,7 @@ FtpResult FtpSession::put(const std::string& localPath, const std::string& remot
     return d_->finish(code, "STOR " + remoteName);
 }
 
-FtpResult FtpSession::get(const std::string& remoteName, const std::string& localPath) {
+FtpResult TFtpSession::get(const std::string& remoteName, const std::string& localPath) {
     if (!validRemoteName(remoteName)) return d_->fail("ungültiger Dateiname: " + remoteName);
     const std::string partPath = localPath + ".part";
     std::FILE* out = std::fopen(partPath.c_str(), "wb");
@@ -345,7 +345,7 @@ FtpResult FtpSession::get(const std::string& remoteName, const std::string& loca
     return d_->finish(code, "RETR " + remoteName);
 }
 
-FtpResult FtpSession::remove(const std::string& remoteName) {
+FtpResult TFtpSession::remove(const std::string& remoteName) {
     if (!validRemoteName(remoteName)) return d_->fail("ungültiger Dateiname: " + remoteName);
     if (!d_->open()) return d_->fail("libcurl nicht verfügbar");
     d_->resetRequest(d_->folderUrl());
@@ -359,7 +359,7 @@ FtpResult FtpSession::remove(const std::string& remoteName) {
     return d_->finish(code, "DELE " + remoteName);
 }
 
-void FtpSession::quit() {
+void TFtpSession::quit() {
     if (d_->easy == nullptr) return;
     if (d_->connected && !d_->aborted()) {
         // A last empty request that may not keep its connection: libcurl sends QUIT on it,

@@ -31,12 +31,12 @@ enum class FtpResult {
     Failed,   // connection, login, folder, time-out, local file or abort
 };
 
-class FtpSession {
+class TFtpSession {
 public:
-    explicit FtpSession(FtpConfig config);
-    ~FtpSession();
-    FtpSession(const FtpSession&) = delete;
-    FtpSession& operator=(const FtpSession&) = delete;
+    explicit TFtpSession(FtpConfig config);
+    ~TFtpSession();
+    TFtpSession(const TFtpSession&) = delete;
+    TFtpSession& operator=(const TFtpSession&) = delete;
 
     // Display texts: the commands sent and the replies of the server, one line each, with the
     // password masked. Called on the thread of the operation.

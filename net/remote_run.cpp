@@ -199,7 +199,7 @@ void RemoteRunner::upload() {
         if (settings_.protocol == RemoteProtocol::Ssh) {
             return static_cast<Outcome>(outcomeOf(ssh_->put(input, calcctl::kInputFile)));
         }
-        ftp_ = std::make_unique<FtpSession>(ftpConfig(settings_));
+        ftp_ = std::make_unique<TFtpSession>(ftpConfig(settings_));
         ftp_->setAbortFlag(&abort_);
         ftp_->setLog([this](const std::string& line) { logFromWorker(line); });
         FtpResult r = ftp_->connect();

@@ -19,7 +19,7 @@
 
 namespace net {
 
-class FtpSession;
+class TFtpSession;
 class SshSession;
 class TTelnetScript;
 
@@ -94,7 +94,7 @@ private:
     QTimer timer_;
     std::atomic<bool> abort_{false};
     std::thread worker_;
-    std::unique_ptr<FtpSession> ftp_;
+    std::unique_ptr<TFtpSession> ftp_;
     std::unique_ptr<SshSession> ssh_;
     std::unique_ptr<TTelnetScript> telnet_;
     bool sshCommandRunning_ = false;

@@ -19,7 +19,7 @@
 namespace {
 
 using net::FtpResult;
-using net::FtpSession;
+using net::TFtpSession;
 using Clock = std::chrono::steady_clock;
 
 // Also in the server's greeting, with "$" and a character of two bytes.
@@ -40,7 +40,7 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-class FtpSessionTest : public testing::Test {
+class TFtpSessionTest : public testing::Test {
 protected:
     void SetUp() override {
         if (!server_.available()) GTEST_SKIP() << server_.error().toStdString();
@@ -62,7 +62,7 @@ protected:
     std::string local(const std::string& name) const {
         return local_.filePath(name.c_str()).toStdString();
     }
-    void logTo(FtpSession& session) {
+    void logTo(TFtpSession& session) {
         session.setLog([this](const std::string& line) { log_ += line + "\n"; });
     }
 
@@ -103,7 +103,7 @@ TEST(FtpNames, EncodeAndMask) {
 }
 
 // Up and back down, in the login folder and in a subfolder, on one control connection.
-TEST_F(FtpSessionTest, RoundTripOfDollarNameOnOneConnection) {
+TEST_F(TFtpSessionTest, RoundTripOfDollarNameOnOneConnection) {
     const std::string text = "zeile 1\nzeile 2\n\n3 \xC3\xA4\n";
     writeFile(local("remote$.kq4"), text);
     // A folder name to encode, relative to the login folder and absolute (the server's root is
@@ -112,7 +112,7 @@ TEST_F(FtpSessionTest, RoundTripOfDollarNameOnOneConnection) {
     for (const std::string folder : {"", "calc $/run", "/calc $/run/"}) {
         SCOPED_TRACE("folder \"" + folder + "\"");
         log_.clear();
-        FtpSession session(config(folder));
+        TFtpSession session(config(folder));
         logTo(session);
         ASSERT_EQ(session.connect(), FtpResult::Ok) << session.lastError();
         EXPECT_TRUE(session.connected());
@@ -135,8 +135,8 @@ TEST_F(FtpSessionTest, RoundTripOfDollarNameOnOneConnection) {
     }
 }
 
-TEST_F(FtpSessionTest, MissingFileIsNotFoundAndLeavesTargetAlone) {
-    FtpSession session(config());
+TEST_F(TFtpSessionTest, MissingFileIsNotFoundAndLeavesTargetAlone) {
+    TFtpSession session(config());
     ASSERT_EQ(session.connect(), FtpResult::Ok) << session.lastError();
     writeFile(local("kq4.err"), "old");
     EXPECT_EQ(session.get("kq4.err", local("kq4.err")), FtpResult::NotFound);
@@ -154,16 +154,16 @@ TEST_F(FtpSessionTest, MissingFileIsNotFoundAndLeavesTargetAlone) {
     EXPECT_TRUE(session.lastError().empty());
 }
 
-TEST_F(FtpSessionTest, RemoveExistingThenMissing) {
+TEST_F(TFtpSessionTest, RemoveExistingThenMissing) {
     writeFile(host("remote$.fk1"), "x\n");
     std::filesystem::create_directories(host("calc"));
     writeFile(host("calc/remote$.fk1"), "x\n");
     // Regression: DELE went to the login folder, not the host folder.
-    FtpSession inFolder(config("calc"));
+    TFtpSession inFolder(config("calc"));
     EXPECT_EQ(inFolder.remove("remote$.fk1"), FtpResult::Ok) << inFolder.lastError();
     EXPECT_FALSE(std::filesystem::exists(host("calc/remote$.fk1")));
     EXPECT_TRUE(std::filesystem::exists(host("remote$.fk1")));
-    FtpSession session(config());
+    TFtpSession session(config());
     ASSERT_EQ(session.connect(), FtpResult::Ok) << session.lastError();
     EXPECT_EQ(session.remove("remote$.fk1"), FtpResult::Ok) << session.lastError();
     EXPECT_FALSE(std::filesystem::exists(host("remote$.fk1")));
@@ -173,7 +173,7 @@ TEST_F(FtpSessionTest, RemoveExistingThenMissing) {
     EXPECT_EQ(session.remove("x\r\nRMD ."), FtpResult::Failed);
 }
 
-TEST_F(FtpSessionTest, WrongPasswordAndRefusedConnectionFailAtOnce) {
+TEST_F(TFtpSessionTest, WrongPasswordAndRefusedConnectionFailAtOnce) {
     auto wrong = config();
     wrong.password = "falsch";
     auto refused = config();
@@ -181,7 +181,7 @@ TEST_F(FtpSessionTest, WrongPasswordAndRefusedConnectionFailAtOnce) {
     auto noFolder = config("gibt/es/nicht");
     for (const auto& c : {wrong, refused, noFolder}) {
         SCOPED_TRACE(c.password + " port " + std::to_string(c.port) + " " + c.directory);
-        FtpSession session(c);
+        TFtpSession session(c);
         const auto start = Clock::now();
         EXPECT_EQ(session.connect(), FtpResult::Failed);
         EXPECT_LT(secondsSince(start), 5.0);
@@ -190,14 +190,14 @@ TEST_F(FtpSessionTest, WrongPasswordAndRefusedConnectionFailAtOnce) {
     }
 }
 
-TEST_F(FtpSessionTest, ReadOnlyUserCannotStoreOrDelete) {
+TEST_F(TFtpSessionTest, ReadOnlyUserCannotStoreOrDelete) {
     nettest::FtpServer readOnly(QString::fromStdString(kPassword), false);
     ASSERT_TRUE(readOnly.available()) << readOnly.error().toStdString();
     writeFile((readOnly.home() + "/kq4.err").toStdString(), "0\n");
     writeFile(local("remote$.kq4"), "input\n");
     auto c = config();
     c.port = readOnly.port();
-    FtpSession session(c);
+    TFtpSession session(c);
     ASSERT_EQ(session.connect(), FtpResult::Ok) << session.lastError();
     EXPECT_EQ(session.put(local("remote$.kq4"), "remote$.kq4"), FtpResult::NotFound);
     EXPECT_FALSE(QFile::exists(readOnly.home() + "/remote$.kq4"));
@@ -205,20 +205,20 @@ TEST_F(FtpSessionTest, ReadOnlyUserCannotStoreOrDelete) {
     EXPECT_EQ(session.get("kq4.err", local("kq4.err")), FtpResult::Ok) << session.lastError();
 }
 
-TEST_F(FtpSessionTest, LocalFileMissingFailsWithoutServer) {
-    FtpSession session(config());
+TEST_F(TFtpSessionTest, LocalFileMissingFailsWithoutServer) {
+    TFtpSession session(config());
     EXPECT_EQ(session.put(local("fehlt.kq4"), "remote$.kq4"), FtpResult::Failed);
     EXPECT_NE(session.lastError().find("fehlt.kq4"), std::string::npos);
 }
 
-TEST_F(FtpSessionTest, AbortEndsLargeDownloadQuickly) {
+TEST_F(TFtpSessionTest, AbortEndsLargeDownloadQuickly) {
     {
         std::ofstream big(host("remote$.fk2"), std::ios::binary);
         const std::string line(99, 'x');
         for (int i = 0; i < 1'000'000; ++i) big << line << '\n'; // 100 MB
     }
     std::atomic<bool> abort{false};
-    FtpSession session(config());
+    TFtpSession session(config());
     session.setAbortFlag(&abort);
     ASSERT_EQ(session.connect(), FtpResult::Ok) << session.lastError();
     const std::string part = local("remote$.fk2.part");
@@ -254,7 +254,7 @@ TEST(FtpSilentServer, AbortAndTimeOutEndTheWait) {
     c.password = kPassword;
     {
         std::atomic<bool> abort{false};
-        FtpSession session(c);
+        TFtpSession session(c);
         session.setAbortFlag(&abort);
         std::thread stopper([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -267,14 +267,14 @@ TEST(FtpSilentServer, AbortAndTimeOutEndTheWait) {
     }
     c.connectTimeoutSeconds = 1;
     c.transferTimeoutSeconds = 1;
-    FtpSession session(c);
+    TFtpSession session(c);
     const auto start = Clock::now();
     EXPECT_EQ(session.connect(), FtpResult::Failed);
     EXPECT_LT(secondsSince(start), 5.0);
 }
 
-TEST_F(FtpSessionTest, LogShowsConversationWithPasswordMasked) {
-    FtpSession session(config());
+TEST_F(TFtpSessionTest, LogShowsConversationWithPasswordMasked) {
+    TFtpSession session(config());
     logTo(session);
     ASSERT_EQ(session.connect(), FtpResult::Ok) << session.lastError();
     session.quit();
@@ -288,7 +288,7 @@ TEST_F(FtpSessionTest, LogShowsConversationWithPasswordMasked) {
     log_.clear();
     auto wrong = config();
     wrong.password = "s3cr";
-    FtpSession refused(wrong);
+    TFtpSession refused(wrong);
     logTo(refused);
     EXPECT_EQ(refused.connect(), FtpResult::Failed);
     EXPECT_NE(log_.find("PASS ####\n"), std::string::npos) << log_;

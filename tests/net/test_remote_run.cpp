@@ -161,6 +161,9 @@ TEST_F(RemoteRun, FailuresEndWithTheirCodesQuickly) {
         {"refused upload", [](RemoteSettings&) {}, false, calcctl::kCodeNoConnection, 5000},
         {"no telnet server", [](RemoteSettings& s) { s.telnetPort = nettest::freePort(); }, true,
          calcctl::kCodeNoConnection, 5000},
+        {"unreadable status file",
+         [](RemoteSettings& s) { s.command = QStringLiteral("echo kaputt > kq4.err"); }, true,
+         calcctl::kCodeNoAnswer, 5000},
         {"no status file",
          [](RemoteSettings& s) {
              s.command = QStringLiteral("echo nothing");
