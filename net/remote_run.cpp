@@ -29,6 +29,12 @@ RemoteRunner::RemoteRunner(RemoteSettings settings, QObject* parent)
 }
 
 RemoteRunner::~RemoteRunner() {
+    // Gone during a run (the program ends): the command is interrupted and the sessions
+    // closed all the same, silently.
+    if (!ended_ && stage_ != Stage::Idle) {
+        blockSignals(true);
+        end(calcctl::kCodeUserAbort);
+    }
     abort_ = true;
     joinWorker();
     if (telnet_) telnet_->disconnect(this);
@@ -146,7 +152,8 @@ void RemoteRunner::end(int code) {
         ftp_->setAbortFlag(nullptr);
         ftp_->quit();
     }
-    if (code != calcctl::kCodeOk) QFile::remove(local(QString::fromLatin1(kFetchedStatusFile)));
+    if (code != calcctl::kCodeOk && !request_.dir.isEmpty())
+        QFile::remove(local(QString::fromLatin1(kFetchedStatusFile)));
     emit finished(code);
 }
 
