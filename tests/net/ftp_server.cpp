@@ -3,13 +3,9 @@
 // that the tests can see it masked in the client's log.
 #include "tests/net/test_servers.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 
 namespace nettest {
 
@@ -38,19 +34,8 @@ server.serve_forever()
 
 } // namespace
 
-quint16 freePort() {
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0)) return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
-
 FtpServer::FtpServer(const QString& password, bool writable) {
-    if (!dir_.isValid()) {
-        error_ = "no temporary folder: " + dir_.errorString();
-        return;
-    }
+    if (!error_.isEmpty()) return;
     if (!QFileInfo::exists(kPython)) {
         error_ = QString(kPython) + " is missing";
         return;
@@ -65,41 +50,9 @@ FtpServer::FtpServer(const QString& password, bool writable) {
     file.close();
 
     port_ = freePort();
-    if (port_ == 0) {
-        error_ = "no free port";
-        return;
-    }
-    proc_ = std::make_unique<QProcess>();
-    proc_->setProcessChannelMode(QProcess::MergedChannels);
-    proc_->start(kPython,
+    // A missing pyftpdlib ends the process.
+    (void)launch(QString::fromLatin1(kPython),
                  {script, QString::number(port_), home(), password, writable ? "elradfmw" : "elr"});
-    if (!proc_->waitForStarted(5000)) {
-        error_ = QString(kPython) + " does not start: " + proc_->errorString();
-        return;
-    }
-    // Ready when the port takes connections; a missing pyftpdlib ends the process instead.
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        if (proc_->state() != QProcess::Running || proc_->waitForFinished(0)) {
-            error_ = "FTP server ended: " + QString::fromLocal8Bit(proc_->readAll()).trimmed();
-            return;
-        }
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port_);
-        if (probe.waitForConnected(200)) {
-            probe.abort();
-            return;
-        }
-        QThread::msleep(50);
-    }
-    error_ = "FTP server does not listen on port " + QString::number(port_);
-}
-
-FtpServer::~FtpServer() {
-    if (proc_ && proc_->state() != QProcess::NotRunning) {
-        proc_->kill();
-        proc_->waitForFinished(5000);
-    }
 }
 
 QString FtpServer::home() const {

@@ -3,9 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -31,13 +28,6 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A free port on 127.0.0.1 (bound and released). freePort() of the FTP server's file does the
-// same; this copy keeps the SSH server independent of it.
-quint16 loopbackPort() {
-    QTcpServer s;
-    return s.listen(QHostAddress::LocalHost, 0) ? s.serverPort() : 0;
-}
-
 bool writeAll(const QString& path, const QByteArray& data) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
@@ -50,10 +40,7 @@ SshServer::SshServer(const QString& pathDir) {
         error_ = "openssh-server (" + kSshd + ", " + kKeygen + ") is not installed";
         return;
     }
-    if (!dir_.isValid()) {
-        error_ = "no temporary folder";
-        return;
-    }
+    if (!error_.isEmpty()) return;
     const QString d = dir_.path();
     // sshd refuses to start without its privilege separation folder.
     if (!QDir().mkpath("/run/sshd")) {
@@ -69,7 +56,7 @@ SshServer::SshServer(const QString& pathDir) {
         error_ = "cannot write the files of sshd in " + d;
         return;
     }
-    port_ = loopbackPort();
+    port_ = freePort();
     // bash started by sshd reads ~/.bashrc at shell level 1 only: SHLVL=1 keeps the tests
     // independent of the user's start-up files (which may change PATH or wait for locks).
     const QByteArray config = QStringLiteral(R"(ListenAddress 127.0.0.1
@@ -92,30 +79,8 @@ SetEnv PATH=%2:/usr/local/bin:/usr/bin:/bin SHLVL=1
         error_ = "cannot write " + configFile;
         return;
     }
-    proc_ = std::make_unique<QProcess>();
-    proc_->setStandardOutputFile(d + "/sshd.log");
-    proc_->setStandardErrorFile(d + "/sshd.log", QIODevice::Append);
-    proc_->start(kSshd, {"-D", "-e", "-f", configFile, "-p", QString::number(port_)});
-    if (!proc_->waitForStarted(5000)) {
-        error_ = "sshd did not start: " + proc_->errorString();
-        return;
-    }
-    for (int i = 0; i < 100; ++i) {
-        if (proc_->state() != QProcess::Running) break;
-        QTcpSocket probe;
-        probe.connectToHost(QStringLiteral("127.0.0.1"), port_);
-        if (probe.waitForConnected(200)) return;
-        QThread::msleep(50);
-    }
-    error_ =
-        "sshd does not accept connections: " + QString::fromLocal8Bit(readAll(d + "/sshd.log"));
-}
-
-SshServer::~SshServer() {
-    if (proc_ && proc_->state() != QProcess::NotRunning) {
-        proc_->kill();
-        proc_->waitForFinished(5000);
-    }
+    (void)launch(kSshd, {"-D", "-e", "-f", configFile, "-p", QString::number(port_)},
+                 d + "/sshd.log");
 }
 
 QString SshServer::user() const {

@@ -4,18 +4,13 @@
 // "logout", which /bin/sh (dash) does not know.
 #include "tests/net/test_servers.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 
 namespace nettest {
 
 namespace {
 
-// A free port on loopback; separate from freePort so that this file stands alone.
 // s as one word of the shell, in single quotes.
 QString shellQuoted(const QString& s) {
     QString q = s;
@@ -42,10 +37,7 @@ TelnetServer::TelnetServer(const QString& home, const QString& password, const Q
         error_ = QStringLiteral("busybox is not installed (package busybox-static)");
         return;
     }
-    if (!dir_.isValid()) {
-        error_ = QStringLiteral("no temporary folder: ") + dir_.errorString();
-        return;
-    }
+    if (!error_.isEmpty()) return;
     const QString shrc = dir_.filePath(QStringLiteral("shrc"));
     const QString login = dir_.filePath(QStringLiteral("login.sh"));
     const QString issue = dir_.filePath(QStringLiteral("issue"));
@@ -74,44 +66,9 @@ TelnetServer::TelnetServer(const QString& home, const QString& password, const Q
     }
 
     port_ = freePort();
-    if (port_ == 0) {
-        error_ = QStringLiteral("no free port on 127.0.0.1");
-        return;
-    }
-    proc_ = std::make_unique<QProcess>();
-    proc_->setProcessChannelMode(QProcess::MergedChannels);
-    proc_->start(busybox, {QStringLiteral("telnetd"), QStringLiteral("-F"), QStringLiteral("-b"),
+    (void)launch(busybox, {QStringLiteral("telnetd"), QStringLiteral("-F"), QStringLiteral("-b"),
                            QStringLiteral("127.0.0.1:%1").arg(port_), QStringLiteral("-l"), login,
                            QStringLiteral("-f"), issue});
-    if (!proc_->waitForStarted(5000)) {
-        error_ = QStringLiteral("busybox telnetd does not start: ") + proc_->errorString();
-        proc_.reset();
-        return;
-    }
-    // Ready when the port accepts a connection (that session ends when the probe leaves).
-    const QDeadlineTimer deadline(5000);
-    while (true) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port_);
-        if (probe.waitForConnected(500)) {
-            probe.abort();
-            return;
-        }
-        if (proc_->state() != QProcess::Running || deadline.hasExpired()) {
-            error_ = QStringLiteral("busybox telnetd does not listen on port %1: %2")
-                         .arg(port_)
-                         .arg(QString::fromLocal8Bit(proc_->readAll()));
-            return;
-        }
-        QThread::msleep(20);
-    }
-}
-
-TelnetServer::~TelnetServer() {
-    if (!proc_) return;
-    // The shells of open sessions get a hangup when telnetd closes their terminals.
-    proc_->kill();
-    proc_->waitForFinished(5000);
 }
 
 } // namespace nettest

@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -14,63 +15,59 @@ namespace nettest {
 // A free TCP port on 127.0.0.1 (bound and released).
 quint16 freePort();
 
-// pyftpdlib as user "calc" with the given password; the user's home (the FTP root) is home().
-// writable=false gives a user who may read but not store or delete.
-class FtpServer {
+// What every server here shares: a fresh folder, its process on a free port, why it is not
+// available, and the stop.
+class LoopbackServer {
 public:
-    explicit FtpServer(const QString& password, bool writable = true);
-    ~FtpServer();
     bool available() const { return error_.isEmpty(); }
     QString error() const { return error_; }
     quint16 port() const { return port_; }
-    QString home() const;
-private:
+
+protected:
+    LoopbackServer();
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+    // Starts program on port() (proc_ as prepared, else with its output merged) and waits until
+    // the port takes connections; false with error() set when it ends or does not listen.
+    bool launch(const QString& program, const QStringList& args, const QString& logFile = {});
+
     QTemporaryDir dir_;
     std::unique_ptr<QProcess> proc_;
     quint16 port_ = 0;
     QString error_;
+};
+
+// pyftpdlib as user "calc" with the given password; the user's home (the FTP root) is home().
+// writable=false gives a user who may read but not store or delete.
+class FtpServer : public LoopbackServer {
+public:
+    explicit FtpServer(const QString& password, bool writable = true);
+    QString home() const;
 };
 
 // busybox telnetd bound to loopback; its login program asks "login:" and "Password:",
 // checks user "calc" and the password, changes to home and starts /bin/sh with the prompt
 // "$ " and PATH including pathDir (where kq4calc is). A wrong name or password ends the
 // session. home is the folder shared with the FTP server.
-class TelnetServer {
+class TelnetServer : public LoopbackServer {
 public:
     TelnetServer(const QString& home, const QString& password, const QString& pathDir);
-    ~TelnetServer();
-    bool available() const { return error_.isEmpty(); }
-    QString error() const { return error_; }
-    quint16 port() const { return port_; }
-private:
-    QTemporaryDir dir_;
-    std::unique_ptr<QProcess> proc_;
-    quint16 port_ = 0;
-    QString error_;
 };
 
 // sshd on a free port with a host key made for it, letting the current user (user()) in with
 // the key clientKey() (no passphrase); PATH of the sessions includes pathDir. home() is an
 // empty folder for the test's host files (an absolute path, used as the host folder).
 // knownHosts() is an empty known_hosts file for the client side.
-class SshServer {
+class SshServer : public LoopbackServer {
 public:
     explicit SshServer(const QString& pathDir);
-    ~SshServer();
-    bool available() const { return error_.isEmpty(); }
-    QString error() const { return error_; }
-    quint16 port() const { return port_; }
     QString user() const;
     QString home() const;
     QString clientKey() const;
     QString knownHosts() const;
     // A line for known_hosts with another key for this host and port (the "changed" case).
     QString otherHostKeyLine() const;
-private:
-    QTemporaryDir dir_;
-    std::unique_ptr<QProcess> proc_;
-    quint16 port_ = 0;
-    QString error_;
 };
 
 } // namespace nettest
