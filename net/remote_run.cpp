@@ -154,6 +154,7 @@ void RemoteRunner::end(int code) {
     }
     if (code != calcctl::kCodeOk && !request_.dir.isEmpty())
         QFile::remove(local(QString::fromLatin1(kFetchedStatusFile)));
+    emit statusText(QString());
     emit finished(code);
 }
 
