@@ -119,6 +119,24 @@ private slots:
         QVERIFY(script_.messages.empty());
     }
 
+    void aBatchAsksForTheSettingsOnce() {
+        auto w = makeWindow();
+        openExample(*w, QStringLiteral("cam_dwell.k4p"));
+        openExample(*w, QStringLiteral("slide_gripper.k4p"));
+        net::RemoteSettings s = complete();
+        s.host = QStringLiteral("127.0.0.1:%1").arg(nettest::freePort()); // nobody there
+        script_.onExec = [&](QDialog& d) {
+            if (auto* config = qobject_cast<net::TDlgRConfig*>(&d)) config->setSettings(s);
+        };
+        w->Extern->trigger();
+        script_.execTitles.clear();
+        w->CalcAll->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->batch().running(), 20000);
+        QCOMPARE(script_.execTitles.size(), std::size_t{1});
+        QCOMPARE(w->batch().processed(), 2);
+        QCOMPARE(w->batch().solved(), 0);
+    }
+
     void wholeRemoteRunThroughTheProgressWindow() {
         nettest::FtpServer ftp(kPassword);
         nettest::TelnetServer telnet(ftp.home(), kPassword,
