@@ -122,6 +122,9 @@ test)
     configure_build build -DTERVANA_BUILD_TESTS=ON
     configure_build build-asan -DTERVANA_BUILD_TESTS=ON -DTERVANA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     status=0
+    # The loopback FTP, telnet and SSH servers are installed above: a test that cannot start
+    # one fails here instead of skipping.
+    export TERVANA_REQUIRE_TEST_SERVERS=1
     echo "=== tests"
     (cd build && ctest --output-on-failure -j "$jobs") || status=1
     echo "=== tests (ASan+UBSan)"

@@ -43,7 +43,7 @@ double secondsSince(Clock::time_point start) {
 class TFtpSessionTest : public testing::Test {
 protected:
     void SetUp() override {
-        if (!server_.available()) GTEST_SKIP() << server_.error().toStdString();
+        NETTEST_REQUIRE(server_.available(), server_.error().toStdString());
         ASSERT_TRUE(local_.isValid());
     }
 

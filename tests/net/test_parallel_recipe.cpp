@@ -36,10 +36,10 @@ QProcessEnvironment environment(const QString& dir) {
 
 TEST(ParallelRecipe, ProjectsCalculatedOverSshEqualTheLocalResults) {
     const QString parallel = QStandardPaths::findExecutable("parallel");
-    if (parallel.isEmpty() || QStandardPaths::findExecutable("rsync").isEmpty())
-        GTEST_SKIP() << "GNU parallel or rsync is not installed";
+    NETTEST_REQUIRE(!parallel.isEmpty() && !QStandardPaths::findExecutable("rsync").isEmpty(),
+                    "GNU parallel or rsync is not installed");
     nettest::SshServer server(QFileInfo(kCli).absolutePath());
-    if (!server.available()) GTEST_SKIP() << server.error().toStdString();
+    NETTEST_REQUIRE(server.available(), server.error().toStdString());
 
     QTemporaryDir tmp;
     const QString dir = tmp.path();

@@ -112,8 +112,7 @@ struct FtpTelnetHost {
     nettest::TelnetServer telnet;
 };
 
-#define REQUIRE_HOST(h)                                                                            \
-    if (!(h).available()) GTEST_SKIP() << (h).why().toStdString()
+#define REQUIRE_HOST(h) NETTEST_REQUIRE((h).available(), (h).why().toStdString())
 
 void put(const QString& path, const QByteArray& text) {
     QFile f(path);
@@ -207,7 +206,7 @@ RemoteSettings sshSettings(const nettest::SshServer& server) {
 
 TEST_F(RemoteRun, SshResultsEqualTheLocalOnesAndAnUnknownHostKeyIsAskedAboutOnce) {
     nettest::SshServer server(kModuleDir);
-    if (!server.available()) GTEST_SKIP() << server.error().toStdString();
+    NETTEST_REQUIRE(server.available(), server.error().toStdString());
     const auto local = localSeries();
     const RemoteSettings s = sshSettings(server);
     put(server.home() + QStringLiteral("/remote$.fk2"), "1 2\n");
@@ -231,7 +230,7 @@ TEST_F(RemoteRun, SshResultsEqualTheLocalOnesAndAnUnknownHostKeyIsAskedAboutOnce
 
 TEST_F(RemoteRun, SshRefusesARefusedOrChangedHostKeyAtOnce) {
     nettest::SshServer server(kModuleDir);
-    if (!server.available()) GTEST_SKIP() << server.error().toStdString();
+    NETTEST_REQUIRE(server.available(), server.error().toStdString());
     const RemoteSettings s = sshSettings(server);
     int asked = 0;
     auto refusing = [&](RemoteRunner& r) {

@@ -43,9 +43,7 @@ QString run(const QString& program, const QStringList& args) {
 
 class SshSessionTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!server_.available()) GTEST_SKIP() << server_.error().toStdString();
-    }
+    void SetUp() override { NETTEST_REQUIRE(server_.available(), server_.error().toStdString()); }
 
     net::SshConfig config() const {
         net::SshConfig c;
