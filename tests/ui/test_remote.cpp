@@ -12,6 +12,7 @@
 #include "tests/net/test_servers.h"
 #include "tests/ui/window_fixture.h"
 
+using graphics::Answer;
 using model::Node;
 
 namespace {
@@ -135,6 +136,36 @@ private slots:
         QCOMPARE(script_.execTitles.size(), std::size_t{1});
         QCOMPARE(w->batch().processed(), 2);
         QCOMPARE(w->batch().solved(), 0);
+    }
+
+    void anUnknownSshHostKeyIsAskedAboutInTheWindow() {
+        nettest::SshServer ssh(QFileInfo(QStringLiteral(TERVANA_KQ4CALC)).absolutePath());
+        if (!ssh.available()) {
+            if (nettest::serversRequired()) QFAIL(qPrintable(ssh.error()));
+            QSKIP(qPrintable(ssh.error()));
+        }
+        auto w = makeWindow();
+        Node* p = openExample(*w, QStringLiteral("cam_dwell.k4p"));
+        w->selectNode(p);
+        net::RemoteSettings s = complete();
+        s.protocol = net::RemoteProtocol::Ssh;
+        s.host = QStringLiteral("127.0.0.1:%1").arg(ssh.port());
+        s.user = ssh.user();
+        s.sshKeyAuth = true;
+        s.sshKeyFile = ssh.clientKey();
+        s.knownHosts = ssh.knownHosts();
+        s.remotePath = ssh.home();
+        script_.onExec = [&](QDialog& d) {
+            if (auto* config = qobject_cast<net::TDlgRConfig*>(&d)) config->setSettings(s);
+        };
+        w->Extern->trigger();
+        script_.answers.push_back(Answer::Yes);
+        w->Calc->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->calculation().running(), 20000);
+        QVERIFY(model::projectObj(*p).ResultsStored);
+        QVERIFY(!script_.messages.empty());
+        QVERIFY(QString::fromStdString(script_.messages.front().text).contains("unbekannt"));
+        QVERIFY(fileBytes(ssh.knownHosts()).contains("ssh-ed25519"));
     }
 
     void wholeRemoteRunThroughTheProgressWindow() {
