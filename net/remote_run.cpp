@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMetaObject>
-#include <QPointer>
 
 #include "calcctl/result_code.h"
 #include "net/ftp_session.h"
@@ -148,10 +147,9 @@ void RemoteRunner::end(int code) {
         if (sshCommandRunning_) ssh_->stopCommand();
         ssh_->disconnect();
     }
-    if (ftp_) {
-        ftp_->setAbortFlag(nullptr);
-        ftp_->quit();
-    }
+    // Closed without a goodbye: the abort flag is still set, so a hung host cannot hold the
+    // window (a finished run has said QUIT already).
+    if (ftp_) ftp_->quit();
     if (code != calcctl::kCodeOk && !request_.dir.isEmpty())
         QFile::remove(local(QString::fromLatin1(kFetchedStatusFile)));
     emit statusText(QString());
@@ -165,7 +163,6 @@ void RemoteRunner::joinWorker() {
 void RemoteRunner::runJob(std::function<Outcome()> work, std::function<void(Outcome)> done) {
     joinWorker();
     jobRunning_ = true;
-    QPointer<RemoteRunner> self(this);
     worker_ = std::thread([this, work = std::move(work), done = std::move(done)]() mutable {
         const Outcome o = work();
         // Back on the event loop; dropped when the runner is gone by then.
