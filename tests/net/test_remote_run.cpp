@@ -17,6 +17,7 @@
 #include "model/project_file.h"
 #include "net/remote_run.h"
 #include "tests/calcctl/calcctl_test_support.h"
+#include "tests/net/remote_hosts.h"
 #include "tests/net/test_servers.h"
 
 namespace net {
@@ -190,25 +191,11 @@ TEST_F(RemoteRun, FailuresEndWithTheirCodesQuickly) {
     }
 }
 
-RemoteSettings sshSettings(const nettest::SshServer& server) {
-    RemoteSettings s;
-    s.protocol = RemoteProtocol::Ssh;
-    s.host = QStringLiteral("127.0.0.1:%1").arg(server.port());
-    s.user = server.user();
-    s.sshKeyAuth = true;
-    s.sshKeyFile = server.clientKey();
-    s.knownHosts = server.knownHosts();
-    s.remotePath = server.home();
-    s.command = QStringLiteral("kq4calc remote$.kq4 0");
-    s.maxTime = 20;
-    return s;
-}
-
 TEST_F(RemoteRun, SshResultsEqualTheLocalOnesAndAnUnknownHostKeyIsAskedAboutOnce) {
     nettest::SshServer server(kModuleDir);
     NETTEST_REQUIRE(server.available(), server.error().toStdString());
     const auto local = localSeries();
-    const RemoteSettings s = sshSettings(server);
+    const RemoteSettings s = nettest::sshSettings(server);
     put(server.home() + QStringLiteral("/remote$.fk2"), "1 2\n");
     int asked = 0;
     auto trusting = [&](RemoteRunner& r) {
@@ -231,7 +218,7 @@ TEST_F(RemoteRun, SshResultsEqualTheLocalOnesAndAnUnknownHostKeyIsAskedAboutOnce
 TEST_F(RemoteRun, SshRefusesARefusedOrChangedHostKeyAtOnce) {
     nettest::SshServer server(kModuleDir);
     NETTEST_REQUIRE(server.available(), server.error().toStdString());
-    const RemoteSettings s = sshSettings(server);
+    const RemoteSettings s = nettest::sshSettings(server);
     int asked = 0;
     auto refusing = [&](RemoteRunner& r) {
         r.acceptHostKey = [&](const QString&, const QString&) {
@@ -259,7 +246,7 @@ TEST_F(RemoteRun, CancelEndsWithinASecondAndStopsTheCommand) {
     for (const bool overSsh : {false, true}) {
         SCOPED_TRACE(overSsh ? "SSH" : "FTP and telnet");
         if (!(overSsh ? ssh.available() : host.available())) continue;
-        RemoteSettings s = overSsh ? sshSettings(ssh) : host.settings(command);
+        RemoteSettings s = overSsh ? nettest::sshSettings(ssh) : host.settings(command);
         s.command = command;
         QElapsedTimer t;
         const int code = run(project(), s, [&](RemoteRunner& r) {

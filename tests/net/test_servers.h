@@ -23,6 +23,14 @@ inline bool serversRequired() {
         FAIL() << (why);                                                                           \
     else                                                                                           \
         GTEST_SKIP() << (why)
+// The same for the QtTest programs of the windows.
+#define NETTEST_QREQUIRE(ok, why)                                                                  \
+    do {                                                                                           \
+        if (!(ok)) {                                                                               \
+            if (nettest::serversRequired()) QFAIL(qPrintable(why));                                \
+            QSKIP(qPrintable(why));                                                                \
+        }                                                                                          \
+    } while (false)
 
 namespace nettest {
 

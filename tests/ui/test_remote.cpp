@@ -9,6 +9,7 @@
 #include "calcctl/batch.h"
 #include "model/results.h"
 #include "net/remote_windows.h"
+#include "tests/net/remote_hosts.h"
 #include "tests/net/test_servers.h"
 #include "tests/ui/window_fixture.h"
 
@@ -140,21 +141,11 @@ private slots:
 
     void anUnknownSshHostKeyIsAskedAboutInTheWindow() {
         nettest::SshServer ssh(QFileInfo(QStringLiteral(TERVANA_KQ4CALC)).absolutePath());
-        if (!ssh.available()) {
-            if (nettest::serversRequired()) QFAIL(qPrintable(ssh.error()));
-            QSKIP(qPrintable(ssh.error()));
-        }
+        NETTEST_QREQUIRE(ssh.available(), ssh.error());
         auto w = makeWindow();
         Node* p = openExample(*w, QStringLiteral("cam_dwell.k4p"));
         w->selectNode(p);
-        net::RemoteSettings s = complete();
-        s.protocol = net::RemoteProtocol::Ssh;
-        s.host = QStringLiteral("127.0.0.1:%1").arg(ssh.port());
-        s.user = ssh.user();
-        s.sshKeyAuth = true;
-        s.sshKeyFile = ssh.clientKey();
-        s.knownHosts = ssh.knownHosts();
-        s.remotePath = ssh.home();
+        const net::RemoteSettings s = nettest::sshSettings(ssh);
         script_.onExec = [&](QDialog& d) {
             if (auto* config = qobject_cast<net::TDlgRConfig*>(&d)) config->setSettings(s);
         };
@@ -172,10 +163,7 @@ private slots:
         nettest::FtpServer ftp(kPassword);
         nettest::TelnetServer telnet(ftp.home(), kPassword,
                                      QFileInfo(QStringLiteral(TERVANA_KQ4CALC)).absolutePath());
-        if (!ftp.available() || !telnet.available()) {
-            if (nettest::serversRequired()) QFAIL(qPrintable(ftp.error() + telnet.error()));
-            QSKIP(qPrintable(ftp.error() + telnet.error()));
-        }
+        NETTEST_QREQUIRE(ftp.available() && telnet.available(), ftp.error() + telnet.error());
         auto w = makeWindow();
         Node* p = openExample(*w, QStringLiteral("cam_dwell.k4p"));
         w->selectNode(p);
