@@ -163,17 +163,25 @@ void TRTFReport::print() {
             this, model::errorMessage("Der Report konnte nicht gedruckt werden."), Buttons::Ok);
 }
 
-void TRTFReport::saveAs() {
-    if (services_.prompts == nullptr) return;
+FileRequest TRTFReport::besideProject(const QString& title, const QString& filter,
+                                      const QString& suffix, const QString& presetExtension) const {
     FileRequest request;
-    request.title = QStringLiteral("Report sichern");
-    request.filters = {QStringLiteral("RTF-Datei (*.rtf)")};
-    request.defaultSuffix = QStringLiteral("rtf");
+    request.title = title;
+    request.filters = {filter};
+    request.defaultSuffix = suffix;
     if (!projectFile_.isEmpty()) {
         const QFileInfo info(projectFile_);
         request.directory = info.absolutePath();
-        request.presetName = info.absolutePath() + u'/' + info.completeBaseName();
+        request.presetName = info.absolutePath() + u'/' + info.completeBaseName() + presetExtension;
     }
+    return request;
+}
+
+void TRTFReport::saveAs() {
+    if (services_.prompts == nullptr) return;
+    FileRequest request =
+        besideProject(QStringLiteral("Report sichern"), QStringLiteral("RTF-Datei (*.rtf)"),
+                      QStringLiteral("rtf"), QString());
     const QString path = services_.prompts->saveFile(this, request);
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().compare(u"rtf", Qt::CaseInsensitive) != 0) {
@@ -213,15 +221,9 @@ bool TRTFReport::writePdf(const QString& path) {
 
 void TRTFReport::savePdf() {
     if (services_.prompts == nullptr) return;
-    FileRequest request;
-    request.title = QStringLiteral("Report als PDF sichern");
-    request.filters = {QStringLiteral("PDF-Datei (*.pdf)")};
-    request.defaultSuffix = QStringLiteral("pdf");
-    if (!projectFile_.isEmpty()) {
-        const QFileInfo info(projectFile_);
-        request.directory = info.absolutePath();
-        request.presetName = info.absolutePath() + u'/' + info.completeBaseName() + ".pdf";
-    }
+    FileRequest request =
+        besideProject(QStringLiteral("Report als PDF sichern"), QStringLiteral("PDF-Datei (*.pdf)"),
+                      QStringLiteral("pdf"), QStringLiteral(".pdf"));
     const QString path = services_.prompts->saveFile(this, request);
     if (!path.isEmpty()) (void)writePdf(path);
 }

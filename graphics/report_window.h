@@ -21,6 +21,7 @@ class QTextDocument;
 namespace graphics {
 
 class Prompts;
+struct FileRequest;
 
 // What the report window gets from outside.
 struct ReportServices {
@@ -79,6 +80,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // A save dialog in the project file's folder, preset with its name (+ presetExtension).
+    FileRequest besideProject(const QString& title, const QString& filter, const QString& suffix,
+                              const QString& presetExtension) const;
     ReportServices& services_;
     std::vector<std::string> lines_;
     QTextDocument* document_ = nullptr; // a child of Text, which shows it
