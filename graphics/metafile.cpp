@@ -137,13 +137,16 @@ public:
     void resetClip() override {
         append(U_EMRRESTOREDC_set(-1));
         append(U_EMRSAVEDC_set());
+        deleteSelected();
+    }
+    // The pen, brush and font selected last are deleted (before a new clip and at the end).
+    void deleteSelected() {
         for (uint32_t* ih : {&pen_, &brush_, &font_})
             if (*ih != 0) append(deleteobject_set(ih, handles_));
     }
     QByteArray finish() override {
         append(U_EMRRESTOREDC_set(-1));
-        for (uint32_t* ih : {&pen_, &brush_, &font_})
-            if (*ih != 0) append(deleteobject_set(ih, handles_));
+        deleteSelected();
         EMFTRACK track{};
         append(U_EMREOF_set(0, nullptr, &track));
         U_EMRHEADER h;
@@ -256,13 +259,16 @@ public:
     void resetClip() override {
         append(U_WMRRESTOREDC_set(-1));
         append(U_WMRSAVEDC_set());
+        deleteSelected();
+    }
+    // The pen, brush and font selected last are deleted (before a new clip and at the end).
+    void deleteSelected() {
         for (uint32_t* ih : {&pen_, &brush_, &font_})
             if (*ih != 0) append(wdeleteobject_set(ih, handles_));
     }
     QByteArray finish() override {
         append(U_WMRRESTOREDC_set(-1));
-        for (uint32_t* ih : {&pen_, &brush_, &font_})
-            if (*ih != 0) append(wdeleteobject_set(ih, handles_));
+        deleteSelected();
         append(U_WMREOF_set());
 
         QByteArray file;
