@@ -1,10 +1,10 @@
 #include "net/remote_run.h"
 
-#include <QDir>
 #include <QFile>
 #include <QMetaObject>
 
 #include "calcctl/result_code.h"
+#include "model/tree.h"
 #include "net/ftp_session.h"
 #include "net/ssh_session.h"
 #include "net/telnet_script.h"
@@ -48,7 +48,7 @@ std::vector<QString> RemoteRunner::staleFiles() const {
     std::vector<QString> names{
         QStringLiteral("remote$.kq5"), QString::fromLatin1(calcctl::kVariedFile),
         QString::fromLatin1(calcctl::kListingFile), QString::fromLatin1(calcctl::kStatusFile)};
-    for (int n = 1; n <= 10; ++n) names.push_back(calcctl::coefficientFile(n));
+    for (int n = 1; n <= model::kMaxMotionSpecs; ++n) names.push_back(calcctl::coefficientFile(n));
     return names;
 }
 

@@ -47,8 +47,6 @@ public:
     std::function<bool(const QString& host, const QString& fingerprint)> acceptHostKey;
 
     const RemoteSettings& settings() const { return settings_; }
-    int elapsedSeconds() const { return seconds_; }
-    bool ended() const { return ended_; }
 
 signals:
     // Once a second: the elapsed seconds and "0h 2m 5s von 0h 20m 0s".
