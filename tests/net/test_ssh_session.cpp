@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -222,15 +223,18 @@ TEST_F(SshSessionTest, RunsTheModuleInAFolderWithAQuoteInItsName) {
 TEST_F(SshSessionTest, StopEndsTheRemoteCommand) {
     net::SshSession s(config());
     open(s);
-    ASSERT_TRUE(s.startCommand("sleep 37.25"));
+    // Regression: a fixed duration matched the same test running at once in the
+    // twin (locale) process, so its sleep looked like one that had survived the stop.
+    const QString sleep = QStringLiteral("sleep 37.%1").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(s.startCommand(sleep.toStdString()));
     int status = 0;
     EXPECT_EQ(s.waitCommand(500, status), 0);
-    ASSERT_TRUE(sleepRuns("sleep 37.25"));
+    ASSERT_TRUE(sleepRuns(sleep));
     const auto t = Clock::now();
     s.stopCommand();
-    while (sleepRuns("sleep 37.25") && secondsSince(t) < 5)
+    while (sleepRuns(sleep) && secondsSince(t) < 5)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(sleepRuns("sleep 37.25"));
+    EXPECT_FALSE(sleepRuns(sleep));
     EXPECT_LT(secondsSince(t), 3.0);
     // The session goes on.
     EXPECT_EQ(s.remove("nothing"), net::SshResult::NotFound);
