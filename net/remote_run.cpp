@@ -177,13 +177,12 @@ void RemoteRunner::runJob(std::function<Outcome()> work, std::function<void(Outc
     });
 }
 
-// ---- FTP and telnet ----
-
 namespace {
 
-FtpConfig ftpConfig(const RemoteSettings& s) {
-    FtpConfig c;
-    const HostPort hp = splitHost(s.host, kDefaultFtpPort);
+// Host, port, log-in and host folder, as the FTP and the SSH session both take them.
+template <class Config> Config loginConfig(const RemoteSettings& s, int defaultPort) {
+    Config c;
+    const HostPort hp = splitHost(s.host, defaultPort);
     c.host = hp.host.toStdString();
     c.port = hp.port;
     c.user = s.user.toStdString();
@@ -193,6 +192,8 @@ FtpConfig ftpConfig(const RemoteSettings& s) {
 }
 
 } // namespace
+
+// ---- FTP and telnet ----
 
 void RemoteRunner::upload() {
     stage_ = Stage::Upload;
@@ -204,7 +205,7 @@ void RemoteRunner::upload() {
         if (settings_.protocol == RemoteProtocol::Ssh) {
             return static_cast<Outcome>(outcomeOf(ssh_->put(input, calcctl::kInputFile)));
         }
-        ftp_ = std::make_unique<TFtpSession>(ftpConfig(settings_));
+        ftp_ = std::make_unique<TFtpSession>(loginConfig<FtpConfig>(settings_, kDefaultFtpPort));
         ftp_->setAbortFlag(&abort_);
         ftp_->setLog([this](const std::string& line) { logFromWorker(line); });
         FtpResult r = ftp_->connect();
@@ -428,21 +429,16 @@ void RemoteRunner::download() {
 
 void RemoteRunner::connectSsh() {
     stage_ = Stage::Connect;
-    SshConfig c;
-    const HostPort hp = splitHost(settings_.host, kDefaultSshPort);
-    c.host = hp.host.toStdString();
-    c.port = hp.port;
-    c.user = settings_.user.toStdString();
-    c.password = settings_.password.toStdString();
+    auto c = loginConfig<SshConfig>(settings_, kDefaultSshPort);
     c.keyAuth = settings_.sshKeyAuth;
     c.keyFile = settings_.sshKeyFile.toStdString();
     c.knownHostsFile = settings_.knownHosts.toStdString();
-    c.directory = settings_.remotePath.toStdString();
+    const QString host = QString::fromStdString(c.host);
     ssh_ = std::make_unique<SshSession>(c);
     ssh_->setAbortFlag(&abort_);
     ssh_->setLog([this](const std::string& line) { logFromWorker(line); });
     log(QString());
-    log(QStringLiteral("SSH-Verbindung zu ") + hp.host + QStringLiteral(" ..."));
+    log(QStringLiteral("SSH-Verbindung zu ") + host + QStringLiteral(" ..."));
     auto authenticated = [this](Outcome o) {
         if (o != Outcome::Ok) {
             fail(calcctl::kCodeNoConnection,
@@ -465,19 +461,19 @@ void RemoteRunner::connectSsh() {
                 return Outcome::Failed;
             }
         },
-        [this, hp, authenticated](Outcome o) {
+        [this, host, authenticated](Outcome o) {
             const QString fp = QString::fromStdString(ssh_->fingerprint());
             if (o == Outcome::Changed) {
                 fail(calcctl::kCodeNoConnection,
-                     QStringLiteral("Der Schlüssel des Hosts ") + hp.host +
+                     QStringLiteral("Der Schlüssel des Hosts ") + host +
                          QStringLiteral(" hat sich geändert (") + fp +
                          QStringLiteral("): die Verbindung wird abgelehnt."));
                 return;
             }
             if (o == Outcome::Unknown) {
-                if (!acceptHostKey || !acceptHostKey(hp.host, fp)) {
+                if (!acceptHostKey || !acceptHostKey(host, fp)) {
                     fail(calcctl::kCodeNoConnection,
-                         QStringLiteral("Der Schlüssel des Hosts ") + hp.host +
+                         QStringLiteral("Der Schlüssel des Hosts ") + host +
                              QStringLiteral(" ist unbekannt (") + fp +
                              QStringLiteral(") und wurde nicht angenommen."));
                     return;
