@@ -107,43 +107,38 @@ struct TTelnetScript::Impl {
     static bool hostMayDo(unsigned char opt) { return opt == kOptEcho || opt == kOptSga; }
     static bool weMayDo(unsigned char opt) { return opt == kOptTtype || opt == kOptSga; }
 
-    void onWill(unsigned char opt) {
-        if (!hostMayDo(opt)) {
-            if (!hisOpt[opt]) command(kDont, opt);
+    // A request to switch an option on (WILL: on the host's side, DO: on ours) is agreed to
+    // once when we allow it and refused otherwise; a request that matches the state already
+    // gets no answer, so two peers never loop.
+    void requestOn(std::array<bool, 256>& state, bool allowed, unsigned char agree,
+                   unsigned char refuse, unsigned char opt) {
+        if (!allowed) {
+            if (!state[opt]) command(refuse, opt);
             return;
         }
-        if (!hisOpt[opt]) {
-            hisOpt[opt] = true;
-            command(kDo, opt);
+        if (!state[opt]) {
+            state[opt] = true;
+            command(agree, opt);
         }
     }
 
-    void onWont(unsigned char opt) {
-        if (hisOpt[opt]) {
-            hisOpt[opt] = false;
-            command(kDont, opt);
+    // A request to switch an option off (WONT, DONT) is always agreed to, once.
+    void requestOff(std::array<bool, 256>& state, unsigned char agree, unsigned char opt) {
+        if (state[opt]) {
+            state[opt] = false;
+            command(agree, opt);
         }
+    }
+
+    void onWill(unsigned char opt) { requestOn(hisOpt, hostMayDo(opt), kDo, kDont, opt); }
+    void onDo(unsigned char opt) { requestOn(myOpt, weMayDo(opt), kWill, kWont, opt); }
+    void onDont(unsigned char opt) { requestOff(myOpt, kWont, opt); }
+
+    void onWont(unsigned char opt) {
+        requestOff(hisOpt, kDont, opt);
         if (opt == kOptEcho) { // no echo will come for lines already sent
             echoPending.clear();
             echoSeen.clear();
-        }
-    }
-
-    void onDo(unsigned char opt) {
-        if (!weMayDo(opt)) {
-            if (!myOpt[opt]) command(kWont, opt);
-            return;
-        }
-        if (!myOpt[opt]) {
-            myOpt[opt] = true;
-            command(kWill, opt);
-        }
-    }
-
-    void onDont(unsigned char opt) {
-        if (myOpt[opt]) {
-            myOpt[opt] = false;
-            command(kWont, opt);
         }
     }
 
