@@ -32,21 +32,26 @@ TDlgRConfig::TDlgRConfig(bool persistent, QWidget* parent)
         grid->addWidget(edit, row, 1, 1, 2);
         ++row;
     };
-    RBFtp = new QRadioButton(QStringLiteral("FTP + Telnet"));
-    RBSsh = new QRadioButton(QStringLiteral("SSH"));
-    RBFtp->setObjectName(QStringLiteral("RBFtp"));
-    RBSsh->setObjectName(QStringLiteral("RBSsh"));
     // Two choices in one window: each pair is its own group.
-    auto* protocolGroup = new QButtonGroup(this);
-    protocolGroup->addButton(RBFtp);
-    protocolGroup->addButton(RBSsh);
-    auto* protocols = new QHBoxLayout;
-    protocols->addWidget(RBFtp);
-    protocols->addWidget(RBSsh);
-    protocols->addStretch();
-    grid->addWidget(new QLabel(QStringLiteral("Verbindung:")), row, 0);
-    grid->addLayout(protocols, row, 1, 1, 2);
-    ++row;
+    auto choice = [&](const char* label, QRadioButton*& first, const char* firstText,
+                      const char* firstName, QRadioButton*& second, const char* secondText,
+                      const char* secondName) {
+        first = new QRadioButton(QString::fromUtf8(firstText));
+        second = new QRadioButton(QString::fromUtf8(secondText));
+        first->setObjectName(QString::fromLatin1(firstName));
+        second->setObjectName(QString::fromLatin1(secondName));
+        auto* group = new QButtonGroup(this);
+        auto* pair = new QHBoxLayout;
+        for (QRadioButton* b : {first, second}) {
+            group->addButton(b);
+            pair->addWidget(b);
+        }
+        pair->addStretch();
+        grid->addWidget(new QLabel(QString::fromUtf8(label)), row, 0);
+        grid->addLayout(pair, row, 1, 1, 2);
+        ++row;
+    };
+    choice("Verbindung:", RBFtp, "FTP + Telnet", "RBFtp", RBSsh, "SSH", "RBSsh");
     field("HostName:", EdHost, "EdHost");
     EdHost->setPlaceholderText(QStringLiteral("Host oder Host:Port"));
     field("UserName:", EdUser, "EdUser");
@@ -58,20 +63,7 @@ TDlgRConfig::TDlgRConfig(bool persistent, QWidget* parent)
     field("Kommando:", EdCmd, "EdCmd");
     field("Pfad:", EdRPath, "EdRPath");
 
-    RBCR = new QRadioButton(QStringLiteral("CR"));
-    RBCRLF = new QRadioButton(QStringLiteral("CR+LF"));
-    RBCR->setObjectName(QStringLiteral("RBCR"));
-    RBCRLF->setObjectName(QStringLiteral("RBCRLF"));
-    auto* endGroup = new QButtonGroup(this);
-    endGroup->addButton(RBCR);
-    endGroup->addButton(RBCRLF);
-    auto* ends = new QHBoxLayout;
-    ends->addWidget(RBCR);
-    ends->addWidget(RBCRLF);
-    ends->addStretch();
-    grid->addWidget(new QLabel(QString::fromUtf8("Abschluß:")), row, 0);
-    grid->addLayout(ends, row, 1, 1, 2);
-    ++row;
+    choice("Abschluß:", RBCR, "CR", "RBCR", RBCRLF, "CR+LF", "RBCRLF");
 
     EdTelnetPort = new QSpinBox;
     EdTelnetPort->setObjectName(QStringLiteral("EdTelnetPort"));
