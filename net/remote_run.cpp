@@ -15,10 +15,6 @@ namespace {
 
 enum EventId { kEventLogin = 1, kEventPassword = 2, kEventPrompt = 3, kEventLoginAgain = 4 };
 
-template <typename Result> int outcomeOf(Result r) {
-    return r == Result::Ok ? 0 : r == Result::NotFound ? 1 : 2;
-}
-
 } // namespace
 
 RemoteRunner::RemoteRunner(RemoteSettings settings, QObject* parent)
@@ -88,10 +84,14 @@ void RemoteRunner::logReceived(const QString& text) {
     }
 }
 
+QString RemoteRunner::timeText(int seconds) const {
+    return hmsText(seconds) + QStringLiteral(" von ") + hmsText(settings_.maxTime);
+}
+
 void RemoteRunner::start(const calcctl::RunRequest& request) {
     request_ = request;
     seconds_ = 0;
-    emit tick(0, hmsText(0) + QStringLiteral(" von ") + hmsText(settings_.maxTime));
+    emit tick(0, timeText(0));
     timer_.start();
     QFile::remove(local(QString::fromLatin1(kFetchedStatusFile)));
     if (settings_.protocol == RemoteProtocol::Ssh)
@@ -114,7 +114,7 @@ void RemoteRunner::onTick() {
         end(calcctl::kCodeUploadTimeout);
         return;
     }
-    emit tick(seconds_, hmsText(seconds_) + QStringLiteral(" von ") + hmsText(settings_.maxTime));
+    emit tick(seconds_, timeText(seconds_));
     if (stage_ == Stage::WaitStatus && !jobRunning_) poll();
 }
 
@@ -203,7 +203,7 @@ void RemoteRunner::upload() {
     const std::string input = local(QString::fromLatin1(calcctl::kInputFile)).toStdString();
     auto transfer = [this, input]() -> Outcome {
         if (settings_.protocol == RemoteProtocol::Ssh) {
-            return static_cast<Outcome>(outcomeOf(ssh_->put(input, calcctl::kInputFile)));
+            return outcomeOf(ssh_->put(input, calcctl::kInputFile));
         }
         ftp_ = std::make_unique<TFtpSession>(loginConfig<FtpConfig>(settings_, kDefaultFtpPort));
         ftp_->setAbortFlag(&abort_);
@@ -211,7 +211,7 @@ void RemoteRunner::upload() {
         FtpResult r = ftp_->connect();
         if (r == FtpResult::Ok) r = ftp_->put(input, calcctl::kInputFile);
         ftp_->quit();
-        return static_cast<Outcome>(outcomeOf(r));
+        return outcomeOf(r);
     };
     runJob(transfer, [this](Outcome o) {
         // A failed upload ends the run: the module must never calculate an input left on the
@@ -361,9 +361,9 @@ void RemoteRunner::poll() {
                     if (w == 0) return Outcome::NotFound; // still running
                     sshCommandRunning_ = false;
                 }
-                return static_cast<Outcome>(outcomeOf(ssh_->get(calcctl::kStatusFile, target)));
+                return outcomeOf(ssh_->get(calcctl::kStatusFile, target));
             }
-            return static_cast<Outcome>(outcomeOf(ftp_->get(calcctl::kStatusFile, target)));
+            return outcomeOf(ftp_->get(calcctl::kStatusFile, target));
         },
         [this](Outcome o) {
             if (o == Outcome::Failed) {

@@ -55,12 +55,19 @@ signals:
 private:
     enum class Stage { Idle, Connect, Upload, Clean, Command, WaitStatus, Download, Done };
     enum class Outcome { Ok, NotFound, Failed, Unknown, Changed };
+    // The outcome of an FTP or SSH file operation.
+    template <typename Result> static Outcome outcomeOf(Result r) {
+        return r == Result::Ok         ? Outcome::Ok
+               : r == Result::NotFound ? Outcome::NotFound
+                                       : Outcome::Failed;
+    }
 
     void log(const QString& line, bool detail = false);
     void logReceived(const QString& text);
     // A line of the FTP or SSH log, from the worker thread.
     void logFromWorker(const std::string& line);
     void onTick();
+    QString timeText(int seconds) const; // "0h 2m 5s von 0h 20m 0s"
     void fail(int code, const QString& why = {});
     void end(int code);
     // Runs work on the worker thread; done gets its outcome on the event loop.
@@ -87,7 +94,6 @@ private:
     bool jobRunning_ = false;
     int seconds_ = 0;
     int prompts_ = 0;
-    bool loggedIn_ = false;
     QString received_; // telnet text not yet logged (no line end yet)
     QTimer timer_;
     std::atomic<bool> abort_{false};
