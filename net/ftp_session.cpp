@@ -1,5 +1,7 @@
 #include "net/ftp_session.h"
 
+#include "net/line_buffer.h"
+
 #include <curl/curl.h>
 
 #include <cstdio>
@@ -104,8 +106,8 @@ struct TFtpSession::Impl {
     bool connected = false;
     std::string lastError;
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    std::string partialIn;     // reply text not yet ended by a line end
-    std::string partialOut;    // command text not yet ended by a line end
+    LineBuffer replies;        // the server's replies, line by line
+    LineBuffer commands;       // the commands sent, line by line
     std::FILE* file = nullptr; // the local file of the transfer under way
 
     ~Impl() { close(); }
@@ -120,25 +122,18 @@ struct TFtpSession::Impl {
         return folderUrl() + ftpEncodeName(name) + ";type=a";
     }
 
-    void emitLines(std::string& pending, const char* data, std::size_t size) {
-        pending.append(data, size);
-        std::size_t start = 0;
-        for (std::size_t nl = pending.find('\n'); nl != std::string::npos;
-             nl = pending.find('\n', start)) {
-            std::string line = pending.substr(start, nl - start);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+    void emitLines(LineBuffer& lines, const char* data, std::size_t size) {
+        lines.add(data, size, [this](std::string line) {
             if (log) log(maskSecret(std::move(line), config.password));
-            start = nl + 1;
-        }
-        pending.erase(0, start);
+        });
     }
 
     static int onDebug(CURL*, curl_infotype type, char* data, std::size_t size, void* user) {
         auto* self = static_cast<Impl*>(user);
         if (type == CURLINFO_HEADER_IN)
-            self->emitLines(self->partialIn, data, size);
+            self->emitLines(self->replies, data, size);
         else if (type == CURLINFO_HEADER_OUT)
-            self->emitLines(self->partialOut, data, size);
+            self->emitLines(self->commands, data, size);
         return 0;
     }
 
@@ -207,8 +202,8 @@ struct TFtpSession::Impl {
     // progress function; the multi handle keeps the control connection between operations.
     CURLcode perform() {
         errorBuffer[0] = '\0';
-        partialIn.clear();
-        partialOut.clear();
+        replies.clear();
+        commands.clear();
         if (aborted()) return CURLE_ABORTED_BY_CALLBACK;
         if (curl_multi_add_handle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
         CURLcode result = CURLE_OK;

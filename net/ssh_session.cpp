@@ -1,5 +1,7 @@
 #include "net/ssh_session.h"
 
+#include "net/line_buffer.h"
+
 #include <libssh/libssh.h>
 #include <libssh/sftp.h>
 
@@ -48,7 +50,7 @@ struct SshSession::Impl {
     bool hostTrusted = false; // the host key is known or the user accepted it
     std::string fingerprint;
     std::string error;
-    std::string pendingOutput; // command output after the last complete line
+    LineBuffer output; // the command's output, line by line
 
     bool aborted() const { return abort && abort->load(); }
 
@@ -129,26 +131,15 @@ struct SshSession::Impl {
         ssh_channel_close(channel);
         ssh_channel_free(channel);
         channel = nullptr;
-        pendingOutput.clear();
+        output.clear();
     }
 
-    // Passes complete lines of command output to the log; the pseudo-terminal ends them
-    // with "\r\n".
+    // Passes complete lines of command output to the log (the pseudo-terminal ends them with
+    // "\r\n"); flush: the output has ended, the rest goes too.
     void takeOutput(const char* data, size_t n, bool flush) {
-        pendingOutput.append(data, n);
-        size_t start = 0;
-        for (size_t nl; (nl = pendingOutput.find('\n', start)) != std::string::npos;
-             start = nl + 1) {
-            std::string line = pendingOutput.substr(start, nl - start);
-            while (!line.empty() && line.back() == '\r') line.pop_back();
-            say(line);
-        }
-        pendingOutput.erase(0, start);
-        if (flush && !pendingOutput.empty()) {
-            while (!pendingOutput.empty() && pendingOutput.back() == '\r') pendingOutput.pop_back();
-            say(pendingOutput);
-            pendingOutput.clear();
-        }
+        auto say = [this](const std::string& line) { this->say(line); };
+        output.add(data, n, say);
+        if (flush) output.flush(say);
     }
 
     void close() {
