@@ -153,6 +153,13 @@ struct TTelnetScript::Impl {
         }
     }
 
+    void addSubneg(char ch) {
+        if (subneg.size() < kMaxSubneg)
+            subneg.append(ch);
+        else
+            subnegTooLong = true;
+    }
+
     void afterIac(unsigned char b, QByteArray& data) {
         parse = Parse::Data;
         if (b == kIac)
@@ -207,18 +214,13 @@ struct TTelnetScript::Impl {
             case Parse::Sb:
                 if (b == kIac)
                     parse = Parse::SbIac;
-                else if (subneg.size() < kMaxSubneg)
-                    subneg.append(ch);
                 else
-                    subnegTooLong = true;
+                    addSubneg(ch);
                 break;
             case Parse::SbIac:
-                if (b == kIac) {
+                if (b == kIac) { // a doubled IAC is a data byte of the subnegotiation
                     parse = Parse::Sb;
-                    if (subneg.size() < kMaxSubneg)
-                        subneg.append(ch);
-                    else
-                        subnegTooLong = true;
+                    addSubneg(ch);
                 } else if (b == kSe) {
                     parse = Parse::Data;
                     onSubnegotiation();
