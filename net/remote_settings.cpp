@@ -7,8 +7,8 @@
 namespace net {
 
 std::unique_ptr<QSettings> openUserSettings() {
-    // The same store as the main window's options.
-    return std::make_unique<QSettings>(QStringLiteral("Norbeck"), QStringLiteral("Tervas"));
+    return std::make_unique<QSettings>(QString::fromLatin1(kSettingsOrganisation),
+                                       QString::fromLatin1(kSettingsApplication));
 }
 
 void readRemoteSettings(QSettings& s, RemoteSettings& r) {

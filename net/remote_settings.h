@@ -41,6 +41,8 @@ struct RemoteSettings {
 inline constexpr const char* kRemoteGroup = "V0398/Remote";
 
 // The user's settings store, which the desktop program and tervana-cli share.
+inline constexpr const char* kSettingsOrganisation = "Norbeck";
+inline constexpr const char* kSettingsApplication = "Tervas";
 std::unique_ptr<QSettings> openUserSettings();
 
 // Reads the group of s (nothing changes when it does not exist); stored empty login and

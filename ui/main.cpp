@@ -4,6 +4,7 @@
 #include <QTranslator>
 #include <QTreeWidgetItem>
 
+#include "net/remote_settings.h"
 #include "ui/main_window.h"
 #include "ui/project_tree_widget.h"
 
@@ -11,7 +12,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tervana"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tervana"));
-    QApplication::setOrganizationName(QString::fromUtf8(ui::kSettingsOrganisation));
+    QApplication::setOrganizationName(QString::fromLatin1(net::kSettingsOrganisation));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tervana.png")));
     // The user interface is German, the standard buttons and dialogs too, through the
     // catalogue; numbers are shown as the user's locale writes them, so the default locale

@@ -56,8 +56,6 @@ class TDlgRestr;
 class TDlgAbout;
 
 inline constexpr int kMaxRecentFiles = 6;
-inline constexpr const char* kSettingsOrganisation = "Norbeck";
-inline constexpr const char* kSettingsApplication = "Tervas";
 inline constexpr const char* kFilesGroup = "V0398/Files";
 inline constexpr const char* kOptionsGroup = "V0398/Options";
 

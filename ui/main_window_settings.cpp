@@ -7,6 +7,7 @@
 
 #include "calcctl/platform.h"
 #include "model/import.h"
+#include "net/remote_settings.h"
 
 #include "ui/main_window_support.h"
 
@@ -56,7 +57,8 @@ bool decodePosition(const QByteArray& bytes, WindowPosition& p) {
 // ---- settings ----
 
 void TDlgMain::readSettings() {
-    QSettings s(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+    const std::unique_ptr<QSettings> settings = net::openUserSettings();
+    QSettings& s = *settings;
     s.beginGroup(QString::fromUtf8(kFilesGroup));
     lastK4PPath_ = s.value(QStringLiteral("LastK4PPath")).toString().left(255);
     lastImportPath_ = s.value(QStringLiteral("LastImportPath")).toString().left(255);
@@ -102,7 +104,8 @@ void TDlgMain::readSettings() {
 }
 
 void TDlgMain::writeSettings() {
-    QSettings s(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+    const std::unique_ptr<QSettings> settings = net::openUserSettings();
+    QSettings& s = *settings;
     s.beginGroup(QString::fromUtf8(kFilesGroup));
     s.setValue(QStringLiteral("HomePath"), QCoreApplication::applicationDirPath());
     s.setValue(QStringLiteral("LastK4PPath"), lastK4PPath_);
