@@ -47,6 +47,8 @@ public:
     std::function<bool(const QString& host, const QString& fingerprint)> acceptHostKey;
 
     const RemoteSettings& settings() const { return settings_; }
+    // Elapsed and maximum time, "0h 2m 5s von 0h 20m 0s".
+    QString timeText(int seconds) const;
 
 signals:
     // Once a second: the elapsed seconds and "0h 2m 5s von 0h 20m 0s".
@@ -67,7 +69,6 @@ private:
     // A line of the FTP or SSH log, from the worker thread.
     void logFromWorker(const std::string& line);
     void onTick();
-    QString timeText(int seconds) const; // "0h 2m 5s von 0h 20m 0s"
     void fail(int code, const QString& why = {});
     void end(int code);
     // Runs work on the worker thread; done gets its outcome on the event loop.

@@ -44,8 +44,9 @@ void readRemoteSettings(QSettings& s, RemoteSettings& r) {
         text("KnownHosts", r.knownHosts);
     }
     // An empty search text would match everything.
-    if (r.loginReq.isEmpty()) r.loginReq = QStringLiteral("login:");
-    if (r.pwdReq.isEmpty()) r.pwdReq = QStringLiteral("Password:");
+    const RemoteSettings defaults;
+    if (r.loginReq.isEmpty()) r.loginReq = defaults.loginReq;
+    if (r.pwdReq.isEmpty()) r.pwdReq = defaults.pwdReq;
     s.endGroup();
 }
 

@@ -186,9 +186,10 @@ void TDlgRConfig::showEvent(QShowEvent* e) {
 }
 
 void TDlgRConfig::accept() {
-    RemoteSettings s = settings();
-    if (s.loginReq.isEmpty()) EdLoginReq->setText(QStringLiteral("login:"));
-    if (s.pwdReq.isEmpty()) EdPWDReq->setText(QStringLiteral("Password:"));
+    // An empty search text would match everything: the default comes back.
+    const RemoteSettings defaults;
+    if (EdLoginReq->text().isEmpty()) EdLoginReq->setText(defaults.loginReq);
+    if (EdPWDReq->text().isEmpty()) EdPWDReq->setText(defaults.pwdReq);
     const QString reason = incompleteReason(settings());
     if (!reason.isEmpty()) {
         LReason->setText(reason);
@@ -228,7 +229,7 @@ void TDlgRProgress::attach(RemoteRunner* runner) {
     if (runner_) runner_->disconnect(this);
     runner_ = runner;
     Memo1->clear();
-    LTime->setText(hmsText(0) + QStringLiteral(" von ") + hmsText(runner->settings().maxTime));
+    LTime->setText(runner->timeText(0));
     connect(runner, &RemoteRunner::listingLine, this,
             [this](const QString& line) { Memo1->appendPlainText(line); });
     connect(runner, &RemoteRunner::tick, this,
