@@ -107,8 +107,9 @@ bool askTerminal(const std::string& question) {
 struct RemoteOptions {
     bool remote = false;
     bool acceptNewHostKey = false;
-    std::vector<std::pair<std::string, std::string>> values; // option, value
-    std::vector<std::string> flags;
+    // Option and value, in the order given (the last of a kind wins); "--details" and "--key"
+    // without a file have an empty value.
+    std::vector<std::pair<std::string, std::string>> values;
 };
 
 // The stored settings with the options of the command line; an error text when one is bad.
@@ -149,16 +150,11 @@ std::string remoteSettings(const RemoteOptions& o, net::RemoteSettings& s) {
                 return "--max-time " + value + " liegt nicht in 60 .. 36000";
         } else if (name == "--key") {
             s.sshKeyAuth = true;
-            s.sshKeyFile = v;
+            s.sshKeyFile = v; // empty: the agent and the default keys
         } else if (name == "--known-hosts") {
             s.knownHosts = v;
-        }
-    }
-    for (const std::string& f : o.flags) {
-        if (f == "--details") s.details = true;
-        if (f == "--key") {
-            s.sshKeyAuth = true;
-            s.sshKeyFile.clear();
+        } else if (name == "--details") {
+            s.details = true;
         }
     }
     const QString reason = net::incompleteReason(s);
@@ -209,11 +205,10 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
             remote.remote = true;
         } else if (a == "--accept-new-host-key") {
             remote.acceptNewHostKey = true;
-        } else if (a == "--details") {
-            remote.flags.push_back(a);
-        } else if (a == "--key" && (i + 1 >= args.size() || args[i + 1].rfind("-", 0) == 0 ||
-                                    QString::fromStdString(args[i + 1]).endsWith(".k4p"))) {
-            remote.flags.push_back(a); // the agent and the default keys
+        } else if (a == "--details" ||
+                   (a == "--key" && (i + 1 >= args.size() || args[i + 1].rfind("-", 0) == 0 ||
+                                     QString::fromStdString(args[i + 1]).endsWith(".k4p")))) {
+            remote.values.emplace_back(a, std::string()); // --key alone: agent, default keys
         } else if (a == "--protocol" || a == "--host" || a == "--telnet-port" || a == "--user" ||
                    a == "--folder" || a == "--prompt" || a == "--command" || a == "--line-end" ||
                    a == "--max-time" || a == "--key" || a == "--known-hosts") {
@@ -250,7 +245,7 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 2;
     }
 
-    if (!remote.remote && (!remote.values.empty() || !remote.flags.empty())) {
+    if (!remote.remote && !remote.values.empty()) {
         err << "tervana-cli calc: die Optionen der externen Berechnung gelten nur mit --remote\n";
         return 2;
     }
