@@ -2,6 +2,7 @@
 // per-user settings store.
 #include "ui/main_window.h"
 
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QSettings>
 
@@ -90,6 +91,7 @@ void TDlgMain::readSettings() {
             PrioNormal->setChecked(true);
             break;
         }
+        lastPriority_ = priorities_->checkedAction();
         WindowPosition p;
         if (decodePosition(s.value(QStringLiteral("Position")).toByteArray(), p)) {
             move(p.left, p.top);

@@ -102,8 +102,18 @@ private slots:
             w->Extern->trigger();
             QVERIFY(w->Extern->isChecked());
         }
-        auto again = makeWindow();
-        QVERIFY(again->Extern->isChecked());
+        // Regression: a choice read from the settings was not the one a cancelled settings
+        // window went back to (always "normal"), nor did a stored "extern" count as checked.
+        {
+            auto again = makeWindow();
+            QVERIFY(again->Extern->isChecked());
+            again->Extern->trigger();
+            QVERIFY(again->Extern->isChecked());
+            again->PrioLow->trigger();
+        }
+        auto low = makeWindow();
+        low->Extern->trigger();
+        QVERIFY(low->PrioLow->isChecked() && !low->Extern->isChecked());
     }
 
     void cancelledSettingsLeaveTheProjectAsItWas() {
