@@ -8,10 +8,10 @@ cd "$(dirname "$(readlink -f "$0")")"
 top=$PWD
 
 # Debian packages: what the build needs, and what only the tests need.
-build_pkgs=(g++ cmake ninja-build pkg-config libopenblas-dev qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
+build_pkgs=(g++ cmake ninja-build ccache pkg-config libopenblas-dev qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
             qt6-svg-dev libuemf-dev libcurl4-openssl-dev libssh-dev)
 test_pkgs=(libgtest-dev gfortran locales clang libclang-rt-14-dev libglpk-dev dbus-daemon dpkg-dev file
-           imagemagick librsvg2-bin poppler-utils libwmf-bin unrtf
+           imagemagick librsvg2-bin poppler-utils libwmf-bin fonts-urw-base35 unrtf
            python3-pyftpdlib busybox-static openssh-server openssh-client parallel rsync)
 
 missing_pkgs() {
