@@ -100,6 +100,17 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     });
     connect(batch_.get(), &calcctl::BatchCalculation::finished, this, &TDlgMain::batchFinished);
 
+    // A window that fails while it follows a change keeps the others informed; its error is
+    // reported here instead of ending the program.
+    tree_.observerError = [](std::exception_ptr e) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& x) {
+            qWarning("Tervana: Fehler beim Nachführen eines Fensters: %s", x.what());
+        } catch (...) {
+            qWarning("Tervana: Fehler beim Nachführen eines Fensters");
+        }
+    };
     tree_.addObserver(*this);
     readSettings();
     updateMenus();
