@@ -159,7 +159,9 @@ bool DiagramWindows::shows(const TGrafik& w, const Node& node) const {
 
 void DiagramWindows::notifyChanged(const Node& node, model::ChangeFlags what) {
     using model::ChangeFlags;
-    if (!any(what & (ChangeFlags::Values | ChangeFlags::Results | ChangeFlags::Caption))) return;
+    if (!any(what & (ChangeFlags::Values | ChangeFlags::Results | ChangeFlags::Caption |
+                     ChangeFlags::Presentation)))
+        return;
     for (TGrafik* w : windows_)
         if (shows(*w, node)) w->redrawNeeded = true;
 }
