@@ -159,6 +159,10 @@ bool DiagramWindows::shows(const TGrafik& w, const Node& node) const {
 
 void DiagramWindows::notifyChanged(const Node& node, model::ChangeFlags what) {
     using model::ChangeFlags;
+    // The options window lists the projects and their motions: new ones, order and captions.
+    const bool listed =
+        node.kind() == ObjectKind::Project || node.as<model::TPaintObj>() != nullptr;
+    if (listed && any(what & (ChangeFlags::Structure | ChangeFlags::Caption))) listStale_ = true;
     if (!any(what & (ChangeFlags::Values | ChangeFlags::Results | ChangeFlags::Caption |
                      ChangeFlags::Presentation)))
         return;
@@ -169,8 +173,10 @@ void DiagramWindows::notifyChanged(const Node& node, model::ChangeFlags what) {
 void DiagramWindows::notifyRemoved(const Node& node) {
     for (TGrafik* w : windows_)
         if (w->hasMember(&node)) w->removeMember(&node);
-    if (node.kind() == ObjectKind::Project || node.as<model::TPaintObj>() != nullptr)
-        options_->rebuildTree();
+    // The node is still among its parent's children: the list drops its entry now and is
+    // built again once the command is done.
+    options_->forget(&node);
+    listStale_ = true;
 }
 
 void DiagramWindows::notifySelection(const Node*) {
@@ -180,6 +186,10 @@ void DiagramWindows::notifySelection(const Node*) {
 }
 
 void DiagramWindows::notifyChangesDone() {
+    if (listStale_) {
+        listStale_ = false;
+        options_->rebuildTree();
+    }
     redrawPending();
 }
 

@@ -56,6 +56,7 @@ private:
     bool shows(const TGrafik& w, const model::Node& node) const;
 
     model::ProjectTree& tree_;
+    bool listStale_ = false; // the options window's list misses a change of the projects
     DiagramServices services_;
     QWidget* mainWindow_;
     std::vector<TGrafik*> windows_;

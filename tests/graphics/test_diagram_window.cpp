@@ -2,14 +2,20 @@
 // removed motions, the defaults everywhere, saving by the chosen filter, and the settings.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "graphics/diagram_options.h"
 #include "graphics/diagrams.h"
 #include "graphics/side_panels.h"
+#include "model/editing.h"
 #include "model/project_file.h"
 #include "tests/support/fake_prompts.h"
 
@@ -114,6 +120,69 @@ private slots:
         w->close();
         QVERIFY(o.bound() == nullptr);
         QVERIFY(windows_->windows().empty());
+    }
+
+    // The options window's list once kept the entry of a motion being deleted (a use of freed
+    // memory when it was clicked) and missed new projects and motions until a window was
+    // activated again. After every command the list holds exactly the tree's motions, and
+    // every entry works: selection, membership box, colour button.
+    void optionsListFollowsTheProjectsAndEveryEntryWorks() {
+        Node* first = open("slide_gripper.k4p");
+        TGrafik* w = windows_->open(motions(first));
+        graphics::TDlgDiagOpt& o = *windows_->options();
+        const auto listed = [&] {
+            std::vector<std::vector<void*>> out;
+            for (int i = 0; i < o.TVGrafs->topLevelItemCount(); ++i) {
+                out.emplace_back();
+                for (int k = 0; k < o.TVGrafs->topLevelItem(i)->childCount(); ++k)
+                    out.back().push_back(
+                        o.TVGrafs->topLevelItem(i)->child(k)->data(0, Qt::UserRole).value<void*>());
+            }
+            return out;
+        };
+        const auto inTree = [&] {
+            std::vector<std::vector<void*>> out;
+            for (const auto& p : tree_->roots) {
+                out.emplace_back();
+                for (Node* m : motions(p.get())) out.back().push_back(m);
+            }
+            return out;
+        };
+        const std::pair<const char*, std::function<void()>> commands[] = {
+            {"select the first motion, delete it",
+             [&] {
+                 o.TVGrafs->topLevelItem(0)->child(0)->setSelected(true);
+                 tree_->deleteNode(*motions(first)[0]);
+             }},
+            {"open a file", [&] { open("cam_dwell.k4p"); }},
+            {"new project", [&] { tree_->newProject(); }},
+            {"new motion", [&] { (void)tree_->newMotionSpec(*tree_->roots.back()); }},
+            {"delete a project", [&] { tree_->deleteNode(*tree_->roots.back()); }},
+        };
+        int colour = 1;
+        for (const auto& [what, command] : commands) {
+            command();
+            const auto entries = listed();
+            for (int i = 0; i < o.TVGrafs->topLevelItemCount(); ++i) {
+                for (int k = 0; k < o.TVGrafs->topLevelItem(i)->childCount(); ++k) {
+                    // Looked up anew each time: a change of the model may rebuild the list.
+                    const auto entry = [&] { return o.TVGrafs->topLevelItem(i)->child(k); };
+                    QTreeWidgetItem* item = entry();
+                    auto* motion = static_cast<Node*>(item->data(0, Qt::UserRole).value<void*>());
+                    o.TVGrafs->clearSelection();
+                    item->setSelected(true);
+                    const QColor c(colour++, 2, 3);
+                    script_.colours = {c};
+                    o.Style->colours[0]->click();
+                    QCOMPARE(motion->as<model::TPaintObj>()->PaintStyle.sColor, graphics::bgrOf(c));
+                    const bool member = w->hasMember(motion);
+                    entry()->setCheckState(0, member ? Qt::Unchecked : Qt::Checked);
+                    QVERIFY2(w->hasMember(motion) == !member, what);
+                }
+            }
+            QVERIFY2(entries == inTree(), what);
+        }
+        w->close();
     }
 
     // A removed motion leaves every window; the defaults reach every plotted object.
