@@ -103,6 +103,26 @@ TGrafik* DiagramWindows::open(std::vector<Node*> members) {
     return w;
 }
 
+TGrafik* DiagramWindows::openFor(Node& selected) {
+    std::vector<Node*> members;
+    switch (selected.kind()) {
+    case ObjectKind::Project:
+    case ObjectKind::Group:
+    case ObjectKind::GroupMember:
+        if (Node* project = model::projectOf(&selected))
+            for (auto& c : project->children)
+                if (c->as<model::TPaintObj>() != nullptr) members.push_back(c.get());
+        break;
+    default:
+        if (selected.as<model::TPaintObj>() != nullptr)
+            members.push_back(&selected);
+        else if (selected.parent != nullptr && selected.parent->as<model::TPaintObj>() != nullptr)
+            members.push_back(selected.parent);
+        break;
+    }
+    return open(std::move(members));
+}
+
 ExportOptions DiagramWindows::exportOptions() const {
     return pictExOpt_->options();
 }

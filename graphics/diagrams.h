@@ -28,6 +28,9 @@ public:
 
     // A new window of the given motions (drawn at once and shown).
     TGrafik* open(std::vector<model::Node*> members);
+    // "&Diagramm" on the selected node: a window of every motion of the project for a project,
+    // a group or a group member; of the motion itself; of a restriction's motion.
+    TGrafik* openFor(model::Node& selected);
     const std::vector<TGrafik*>& windows() const { return windows_; }
 
     // "&Grafik...": the defaults, modally. "Bitmap-&Export...": the export options, modally.

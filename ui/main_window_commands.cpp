@@ -68,21 +68,8 @@ void TDlgMain::NewRelRestrClick() {
 
 // ---- deletion ----
 
-// A diagram window of the selected project's motions, the selected motion, or the motion of the
-// selected restriction.
 void TDlgMain::DiagramClick() {
-    Node* sel = selectedNode();
-    if (sel == nullptr) return;
-    std::vector<Node*> members;
-    if (sel->kind() == ObjectKind::Project) {
-        for (auto& c : sel->children)
-            if (c->as<model::TPaintObj>() != nullptr) members.push_back(c.get());
-    } else if (sel->as<model::TPaintObj>() != nullptr) {
-        members.push_back(sel);
-    } else if (sel->parent != nullptr && sel->parent->as<model::TPaintObj>() != nullptr) {
-        members.push_back(sel->parent);
-    }
-    diagrams_->open(std::move(members));
+    if (Node* sel = selectedNode()) diagrams_->openFor(*sel);
 }
 
 void TDlgMain::EditClick() {

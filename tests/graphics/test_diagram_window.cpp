@@ -185,6 +185,23 @@ private slots:
         w->close();
     }
 
+    // "&Diagramm" on a group or a group member opened an empty window.
+    void diagramOfAGroupShowsTheProjectsMotions() {
+        Node* project = open("slide_gripper.k4p");
+        const auto ms = motions(project);
+        Node* restriction = ms[0]->children[0].get();
+        Node* group = model::setGlobal(*restriction, 0);
+        QVERIFY(group != nullptr && !group->children.empty());
+        Node* member = group->children[0].get();
+        const std::pair<Node*, std::vector<Node*>> cases[] = {
+            {project, ms}, {group, ms}, {member, ms}, {ms[0], {ms[0]}}, {restriction, {ms[0]}}};
+        for (const auto& [selected, expected] : cases) {
+            TGrafik* w = windows_->openFor(*selected);
+            QCOMPARE(w->pic.members, expected);
+            w->close();
+        }
+    }
+
     // A removed motion leaves every window; the defaults reach every plotted object.
     void removedMotionsAndDefaultsEverywhere() {
         Node* project = open("slide_gripper.k4p");
