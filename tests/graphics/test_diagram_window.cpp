@@ -35,6 +35,10 @@ class DiagramWindowTest : public QObject {
         auto r = model::openProject(*tree_, TERVANA_SOURCE_DIR "/examples/" + std::string(name));
         return std::get<Node*>(r);
     }
+    static QByteArray fileBytes(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
     std::vector<Node*> motions(Node* project) {
         std::vector<Node*> out;
         for (auto& c : project->children)
@@ -219,19 +223,95 @@ private slots:
         w->close();
     }
 
-    void savingTakesTheFiltersExtension() {
+    // A name without extension was given the chosen filter's after the dialog had checked for
+    // an existing file: a picture was replaced without a question, and the metafile filter wrote
+    // a bitmap. Each filter: its own format under its own extension, and no silent overwrite.
+    void savedPictureTakesTheFiltersExtensionAndAsksBeforeReplacing() {
         Node* project = open("cam_dwell.k4p");
         TGrafik* w = windows_->open(motions(project));
         const QString base = tmp_->path() + "/bild";
-        script_.files = {base, base + ".jpg"};
-        w->saveAs(); // a name without extension takes the chosen filter's: the bitmap
-        QVERIFY(QFile::exists(base + ".bmp"));
+        const struct {
+            const char* suffix;
+            QByteArray start; // the first bytes of the format (EMF: its signature at 40)
+        } formats[] = {{"bmp", "BM"},    {"wmf", QByteArray::fromHex("d7cdc69a")},
+                       {"emf", " EMF"},  {"png", "\x89PNG"},
+                       {"svg", "<?xml"}, {"pdf", "%PDF"}};
+        int filter = 0;
+        for (const auto& f : formats) {
+            const QString file = base + u'.' + QString::fromLatin1(f.suffix);
+            const auto saveBare = [&](bool replace) {
+                script_.files = {base};
+                script_.filters = {filter};
+                script_.replace = {replace};
+                script_.replaceAsked.clear();
+                w->saveAs();
+            };
+            saveBare(true);
+            QVERIFY2(script_.replaceAsked.empty(), f.suffix);
+            const QByteArray written = fileBytes(file);
+            QVERIFY2(written.mid(QByteArray(f.suffix) == "emf" ? 40 : 0).startsWith(f.start),
+                     f.suffix);
+            // Again, declining the question: the file stays as it was.
+            saveBare(false);
+            QCOMPARE(script_.replaceAsked, std::vector<QString>{file});
+            QCOMPARE(fileBytes(file), written);
+            ++filter;
+        }
+        QVERIFY(script_.messages.empty());
+        script_.files = {base + ".jpg"};
         w->saveAs();
         QCOMPARE(script_.messages.size(), std::size_t{1});
         QVERIFY(QString::fromStdString(script_.messages[0].text)
                     .startsWith("Unbekanntes Format: .jpg"));
         QVERIFY(!QFile::exists(base + ".jpg"));
         w->close();
+    }
+
+    // The real save dialog: a name without extension takes the chosen filter's extension before
+    // the dialog looks for an existing file, so replacing one is asked about.
+    void saveDialogAddsTheFiltersExtensionBeforeAskingToReplace() {
+        graphics::FileRequest request;
+        request.directory = tmp_->path();
+        request.filters = {"Windows Bitmap (*.bmp)", "Enhanced  Metafile (*.emf)",
+                           "alle Dateien (*.*)"};
+        request.defaultSuffix = "tab";
+        for (const char* existing : {"name.emf", "name.tab"}) {
+            QFile f(tmp_->filePath(existing));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const struct {
+            int filter;
+            const char* name;
+            bool asked;
+        } cases[] = {{0, "name.bmp", false}, {1, "name.emf", true}, {2, "name.tab", true}};
+        for (const auto& c : cases) {
+            request.filterIndex = 0;
+            bool asked = false;
+            QTimer::singleShot(0, this, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog != nullptr);
+                // The filter is chosen as a user does, from the list.
+                auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                QVERIFY(types != nullptr);
+                for (int i = 0; i < c.filter; ++i) QTest::keyClick(types, Qt::Key_Down);
+                dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("name");
+                // The question, if any, comes up within accept.
+                QTimer::singleShot(0, this, [&] {
+                    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                        asked = true;
+                        box->button(QMessageBox::Yes)->click();
+                    }
+                });
+                auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+                QVERIFY(buttons != nullptr);
+                buttons->button(QDialogButtonBox::Save)->click();
+            });
+            graphics::DialogPrompts real;
+            const QString path = real.saveFile(nullptr, request);
+            QCOMPARE(path, tmp_->filePath(c.name));
+            QCOMPARE(asked, c.asked);
+            QCOMPARE(request.filterIndex, c.filter);
+        }
     }
 
     // Stored settings: a good style comes back, a bad one never breaks the start.
