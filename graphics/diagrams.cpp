@@ -21,6 +21,28 @@ using model::ObjectKind;
 namespace {
 
 constexpr const char* kGroup = "V0398/Grafik";
+// Where an earlier version kept the group: a settings file apart from the user's store.
+constexpr const char* kOldOrganisation = "Norbeck";
+constexpr const char* kOldApplication = "Tervana";
+
+// Moves the group from the old place into store, unless store has it already.
+void moveOldGroup(QSettings& store) {
+    const QString group = QString::fromLatin1(kGroup);
+    store.beginGroup(group);
+    const bool present = !store.childKeys().isEmpty();
+    store.endGroup();
+    QSettings old(QString::fromLatin1(kOldOrganisation), QString::fromLatin1(kOldApplication));
+    if (present || old.fileName() == store.fileName()) return;
+    old.beginGroup(group);
+    const QStringList keys = old.childKeys();
+    if (keys.isEmpty()) return;
+    store.beginGroup(group);
+    for (const QString& k : keys) store.setValue(k, old.value(k));
+    store.endGroup();
+    store.sync();
+    if (store.status() != QSettings::NoError) return; // not moved: the old place keeps it
+    old.remove(QString());
+}
 
 } // namespace
 
@@ -60,7 +82,6 @@ DiagramWindows::DiagramWindows(model::ProjectTree& tree, DiagramServices service
     connect(options_, &TDlgDiagOpt::styleChanged, this, [this](Node*) { redrawPending(); });
     connect(defaults_, &TDlgDiagDefault::changeEverywhere, this,
             [this] { applyDefaultsEverywhere(); });
-    readSettings();
     tree_.addObserver(*this);
 }
 
@@ -145,8 +166,8 @@ void DiagramWindows::applyDefaultsEverywhere() {
     for (TGrafik* w : windows_) w->Redraw();
 }
 
-void DiagramWindows::readSettings() {
-    QSettings s;
+void DiagramWindows::readSettings(QSettings& s) {
+    moveOldGroup(s);
     s.beginGroup(QString::fromLatin1(kGroup));
     bool ok = false;
     const uint hl = s.value(QStringLiteral("HLColor")).toUInt(&ok);
@@ -158,8 +179,7 @@ void DiagramWindows::readSettings() {
     pictExOpt_->readSettings(s);
 }
 
-void DiagramWindows::writeSettings() const {
-    QSettings s;
+void DiagramWindows::writeSettings(QSettings& s) const {
     s.beginGroup(QString::fromLatin1(kGroup));
     s.setValue(QStringLiteral("HLColor"), static_cast<uint>(bgrOf(defaultHighlight)));
     s.setValue(QStringLiteral("DColor"), encodeStyle(model::diagramDefaults()));

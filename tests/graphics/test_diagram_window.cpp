@@ -25,6 +25,9 @@ using model::Node;
 class DiagramWindowTest : public QObject {
     Q_OBJECT
 
+    // The user's settings store, as the main window opens it.
+    static constexpr const char* kStore[2] = {"Norbeck", "Tervas"};
+
     std::unique_ptr<QTemporaryDir> tmp_;
     Script script_;
     std::unique_ptr<FakePrompts> prompts_;
@@ -314,6 +317,28 @@ private slots:
         }
     }
 
+    // The diagram settings were kept in a settings file of their own. A group found there moves
+    // into the user's store once; later the store's own values count, and nothing is lost.
+    void settingsMoveFromTheOldFileOnce() {
+        QSettings old("Norbeck", "Tervana"), store(kStore[0], kStore[1]);
+        QVERIFY(old.fileName() != store.fileName());
+        old.setValue("V0398/Grafik/HLColor", 0x0000FF);
+        old.setValue("V0398/Grafik/ExWidth", 120);
+        old.setValue("V0398/Other/Kept", 1);
+        windows_->readSettings(store);
+        QCOMPARE(windows_->defaultHighlight, QColor(255, 0, 0));
+        QCOMPARE(windows_->exportOptions().widthMm, 120);
+        QCOMPARE(store.value("V0398/Grafik/ExWidth").toInt(), 120);
+        QVERIFY(!old.contains("V0398/Grafik/HLColor") && old.contains("V0398/Other/Kept"));
+        // Written into the store, read from it; the old file no longer counts.
+        windows_->defaultHighlight = QColor(0, 0, 255);
+        windows_->writeSettings(store);
+        old.setValue("V0398/Grafik/HLColor", 0x00FF00);
+        windows_->defaultHighlight = QColor();
+        windows_->readSettings(store);
+        QCOMPARE(windows_->defaultHighlight, QColor(0, 0, 255));
+    }
+
     // Stored settings: a good style comes back, a bad one never breaks the start.
     void settingsRoundTripAndBadValues() {
         model::PaintStyle s;
@@ -326,16 +351,11 @@ private slots:
         b[1] = 9; // a style code beyond dash-dot-dot
         QVERIFY(graphics::decodeStyle(b, back) && back.sLine == 0);
         QVERIFY(!graphics::decodeStyle(b.left(27), back));
-        {
-            QSettings st;
-            st.setValue("V0398/Grafik/DColor", QByteArray("kurz"));
-            st.setValue("V0398/Grafik/HLColor", QStringLiteral("grün"));
-            st.setValue("V0398/Grafik/ExWidth", 9999);
-        }
-        windows_.reset();
-        graphics::DiagramServices services;
-        services.prompts = prompts_.get();
-        windows_ = std::make_unique<graphics::DiagramWindows>(*tree_, services, nullptr);
+        QSettings st(kStore[0], kStore[1]);
+        st.setValue("V0398/Grafik/DColor", QByteArray("kurz"));
+        st.setValue("V0398/Grafik/HLColor", QStringLiteral("grün"));
+        st.setValue("V0398/Grafik/ExWidth", 9999);
+        windows_->readSettings(st);
         QVERIFY(model::diagramDefaults() == model::PaintStyle{});
         QCOMPARE(windows_->defaultHighlight, QColor(0, 255, 0));
         QVERIFY(windows_->exportOptions().widthMm <= 200);
