@@ -59,7 +59,8 @@ const std::map<std::string, std::string> kHelp = {
               "Vorgabe s,v,a. DEG 0.0001 ... 90 (Vorgabe 1), D 4 ... 10 (Vorgabe 6).\n"
               "--csv: Punkttabelle als CSV (Kopfzeile, Komma, CR LF, Dezimalpunkt) über\n"
               "einen Zyklus ohne den Endpunkt 360 (= 0): K Punkte (1 ... 1000000) bei\n"
-              "i·360/K, sonst die Winkel 0, DEG, 2·DEG, ... unter 360.\n"},
+              "i·360/K, sonst die Winkel 0, DEG, 2·DEG, ... unter 360. Die Werte sind\n"
+              "exakt (die kürzeste Zahl, die denselben double ergibt); --digits kürzt sie.\n"},
     {"export-kq4", "Aufruf: tervana-cli export-kq4 FILE.k4p -o OUT.kq4\n"
                    "Schreibt die Berechnungseingabe, wie das Programm sie für den "
                    "Berechnungsmodul schreibt.\n"},
@@ -294,13 +295,15 @@ int cmdTable(const Args& a, std::ostream& out, std::ostream& err) {
             return 2;
         }
     }
+    // The text table's digits; the CSV's values are exact unless --digits shortens them.
+    std::int32_t csvDigits = 0;
     if (const std::string* s = opt("--digits")) {
         std::int32_t d = 0;
         if (!parseInt32(*s, d) || d < 4 || d > 10) {
             err << "tervana-cli table: --digits " << *s << " liegt nicht in 4 ... 10\n";
             return 2;
         }
-        t.digits = d;
+        t.digits = csvDigits = d;
     }
     if (const std::string* s = opt("--columns")) {
         if (!parseColumns(*s, t)) {
@@ -338,7 +341,7 @@ int cmdTable(const Args& a, std::ostream& out, std::ostream& err) {
         return 1;
     }
     const auto& motion = *node->as<TPaintObj>();
-    out << (csv ? valueTableCsv(motion, t, points) : valueTable(motion, t));
+    out << (csv ? valueTableCsv(motion, t, points, csvDigits) : valueTable(motion, t));
     return 0;
 }
 

@@ -43,6 +43,9 @@ std::int32_t bgrOf(const QColor& c) {
 
 namespace {
 
+// The project of a root entry of TVGrafs (a motion entry holds its node in Qt::UserRole).
+constexpr int kProjectRole = Qt::UserRole + 1;
+
 const char* const kCurveTexts[5] = {"Weg", "Geschwindigkeit", "Beschleunigung", "Ruck",
                                     "Antriebsmoment"};
 
@@ -298,6 +301,7 @@ void TDlgDiagOpt::rebuildTree() {
     motion_ = nullptr;
     for (const auto& project : tree_.roots) {
         auto* root = new QTreeWidgetItem(TVGrafs, {QString::fromStdString(project->obj().Caption)});
+        root->setData(0, kProjectRole, QVariant::fromValue(static_cast<void*>(project.get())));
         for (const auto& c : project->children) {
             if (c->as<model::TPaintObj>() == nullptr) continue;
             auto* item = new QTreeWidgetItem(root, {QString::fromStdString(c->obj().Caption)});
@@ -308,6 +312,23 @@ void TDlgDiagOpt::rebuildTree() {
             if (c.get() == keep) item->setSelected(true);
         }
         root->setExpanded(true);
+    }
+    filling_ = false;
+    treeSelectionChanged();
+}
+
+void TDlgDiagOpt::forget(const Node* node) {
+    if (motion_ == node) motion_ = nullptr;
+    const QVariant gone = QVariant::fromValue(static_cast<void*>(const_cast<Node*>(node)));
+    filling_ = true;
+    for (int i = TVGrafs->topLevelItemCount(); i-- > 0;) {
+        QTreeWidgetItem* root = TVGrafs->topLevelItem(i);
+        if (root->data(0, kProjectRole) == gone) {
+            delete root;
+            continue;
+        }
+        for (int k = root->childCount(); k-- > 0;)
+            if (root->child(k)->data(0, Qt::UserRole) == gone) delete root->child(k);
     }
     filling_ = false;
     treeSelectionChanged();

@@ -65,6 +65,8 @@ public:
     TGrafik* bound() const { return window_; }
     // The tree of projects and their motions, memberships ticked.
     void rebuildTree();
+    // node is about to be freed: its entry goes (and with it the style being edited).
+    void forget(const model::Node* node);
     // The curve boxes into the window's diagram list; the axis fields reloaded; redraw.
     void applyCurves();
     // Loads the axis chosen in CBAxis.

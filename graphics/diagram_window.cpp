@@ -329,13 +329,10 @@ void TGrafik::saveAs() {
         QStringLiteral("Windows Bitmap (*.bmp)"),     QStringLiteral("Windows Metafile (*.wmf)"),
         QStringLiteral("Enhanced  Metafile (*.emf)"), QStringLiteral("PNG-Bild (*.png)"),
         QStringLiteral("SVG-Grafik (*.svg)"),         QStringLiteral("PDF-Dokument (*.pdf)")};
-    static const char* const suffixes[] = {"bmp", "wmf", "emf", "png", "svg", "pdf"};
-    QString path = services_.prompts->saveFile(this, request);
+    // A name without extension has taken the chosen filter's in the dialog; the extension
+    // decides the format.
+    const QString path = services_.prompts->saveFile(this, request);
     if (path.isEmpty()) return;
-    // A name without extension takes the one of the filter chosen.
-    const int i = std::clamp(request.filterIndex, 0, 5);
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".") + QString::fromLatin1(suffixes[i]);
     const ExportOptions options =
         services_.exportOptions ? services_.exportOptions() : ExportOptions{};
     if (auto m = exportPicture(path, drawFunction(), options, screenPpi(this)))

@@ -21,6 +21,28 @@ using model::ObjectKind;
 namespace {
 
 constexpr const char* kGroup = "V0398/Grafik";
+// Where an earlier version kept the group: a settings file apart from the user's store.
+constexpr const char* kOldOrganisation = "Norbeck";
+constexpr const char* kOldApplication = "Tervana";
+
+// Moves the group from the old place into store, unless store has it already.
+void moveOldGroup(QSettings& store) {
+    const QString group = QString::fromLatin1(kGroup);
+    store.beginGroup(group);
+    const bool present = !store.childKeys().isEmpty();
+    store.endGroup();
+    QSettings old(QString::fromLatin1(kOldOrganisation), QString::fromLatin1(kOldApplication));
+    if (present || old.fileName() == store.fileName()) return;
+    old.beginGroup(group);
+    const QStringList keys = old.childKeys();
+    if (keys.isEmpty()) return;
+    store.beginGroup(group);
+    for (const QString& k : keys) store.setValue(k, old.value(k));
+    store.endGroup();
+    store.sync();
+    if (store.status() != QSettings::NoError) return; // not moved: the old place keeps it
+    old.remove(QString());
+}
 
 } // namespace
 
@@ -60,7 +82,6 @@ DiagramWindows::DiagramWindows(model::ProjectTree& tree, DiagramServices service
     connect(options_, &TDlgDiagOpt::styleChanged, this, [this](Node*) { redrawPending(); });
     connect(defaults_, &TDlgDiagDefault::changeEverywhere, this,
             [this] { applyDefaultsEverywhere(); });
-    readSettings();
     tree_.addObserver(*this);
 }
 
@@ -103,6 +124,26 @@ TGrafik* DiagramWindows::open(std::vector<Node*> members) {
     return w;
 }
 
+TGrafik* DiagramWindows::openFor(Node& selected) {
+    std::vector<Node*> members;
+    switch (selected.kind()) {
+    case ObjectKind::Project:
+    case ObjectKind::Group:
+    case ObjectKind::GroupMember:
+        if (Node* project = model::projectOf(&selected))
+            for (auto& c : project->children)
+                if (c->as<model::TPaintObj>() != nullptr) members.push_back(c.get());
+        break;
+    default:
+        if (selected.as<model::TPaintObj>() != nullptr)
+            members.push_back(&selected);
+        else if (selected.parent != nullptr && selected.parent->as<model::TPaintObj>() != nullptr)
+            members.push_back(selected.parent);
+        break;
+    }
+    return open(std::move(members));
+}
+
 ExportOptions DiagramWindows::exportOptions() const {
     return pictExOpt_->options();
 }
@@ -125,8 +166,8 @@ void DiagramWindows::applyDefaultsEverywhere() {
     for (TGrafik* w : windows_) w->Redraw();
 }
 
-void DiagramWindows::readSettings() {
-    QSettings s;
+void DiagramWindows::readSettings(QSettings& s) {
+    moveOldGroup(s);
     s.beginGroup(QString::fromLatin1(kGroup));
     bool ok = false;
     const uint hl = s.value(QStringLiteral("HLColor")).toUInt(&ok);
@@ -138,8 +179,7 @@ void DiagramWindows::readSettings() {
     pictExOpt_->readSettings(s);
 }
 
-void DiagramWindows::writeSettings() const {
-    QSettings s;
+void DiagramWindows::writeSettings(QSettings& s) const {
     s.beginGroup(QString::fromLatin1(kGroup));
     s.setValue(QStringLiteral("HLColor"), static_cast<uint>(bgrOf(defaultHighlight)));
     s.setValue(QStringLiteral("DColor"), encodeStyle(model::diagramDefaults()));
@@ -159,7 +199,13 @@ bool DiagramWindows::shows(const TGrafik& w, const Node& node) const {
 
 void DiagramWindows::notifyChanged(const Node& node, model::ChangeFlags what) {
     using model::ChangeFlags;
-    if (!any(what & (ChangeFlags::Values | ChangeFlags::Results | ChangeFlags::Caption))) return;
+    // The options window lists the projects and their motions: new ones, order and captions.
+    const bool listed =
+        node.kind() == ObjectKind::Project || node.as<model::TPaintObj>() != nullptr;
+    if (listed && any(what & (ChangeFlags::Structure | ChangeFlags::Caption))) listStale_ = true;
+    if (!any(what & (ChangeFlags::Values | ChangeFlags::Results | ChangeFlags::Caption |
+                     ChangeFlags::Presentation)))
+        return;
     for (TGrafik* w : windows_)
         if (shows(*w, node)) w->redrawNeeded = true;
 }
@@ -167,8 +213,10 @@ void DiagramWindows::notifyChanged(const Node& node, model::ChangeFlags what) {
 void DiagramWindows::notifyRemoved(const Node& node) {
     for (TGrafik* w : windows_)
         if (w->hasMember(&node)) w->removeMember(&node);
-    if (node.kind() == ObjectKind::Project || node.as<model::TPaintObj>() != nullptr)
-        options_->rebuildTree();
+    // The node is still among its parent's children: the list drops its entry now and is
+    // built again once the command is done.
+    options_->forget(&node);
+    listStale_ = true;
 }
 
 void DiagramWindows::notifySelection(const Node*) {
@@ -178,6 +226,10 @@ void DiagramWindows::notifySelection(const Node*) {
 }
 
 void DiagramWindows::notifyChangesDone() {
+    if (listStale_) {
+        listStale_ = false;
+        options_->rebuildTree();
+    }
     redrawPending();
 }
 

@@ -1,7 +1,7 @@
 // The diagram windows of the program and the windows that set how they look: opened with their
 // motions, redrawn when what they show changes (the model's notifications), forgetting a motion
 // that is removed, and the options window bound to the active one. Defaults are kept in the
-// settings ("V0398/Grafik").
+// user's settings ("V0398/Grafik").
 #pragma once
 
 #include <QObject>
@@ -11,6 +11,8 @@
 #include "graphics/diagram_window.h"
 #include "model/observer.h"
 #include "model/tree.h"
+
+class QSettings;
 
 namespace graphics {
 
@@ -28,6 +30,9 @@ public:
 
     // A new window of the given motions (drawn at once and shown).
     TGrafik* open(std::vector<model::Node*> members);
+    // "&Diagramm" on the selected node: a window of every motion of the project for a project,
+    // a group or a group member; of the motion itself; of a restriction's motion.
+    TGrafik* openFor(model::Node& selected);
     const std::vector<TGrafik*>& windows() const { return windows_; }
 
     // "&Grafik...": the defaults, modally. "Bitmap-&Export...": the export options, modally.
@@ -41,10 +46,12 @@ public:
     TDlgDiagDefault* defaults() const { return defaults_; }
     ExportOptions exportOptions() const;
 
-    // Settings ("V0398/Grafik"): read at creation, written at destruction. A bad value never
-    // breaks the start: defaults, and style codes clamped.
-    void readSettings();
-    void writeSettings() const;
+    // Settings ("V0398/Grafik") in the user's one settings store, which the main window opens
+    // and passes in: read at the start, written at the end. A bad value never breaks the start:
+    // defaults, and style codes clamped. A store without the group takes the one an earlier
+    // version kept in a settings file of its own ("Norbeck"/"Tervana"), once: the group moves.
+    void readSettings(QSettings& store);
+    void writeSettings(QSettings& store) const;
 
     void notifyChanged(const model::Node& node, model::ChangeFlags what) override;
     void notifyRemoved(const model::Node& node) override;
@@ -56,6 +63,7 @@ private:
     bool shows(const TGrafik& w, const model::Node& node) const;
 
     model::ProjectTree& tree_;
+    bool listStale_ = false; // the options window's list misses a change of the projects
     DiagramServices services_;
     QWidget* mainWindow_;
     std::vector<TGrafik*> windows_;

@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 
+#include <algorithm>
 #include <cmath>
 
 #include "graphics/metafile.h"
@@ -69,15 +70,28 @@ QImage bitmap(const DrawFn& draw, const ExportOptions& o, double screenPpi) {
     return image;
 }
 
-// The metafile: 0.1 mm units, the screen as reference device for the font, whose size is
+// The units per inch of a metafile: 0.1 mm; a WMF, whose coordinates are 16-bit, larger than
+// 3276.7 mm on a side takes a coarser unit, so that its largest coordinate stays within 32767.
+double metafileUnitsPerInch(MetafileKind kind, const ExportOptions& o) {
+    const double fine = 25.4 * unitsPerMm;
+    if (kind != MetafileKind::Wmf) return fine;
+    const double longest = std::max({o.widthMm, o.heightMm, 1});
+    return std::clamp(std::floor(32767.0 * 25.4 / longest), 1.0, fine);
+}
+
+// The metafile: units as above, the screen as reference device for the font, whose size is
 // converted so that it keeps its printed height.
 QByteArray metafile(MetafileKind kind, const DrawFn& draw, const ExportOptions& o,
                     double screenPpi) {
-    const int w = o.widthMm * unitsPerMm, h = o.heightMm * unitsPerMm;
+    const double perInch = metafileUnitsPerInch(kind, o);
+    const auto units = [perInch](int mm) {
+        return std::max(1, static_cast<int>(std::lround(mm * perInch / 25.4)));
+    };
+    const int w = units(o.widthMm), h = units(o.heightMm);
     MetafileDevice device(kind, w, h, o.widthMm, o.heightMm, screenPpi);
     {
         QPainter painter(&device);
-        painter.setFont(scaledFont(o.font, 254.0 / screenPpi, false));
+        painter.setFont(scaledFont(o.font, perInch / screenPpi, false));
         draw(painter, w, h, vectorRho);
     }
     return device.bytes();

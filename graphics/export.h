@@ -28,7 +28,8 @@ struct ExportOptions {
 };
 
 // Writes the picture to path, the format chosen by its extension (case ignored): .bmp, .png
-// (bitmap at the chosen resolution), .emf, .wmf (metafile, 0.01 mm frame), .svg, .pdf. Another
+// (bitmap at the chosen resolution), .emf, .wmf (metafile, 0.01 mm frame; a WMF longer than
+// 3276.7 mm on a side is laid out in a coarser unit than 0.1 mm), .svg, .pdf. Another
 // extension gives "Unbekanntes Format: " + extension + "\rDie Grafik wurde nicht gesichert.".
 // A file is written whole or not at all; a failure gives a message.
 std::optional<model::Message> exportPicture(const QString& path, const DrawFn& draw,

@@ -83,15 +83,37 @@ Answer DialogPrompts::message(QWidget* parent, const model::Message& m, Buttons 
     }
 }
 
+QString suffixForFilter(const FileRequest& request, int index) {
+    if (index < 0 || index >= request.filters.size()) return request.defaultSuffix;
+    // The first pattern of "Text (*.ext *.other)", when it names one extension.
+    const QString& filter = request.filters[index];
+    const qsizetype open = filter.lastIndexOf(u'(');
+    const QString patterns = open < 0 ? filter : filter.mid(open + 1).chopped(1);
+    const QString first = patterns.section(u' ', 0, 0, QString::SectionSkipEmpty);
+    const QString suffix = first.startsWith(QStringLiteral("*.")) ? first.mid(2) : QString();
+    const bool plain = !suffix.isEmpty() && !suffix.contains(u'*') && !suffix.contains(u'?');
+    return plain ? suffix : request.defaultSuffix;
+}
+
 namespace {
 
 QString runFileDialog(QWidget* parent, FileRequest& r, bool save) {
     QFileDialog dialog(parent, r.title, r.directory);
     dialog.setNameFilters(r.filters);
     if (r.filterIndex >= 0 && r.filterIndex < r.filters.size())
-        dialog.selectNameFilter(r.filters[r.filterIndex]);
-    dialog.setDefaultSuffix(r.defaultSuffix);
+        dialog.selectNameFilter(dialog.nameFilters().value(r.filterIndex));
+    dialog.setDefaultSuffix(suffixForFilter(r, r.filterIndex));
+    // The extension follows the filter, so that the overwrite question sees the real name. The
+    // dialog reports a filter as it keeps it (blanks simplified): found by its position.
+    const auto indexOf = [&dialog](const QString& filter) {
+        return static_cast<int>(dialog.nameFilters().indexOf(filter));
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        dialog.setDefaultSuffix(suffixForFilter(r, indexOf(filter)));
+    });
     if (save) {
+        // Qt's own dialog: a platform's may ask about the name before the extension is added.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         if (!r.presetName.isEmpty()) dialog.selectFile(r.presetName);
@@ -100,7 +122,7 @@ QString runFileDialog(QWidget* parent, FileRequest& r, bool save) {
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    r.filterIndex = std::max<int>(0, r.filters.indexOf(dialog.selectedNameFilter()));
+    r.filterIndex = std::max(0, indexOf(dialog.selectedNameFilter()));
     return dialog.selectedFiles().first();
 }
 

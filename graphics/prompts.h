@@ -21,12 +21,17 @@ enum class Answer { Ok, Yes, No, Abort, Cancel };
 
 struct FileRequest {
     QString title;
-    QString directory;   // starting directory
-    QString presetName;  // name in the edit field (save dialogs), may be a full path
-    QStringList filters; // "Projektdatei (*.k4p)", ...
-    int filterIndex = 0; // preselected filter; on return the one in use
-    QString defaultSuffix;
+    QString directory;     // starting directory
+    QString presetName;    // name in the edit field (save dialogs), may be a full path
+    QStringList filters;   // "Projektdatei (*.k4p)", ...
+    int filterIndex = 0;   // preselected filter; on return the one in use
+    QString defaultSuffix; // for a filter without an extension of its own ("alle Dateien (*.*)")
 };
+
+// The extension a name without one gets, inside the dialog and so before its overwrite question,
+// while filter index is chosen: the filter's own ("Windows Bitmap (*.bmp)": "bmp"), else the
+// request's defaultSuffix.
+QString suffixForFilter(const FileRequest& request, int index);
 
 class Prompts {
 public:
@@ -35,7 +40,8 @@ public:
     virtual Answer message(QWidget* parent, const model::Message& m, Buttons buttons) = 0;
     // An existing file to open, or empty when cancelled.
     virtual QString openFile(QWidget* parent, FileRequest& request) = 0;
-    // A file to write (the dialog asks before overwriting), or empty when cancelled.
+    // A file to write, or empty when cancelled. A name without extension takes the one of the
+    // filter chosen (suffixForFilter), and the dialog asks before that file is overwritten.
     virtual QString saveFile(QWidget* parent, FileRequest& request) = 0;
     // Runs a dialog modally; true when it was accepted.
     virtual bool exec(QDialog& dialog) = 0;

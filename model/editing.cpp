@@ -151,10 +151,10 @@ void setPaintStyle(Node& motion, const PaintStyle& style) {
     if (m == nullptr || m->PaintStyle == style) return;
     ChangeBatch batch(motion);
     m->PaintStyle = style;
-    notifyChanged(motion, ChangeFlags::Values);
+    notifyChanged(motion, ChangeFlags::Presentation);
     if (Node* project = projectOf(&motion)) {
         projectObj(*project).Changed = true;
-        notifyChanged(*project, ChangeFlags::Values);
+        notifyChanged(*project, ChangeFlags::Presentation);
     }
 }
 

@@ -60,7 +60,8 @@ void clearGlobal(Node& restriction);
 Node* groupOf(const Node& restriction);
 
 // Line styles and colours of a plotted motion: the project file changes (its project becomes
-// Changed), the results do not (nothing becomes Modified).
+// Changed), the results do not (nothing becomes Modified). Reported as Presentation only, so
+// that a window showing the definition (the editor and its undo) is not disturbed.
 void setPaintStyle(Node& motion, const PaintStyle& style);
 
 // "Test": q and M of the absolute motion specification formed again from its s series with the

@@ -18,6 +18,9 @@ enum class ChangeFlags : std::uint32_t {
     Results = 1 << 2,   // coefficient series, actual values or result currency
     Structure = 1 << 3, // children added, removed or reordered; a new project at the top level
     Removed = 1 << 4,   // the node is about to be freed (only through notifyRemoved)
+    // How a motion is drawn (its PaintStyle); on its project: Changed set by such a change. The
+    // definition and the results stay as they were.
+    Presentation = 1 << 5,
 };
 
 constexpr ChangeFlags operator|(ChangeFlags a, ChangeFlags b) {

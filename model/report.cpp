@@ -141,6 +141,11 @@ double zeroed(double v) {
     return std::fabs(v) < 1e-6 ? 0.0 : v;
 }
 
+// The frequency ratio the calculation returned (element 0 of the s series), zeroed.
+double resultEta(const TPaintObj& m) {
+    return zeroed(m.s_sin(0, 0));
+}
+
 // s^(n) or q^(n): the letter followed by n apostrophes.
 std::string derivative(const char* letter, int n) {
     return letter + std::string(static_cast<std::size_t>(n), '\'');
@@ -177,8 +182,8 @@ public:
 
 private:
     void coefficientsAndExtrema(const TPaintObj& m) {
-        add(kHeading3 + R"( Fourierkoeffizienten\plain\f0\fs24  ({\f2 h} = )" +
-            X(zeroed(m.s_sin(0, 0))) + ")");
+        add(kHeading3 + R"( Fourierkoeffizienten\plain\f0\fs24  ({\f2 h} = )" + X(resultEta(m)) +
+            ")");
         const std::string sn = "s{" + kSub + " n}", cn = "c{" + kSub + " n}";
         const std::string sq = "{" + kSuper + " 2}";
         add(R"(\par\pard\plain\li1200\f0\fs24\li600\s0\tqr\tx2000\tql\tx2500\tql\tx4000\tql)"
@@ -315,7 +320,8 @@ private:
             add(kL + R"(\tab\tab )" + (type == 24 ? hK : sP) + R"(\tab =\tab )" + X(r.ActualS[4]));
             return;
         }
-        const bool withQ = !relative && motion.RPar[2] > 0;
+        // q follows the results: the eta the calculation returned, as the coefficient heading.
+        const bool withQ = !relative && resultEta(motion) > 0;
         actualValues(r, r.ActualS, derivative("s", n), range, !withQ);
         if (withQ) actualValues(r, r.ActualQ, derivative("q", n), range, false);
     }

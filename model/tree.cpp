@@ -33,6 +33,20 @@ template <class T> std::vector<Node*> childrenOf(const Node& parent) {
     return out;
 }
 
+// Sets a variable for the life of a scope and puts the old value back, also when an exception
+// leaves the scope.
+template <class T> class ScopedValue {
+public:
+    ScopedValue(T& variable, T value) : variable_(variable), old_(variable) { variable_ = value; }
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
+    ~ScopedValue() { variable_ = old_; }
+
+private:
+    T& variable_;
+    T old_;
+};
+
 bool contains(const Node& root, const Node* target) {
     if (&root == target) return true;
     for (const auto& c : root.children)
@@ -70,7 +84,14 @@ ChangeBatch::ChangeBatch(ProjectTree* tree) : tree_(tree) {
 }
 
 ChangeBatch::~ChangeBatch() {
-    if (tree_ != nullptr && --tree_->batchDepth_ == 0) tree_->flush();
+    if (tree_ == nullptr || --tree_->batchDepth_ != 0) return;
+    // Observers' exceptions are caught per call; what else could fail here (memory) must not
+    // leave a destructor.
+    try {
+        tree_->flush();
+    } catch (...) {
+        tree_->reportObserverError(std::current_exception());
+    }
 }
 
 Node& addChild(Node& parent, std::unique_ptr<TNLMember> obj) {
@@ -351,10 +372,26 @@ void ProjectTree::removeObserver(ProjectObserver& o) {
 
 void ProjectTree::notifyObservers(const std::function<void(ProjectObserver&)>& tell) {
     // An observer may remove another (a window that closes another one): whoever has left by
-    // the time its turn comes is not called.
+    // the time its turn comes is not called. One that throws does not keep the others from
+    // hearing of the change (a removal above all).
     const auto observers = observers_;
-    for (ProjectObserver* o : observers)
-        if (std::find(observers_.begin(), observers_.end(), o) != observers_.end()) tell(*o);
+    for (ProjectObserver* o : observers) {
+        if (std::find(observers_.begin(), observers_.end(), o) == observers_.end()) continue;
+        try {
+            tell(*o);
+        } catch (...) {
+            reportObserverError(std::current_exception());
+        }
+    }
+}
+
+void ProjectTree::reportObserverError(std::exception_ptr e) noexcept {
+    if (!observerError) return;
+    try {
+        observerError(e);
+    } catch (...) {
+        // The handler's own failure has nowhere left to go.
+    }
 }
 
 void ProjectTree::changed(const Node& node, ChangeFlags what) {
@@ -369,7 +406,7 @@ void ProjectTree::changed(const Node& node, ChangeFlags what) {
 
 void ProjectTree::flush() {
     // An observer may change the model in turn; its notifications follow in the same loop.
-    ++batchDepth_;
+    const ScopedValue<int> depth(batchDepth_, batchDepth_ + 1);
     while (!pending_.empty()) {
         while (!pending_.empty()) {
             const Node* node = pending_.front().first;
@@ -379,7 +416,6 @@ void ProjectTree::flush() {
         }
         notifyObservers([](ProjectObserver& o) { o.notifyChangesDone(); });
     }
-    --batchDepth_;
 }
 
 void ProjectTree::removing(const Node& node) {
@@ -526,8 +562,7 @@ std::string ProjectTree::deleteQuestion(const Node& node) {
 void ProjectTree::deleteNode(Node& node) {
     // The changes are reported before the new selection.
     auto batch = std::make_optional<ChangeBatch>(this);
-    const bool wasDeleting = Deleting;
-    Deleting = true;
+    std::optional<ScopedValue<bool>> deleting(std::in_place, Deleting, true);
     Node* project = projectOf(&node);
     const bool isProject = &node == project;
     if (project != nullptr) {
@@ -562,7 +597,7 @@ void ProjectTree::deleteNode(Node& node) {
         }
     }
     if (!isProject && project != nullptr) refreshCaptions(*project);
-    Deleting = wasDeleting;
+    deleting.reset();
     batch.reset();
     if (selected_ == nullptr && selectedBefore != nullptr) {
         Node* next = nullptr;

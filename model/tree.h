@@ -4,6 +4,7 @@
 // the calculation input always agree.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,7 +53,8 @@ ProjectTree* treeOf(const Node& node);
 void notifyChanged(const Node& node, ChangeFlags what);
 
 // Collects the notifications of one command: while the outermost batch of a tree is open,
-// each changed node is reported once, with the union of its flags, when it closes.
+// each changed node is reported once, with the union of its flags, when it closes. Closing
+// never throws (see ProjectTree::observerError).
 class ChangeBatch {
 public:
     explicit ChangeBatch(ProjectTree* tree);
@@ -129,6 +131,9 @@ public:
     // Observers are not owned; one must be removed before it is destroyed.
     void addObserver(ProjectObserver& o);
     void removeObserver(ProjectObserver& o);
+    // An exception thrown by an observer goes here (none set: it is dropped). It never stops
+    // the round: the other observers are told all the same, and later rounds run as usual.
+    std::function<void(std::exception_ptr)> observerError;
     // Reports a change (queued while a ChangeBatch is open); see notifyChanged.
     void changed(const Node& node, ChangeFlags what);
     // Reports node as removed, at once; the caller frees it right after.
@@ -174,6 +179,7 @@ private:
     friend class ChangeBatch;
     void removeNode(Node& node, std::vector<Node*>& candidates);
     void flush();
+    void reportObserverError(std::exception_ptr e) noexcept;
     void notifyObservers(const std::function<void(ProjectObserver&)>& tell);
     static void setHighlighted(Node* node, bool on);
 

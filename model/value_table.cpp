@@ -62,9 +62,12 @@ std::string valueTable(const TPaintObj& motion, TableSettings t) {
 
 namespace {
 
+// digits significant digits, or (0) the shortest text that reads back to v.
 std::string number(double v, int digits) {
     char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits);
+    const auto r = digits > 0
+                       ? std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits)
+                       : std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
 }
 
@@ -80,7 +83,7 @@ std::string csvField(const std::string& text) {
     return out + "\"";
 }
 
-std::string valueTableCsv(const TPaintObj& motion, TableSettings t, int points) {
+std::string valueTableCsv(const TPaintObj& motion, TableSettings t, int points, int digits) {
     t.clamp();
     static const char* const sLabels[] = {"s", "s'", "s''", "s'''"};
     static const char* const qLabels[] = {"q", "q'", "q''", "q'''"};
@@ -101,10 +104,10 @@ std::string valueTableCsv(const TPaintObj& motion, TableSettings t, int points) 
     }
     auto value = [&](double v) {
         out += ',';
-        out += number(std::fabs(v) < 1e-8 ? 0.0 : v, t.digits);
+        out += number(v, digits);
     };
     for (double phi : angles) {
-        out += number(phi, std::max(t.digits, 10));
+        out += number(phi, digits > 0 ? std::max(digits, 10) : 0);
         chosenColumns(motion, t, phi, value);
         out += "\r\n";
     }

@@ -30,11 +30,14 @@ std::string valueTable(const TPaintObj& motion, TableSettings settings);
 
 // The same columns as a point table for servo drives, in CSV (RFC 4180): a header row ("φ [°]",
 // then the column labels of the dialog), fields separated by commas and quoted only when they
-// must be, every line ended by CR LF, numbers with "." whatever the locale (settings.digits
-// significant digits; the angle with at least 10). The cycle is sampled without its end point,
-// since 360° is 0° again: with points > 0 at φ = i·360/points, i = 0 .. points−1, otherwise at
-// the value table's angles 0, Δ, 2Δ, … below 360 − Δ/2.
-std::string valueTableCsv(const TPaintObj& motion, TableSettings settings, int points = 0);
+// must be, every line ended by CR LF, numbers with "." whatever the locale. A number is the
+// shortest text that reads back to the same double, so that another program gets the values
+// exactly; digits > 0 shortens them to that many significant digits on request (the angle keeps
+// at least 10); settings.digits is the text table's and not used here. The cycle is sampled
+// without its end point, since 360° is 0° again: with points > 0 at φ = i·360/points,
+// i = 0 .. points−1, otherwise at the value table's angles 0, Δ, 2Δ, … below 360 − Δ/2.
+std::string valueTableCsv(const TPaintObj& motion, TableSettings settings, int points = 0,
+                          int digits = 0);
 
 // One CSV field: quoted (inner quotes doubled) when it holds a comma, a quote, CR or LF.
 std::string csvField(const std::string& text);

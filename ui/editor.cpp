@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -536,21 +537,22 @@ void TDlgRestr::Select(Node* node) {
     readOnly_ = project != nullptr && project->as<model::TProject>()->Locked;
     if (node != nullptr && !readOnly_) {
         // What the pages show as the defaults is in the object before the snapshot.
-        applying_ = true;
-        if (auto* p = node->as<model::TProject>()) {
-            const bool advanced = p->IPar[6] == 1;
-            if (model::normaliseOptimisationSettings(*p)) {
-                if (advanced)
-                    model::editObject(*node, [](TNLMember&) {});
-                else
-                    model::notifyChanged(*node, model::ChangeFlags::Values);
+        {
+            const QScopedValueRollback<bool> applyingGuard(applying_, true);
+            if (auto* p = node->as<model::TProject>()) {
+                const bool advanced = p->IPar[6] == 1;
+                if (model::normaliseOptimisationSettings(*p)) {
+                    if (advanced)
+                        model::editObject(*node, [](TNLMember&) {});
+                    else
+                        model::notifyChanged(*node, model::ChangeFlags::Values);
+                }
+            } else if (node->kind() == ObjectKind::AbsSpec) {
+                const int budget = model::harmonicBudget(*node);
+                if (node->obj().IPar[3] > budget)
+                    model::editObject(*node, [budget](TNLMember& o) { o.IPar[3] = budget; });
             }
-        } else if (node->kind() == ObjectKind::AbsSpec) {
-            const int budget = model::harmonicBudget(*node);
-            if (node->obj().IPar[3] > budget)
-                model::editObject(*node, [budget](TNLMember& o) { o.IPar[3] = budget; });
         }
-        applying_ = false;
         reselect_ = false;
     }
     snapshot_ = node != nullptr ? model::captureState(*node) : model::EditState{};
@@ -568,14 +570,13 @@ void TDlgRestr::commit(const std::function<void(Node&)>& op) {
     Node& node = *current_;
     model::EditState before = model::captureState(node);
     std::set<const Node*> removed;
-    removed_ = &removed;
-    applying_ = true;
     {
+        // Put back also when the operation throws.
+        const QScopedValueRollback<std::set<const Node*>*> removedGuard(removed_, &removed);
+        const QScopedValueRollback<bool> applyingGuard(applying_, true);
         model::ChangeBatch batch(node);
         op(node);
     }
-    applying_ = false;
-    removed_ = nullptr;
     // A removed member may have taken the selection (and the shown object) elsewhere.
     if (current_ != &node) return;
     if (removed.count(before.group) != 0) before.group = nullptr;
@@ -599,12 +600,11 @@ void TDlgRestr::edit(const std::function<void(TNLMember&)>& change) {
 }
 
 void TDlgRestr::apply(Node& node, const model::EditState& state, bool restoreModified) {
-    applying_ = true;
     {
+        const QScopedValueRollback<bool> applyingGuard(applying_, true);
         model::ChangeBatch batch(node);
         model::applyState(node, state, restoreModified);
     }
-    applying_ = false;
     Refresh();
 }
 
@@ -662,12 +662,11 @@ void TDlgRestr::setLimitFromAid(double limit) {
 
 void TDlgRestr::testClicked() {
     if (current_ == nullptr || current_->kind() != ObjectKind::AbsSpec) return;
-    applying_ = true;
     {
+        const QScopedValueRollback<bool> applyingGuard(applying_, true);
         model::ChangeBatch batch(*current_);
         model::testMotion(*current_, EdTEta->Value(), EdTTheta->Value());
     }
-    applying_ = false;
     fillCoefficients();
 }
 

@@ -20,6 +20,7 @@
 #include "graphics/diagrams.h"
 #include "graphics/reports.h"
 #include "model/import.h"
+#include "net/remote_settings.h"
 #include "ui/about.h"
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
@@ -74,6 +75,7 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     reportServices.printer = services.printer;
     reportServices.showMainWindow = services.showMainWindow;
     diagrams_ = std::make_unique<graphics::DiagramWindows>(tree_, std::move(services), this);
+    diagrams_->readSettings(*net::openUserSettings());
     reports_ = std::make_unique<graphics::ReportWindows>(tree_, std::move(reportServices));
     buildMenus();
 
@@ -100,6 +102,17 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     });
     connect(batch_.get(), &calcctl::BatchCalculation::finished, this, &TDlgMain::batchFinished);
 
+    // A window that fails while it follows a change keeps the others informed; its error is
+    // reported here instead of ending the program.
+    tree_.observerError = [](std::exception_ptr e) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& x) {
+            qWarning("Tervana: Fehler beim Nachführen eines Fensters: %s", x.what());
+        } catch (...) {
+            qWarning("Tervana: Fehler beim Nachführen eines Fensters");
+        }
+    };
     tree_.addObserver(*this);
     readSettings();
     updateMenus();
@@ -111,7 +124,7 @@ TDlgMain::~TDlgMain() {
     // The editor observes the projects, which go with this window's members.
     delete DlgRestr;
     DlgRestr = nullptr;
-    diagrams_->writeSettings();
+    diagrams_->writeSettings(*net::openUserSettings());
     diagrams_.reset();
     reports_.reset();
     calc_->disconnect(this);

@@ -68,21 +68,8 @@ void TDlgMain::NewRelRestrClick() {
 
 // ---- deletion ----
 
-// A diagram window of the selected project's motions, the selected motion, or the motion of the
-// selected restriction.
 void TDlgMain::DiagramClick() {
-    Node* sel = selectedNode();
-    if (sel == nullptr) return;
-    std::vector<Node*> members;
-    if (sel->kind() == ObjectKind::Project) {
-        for (auto& c : sel->children)
-            if (c->as<model::TPaintObj>() != nullptr) members.push_back(c.get());
-    } else if (sel->as<model::TPaintObj>() != nullptr) {
-        members.push_back(sel);
-    } else if (sel->parent != nullptr && sel->parent->as<model::TPaintObj>() != nullptr) {
-        members.push_back(sel->parent);
-    }
-    diagrams_->open(std::move(members));
+    if (Node* sel = selectedNode()) diagrams_->openFor(*sel);
 }
 
 void TDlgMain::EditClick() {
@@ -257,12 +244,14 @@ void TDlgMain::SaveTabClick() {
     r.filters = {QStringLiteral("Textdateien (*.tab)"), QStringLiteral("CSV-Punkttabelle (*.csv)"),
                  QStringLiteral("alle Dateien (*.*)")};
     r.defaultSuffix = QStringLiteral("tab");
-    QString path = prompts_->saveFile(this, r);
+    const QString path = prompts_->saveFile(this, r);
     if (path.isEmpty()) return;
-    // The point table for servo drives when the CSV filter or a ".csv" name was chosen.
-    const bool csv = r.filterIndex == 1 || QFileInfo(path).suffix().compare(
-                                               QLatin1String("csv"), Qt::CaseInsensitive) == 0;
-    if (csv && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
+    // The point table for servo drives under a ".csv" name (which the CSV filter gives a name
+    // without extension in the dialog), or another name than ".tab" with the CSV filter.
+    const QString suffix = QFileInfo(path).suffix();
+    const bool csv =
+        suffix.compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0 ||
+        (r.filterIndex == 1 && suffix.compare(QLatin1String("tab"), Qt::CaseInsensitive) != 0);
     const std::string table = csv ? model::valueTableCsv(*motion, tableSettings_)
                                   : model::valueTable(*motion, tableSettings_);
     // Written whole or not at all.

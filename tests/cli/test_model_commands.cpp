@@ -8,6 +8,7 @@
 #include "calc/msinp.h"
 #include "cli/model_commands.h"
 #include "model/format_real.h"
+#include "model/project_file.h"
 #include "tests/model/model_test_support.h"
 
 using namespace model;
@@ -170,6 +171,10 @@ TEST_F(Cli, TableCsvPoints) {
     CliRun r = runTool({"table", kExamples + "cam_dwell.k4p", "--object", "1", "--csv", "--points",
                         "4", "--columns", "s,v,a"});
     ASSERT_EQ(r.status, 0) << r.err;
+    ProjectTree tree;
+    const auto& motion =
+        *findAbs(*std::get<Node*>(openProject(tree, kExamples + "cam_dwell.k4p")), 1)
+             ->as<TPaintObj>();
     const std::vector<std::string> phi = {"0", "90", "180", "270"};
     std::size_t start = r.out.find("\r\n");
     ASSERT_EQ(r.out.substr(0, start), "φ [°],s,s',s''");
@@ -180,6 +185,15 @@ TEST_F(Cli, TableCsvPoints) {
         // Four fields whatever the locale: the decimals are points.
         EXPECT_EQ(std::count(row.begin(), row.end(), ','), 3) << row;
         EXPECT_EQ(row.substr(0, row.find(',')), p);
+        // Each value is the law's double itself.
+        std::istringstream fields(row);
+        std::string field;
+        std::getline(fields, field, ',');
+        for (int n = 0; std::getline(fields, field, ','); ++n) {
+            double v = 0.0;
+            EXPECT_TRUE(parseDouble(field, v)) << field;
+            EXPECT_EQ(v, motion.Calc_s(n, std::atoi(p.c_str()))) << row;
+        }
         start = end;
     }
     EXPECT_EQ(start + 2, r.out.size());

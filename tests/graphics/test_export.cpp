@@ -157,6 +157,50 @@ TEST_F(Export, WmfIsReadByLibwmf) {
         QString::fromLatin1(out).contains(QRegularExpression("stroke-dasharray:\\s*[1-9]")));
 }
 
+// A WMF wider than 16-bit coordinates in 0.1 mm reach (tervana-cli plot --size 20000x1000) had
+// every coordinate clamped to 32767: its right part collapsed onto the border. The header keeps
+// the true size within the 16 bits, and libwmf draws the middle rectangle in the middle.
+TEST_F(Export, WideWmfIsScaledIntoSixteenBitsNotClipped) {
+    graphics::ExportOptions wide = options();
+    wide.widthMm = static_cast<int>(std::lround(20000 * 25.4 / 96)); // 20000 pixels at 96 dpi
+    wide.heightMm = static_cast<int>(std::lround(1000 * 25.4 / 96));
+    const QString path = dir.filePath("wide.wmf");
+    ASSERT_FALSE(graphics::exportPicture(path, drawSample, wide, 96));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(16);
+    ASSERT_EQ(head.size(), 16);
+    const auto word = [&](int i) {
+        return static_cast<uint8_t>(head[i]) | static_cast<uint8_t>(head[i + 1]) << 8;
+    };
+    const int right = word(10), bottom = word(12), inch = word(14);
+    EXPECT_LE(right, 32767);
+    EXPECT_GT(right, 30000); // the coarser unit still uses the range
+    ASSERT_GT(inch, 0);
+    EXPECT_NEAR(right * 25.4 / inch, wide.widthMm, 1.0);
+    EXPECT_NEAR(bottom * 25.4 / inch, wide.heightMm, 1.0);
+
+    const QString svg = dir.filePath("wide.svg");
+    run("wmf2svg", {"-o", svg, path});
+    QFile out(svg);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(out.readAll());
+    const auto number = [&](const QString& pattern) {
+        const auto m = QRegularExpression(pattern).match(text);
+        EXPECT_TRUE(m.hasMatch()) << pattern.toStdString();
+        return QLocale::c().toDouble(m.captured(1));
+    };
+    const double width = number(R"re(<svg width="([0-9.]+)")re");
+    // The filled rectangle (green; the background is white) spans 2/5 .. 3/5 of the width.
+    const auto fill = QRegularExpression(
+        R"re(<rect x="([0-9.]+)" y="[0-9.]+" width="([0-9.]+)"[^>]*fill:(?!white|none))re");
+    const auto m = fill.match(text);
+    ASSERT_TRUE(m.hasMatch()) << text.left(3000).toStdString();
+    const double x = QLocale::c().toDouble(m.captured(1)), w = QLocale::c().toDouble(m.captured(2));
+    EXPECT_NEAR((x + w / 2) / width, 0.5, 0.02);
+    EXPECT_NEAR(w / width, 0.2, 0.02);
+}
+
 // Walks the records as libuemf's safety check and dump see them.
 TEST_F(Export, EmfRecordsAreWholeAndCounted) {
     const QString path = write("pic.emf");

@@ -152,6 +152,23 @@ TEST(Report, RestrictionBlocks) {
     EXPECT_EQ(lines.back(), "}");
 }
 
+// The reached q of a restriction was written when the eta asked for was above 0; it follows
+// the eta the calculation returned, as the coefficient heading does.
+TEST(Report, QLinesFollowTheResultEtaNotTheInput) {
+    const struct {
+        double input, result;
+    } cases[] = {{0.0, 0.04}, {0.3, 0.0}, {0.3, 0.3}, {0.0, 0.0}, {0.2, 1e-9}};
+    for (const auto& c : cases) {
+        ReportProject rp;
+        addRestr(*rp.motion, 10, 20.0, 40.0);
+        rp.h->RPar[2] = c.input;
+        rp.h->sSC.set(0, c.result);
+        const auto lines = rp.lines();
+        const bool heading = !contains(lines, R"(({\f2 h} =  0.0))");
+        EXPECT_EQ(contains(lines, R"(\tab {\b q})"), heading) << c.input << " " << c.result;
+    }
+}
+
 TEST(Report, TextEndsEveryLineWithCrLf) {
     EXPECT_EQ(reportText({"{\\rtf1", "}"}), "{\\rtf1\r\n}\r\n");
 }

@@ -1,6 +1,8 @@
 // The project tree: numbering, relative specifications, groups, deletion, currency.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "model/project_file.h"
 #include "tests/model/change_recorder.h"
 #include "tests/model/model_test_support.h"
@@ -365,6 +367,50 @@ TEST(Notification, AnObserverRemovedByAnotherIsNotCalledAgain) {
     EXPECT_EQ(second, nullptr);
     EXPECT_FALSE(first.removed.empty());
     tree.removeObserver(first);
+}
+
+// A window that throws while it is told of a change (its own fault) once stopped every later
+// notification, and thrown from a batch's end it ended the program. Each round, of every kind,
+// reaches the other observers and the thrower again, and the error goes to the handler.
+TEST(Notification, AThrowingObserverDoesNotStopLaterRounds) {
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    for (int i = 0; i < 2; ++i) std::get<Node*>(tree.newMotionSpec(p));
+    struct Thrower : ChangeRecorder {
+        void notifyChanged(const Node& n, ChangeFlags what) override {
+            ChangeRecorder::notifyChanged(n, what);
+            throw std::runtime_error("changed");
+        }
+        void notifyRemoved(const Node& n) override {
+            ChangeRecorder::notifyRemoved(n);
+            throw std::runtime_error("removed");
+        }
+    } thrower;
+    ChangeRecorder other;
+    int errors = 0;
+    tree.observerError = [&](std::exception_ptr) { ++errors; };
+    tree.addObserver(thrower);
+    tree.addObserver(other);
+    const std::pair<const char*, std::function<void()>> rounds[] = {
+        {"edit (a batch ends)", [&] { editObject(p, [](TNLMember& o) { o.IPar[4] = 2; }); }},
+        {"new project (no batch)", [&] { tree.newProject(); }},
+        {"deletion", [&] { tree.deleteNode(*findAbs(p, 2)); }},
+        {"edit again", [&] { editObject(p, [](TNLMember& o) { o.IPar[4] = 3; }); }},
+    };
+    for (const auto& [what, round] : rounds) {
+        thrower.clear();
+        other.clear();
+        const int before = errors;
+        EXPECT_NO_THROW(round()) << what;
+        EXPECT_FALSE(thrower.changed.empty()) << what;
+        EXPECT_EQ(other.changed, thrower.changed) << what;
+        EXPECT_EQ(other.removed, thrower.removed) << what;
+        EXPECT_EQ(other.done, 1) << what;
+        EXPECT_GT(errors, before) << what;
+    }
+    EXPECT_EQ(other.faults, 0);
+    tree.removeObserver(thrower);
+    tree.removeObserver(other);
 }
 
 TEST(Calculation, PossibleOnlyWhenConsistent) {

@@ -143,6 +143,42 @@ TEST(ValueTableCsv, RowsOfTheValueTableWithoutTheEndPoint) {
     }
 }
 
+// The point table carried six digits (0.745636 for 0.7456355030): another program got other
+// values than the law. Without digits every field reads back to the model's double, angle and
+// all; with digits it is rounded to that many, no more.
+TEST(ValueTableCsv, ValuesReadBackEqualTheModelsDoubles) {
+    std::mt19937 rng(10);
+    THSHeader h;
+    giveResults(h, 7, rng, 0.3);
+    TableSettings t;
+    t.s = {true, true, true, true};
+    t.M = true;
+    t.q = {true, true, true, true};
+    const int points = 37;
+    for (int digits : {0, 6}) {
+        const auto csv = lines(valueTableCsv(h, t, points, digits));
+        ASSERT_EQ(csv.size(), static_cast<std::size_t>(points + 1));
+        for (int i = 0; i < points; ++i) {
+            const auto c = split(csv[static_cast<std::size_t>(i + 1)], ',');
+            ASSERT_EQ(c.size(), 10u);
+            const double phi = parse(c[0]);
+            if (digits == 0) {
+                EXPECT_EQ(phi, 360.0 * i / points);
+            }
+            std::vector<double> model;
+            for (int n = 0; n < 4; ++n) model.push_back(h.Calc_s(n, phi));
+            model.push_back(h.Calc_M(phi));
+            for (int n = 0; n < 4; ++n) model.push_back(h.Calc_q(n, phi));
+            for (std::size_t j = 0; j < model.size(); ++j) {
+                const double v = parse(c[j + 1]);
+                // Without digits exact; with them rounded, no more.
+                const double tolerance = digits == 0 ? 0.0 : 5e-6 * std::fabs(model[j]);
+                EXPECT_NEAR(v, model[j], tolerance) << "row " << i << " column " << j;
+            }
+        }
+    }
+}
+
 TEST(ValueTableCsv, PointsAndQuoting) {
     std::mt19937 rng(9);
     THSHeader h;

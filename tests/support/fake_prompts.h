@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <deque>
@@ -16,7 +17,10 @@ struct Script {
     std::vector<graphics::Buttons> buttons;
     std::deque<graphics::Answer> answers; // empty: OK for a notice, No for a question
     std::deque<QString> files;            // empty: the dialog is cancelled
+    std::deque<int> filters;              // the filter chosen; empty: the one preselected
     std::vector<graphics::FileRequest> requests;
+    std::vector<QString> replaceAsked; // files the save dialog asked about replacing
+    std::deque<bool> replace;          // the answers; empty: replace
     std::function<void(QDialog&)> onExec;
     bool execAccepts = true;
     std::vector<QString> execTitles;
@@ -47,7 +51,19 @@ public:
         return b == graphics::Buttons::Ok ? graphics::Answer::Ok : graphics::Answer::No;
     }
     QString openFile(QWidget*, graphics::FileRequest& r) override { return next(r); }
-    QString saveFile(QWidget*, graphics::FileRequest& r) override { return next(r); }
+    // As the dialog does: a name without extension takes the chosen filter's, then an
+    // existing file is replaced only when the question is answered so.
+    QString saveFile(QWidget*, graphics::FileRequest& r) override {
+        QString f = next(r);
+        if (f.isEmpty()) return f;
+        const QString suffix = graphics::suffixForFilter(r, r.filterIndex);
+        if (QFileInfo(f).suffix().isEmpty() && !suffix.isEmpty()) f += u'.' + suffix;
+        if (!QFileInfo::exists(f)) return f;
+        s_.replaceAsked.push_back(f);
+        const bool yes = s_.replace.empty() || s_.replace.front();
+        if (!s_.replace.empty()) s_.replace.pop_front();
+        return yes ? f : QString();
+    }
     bool exec(QDialog& d) override {
         s_.execTitles.push_back(d.windowTitle());
         if (s_.onExec) s_.onExec(d);
@@ -72,6 +88,10 @@ public:
 private:
     QString next(graphics::FileRequest& r) {
         s_.requests.push_back(r);
+        if (!s_.filters.empty()) {
+            r.filterIndex = s_.filters.front();
+            s_.filters.pop_front();
+        }
         if (s_.files.empty()) return {};
         QString f = s_.files.front();
         s_.files.pop_front();

@@ -14,11 +14,14 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QUndoStack>
 #include <QtTest>
 
 #include <map>
 
+#include "graphics/diagram_options.h"
+#include "graphics/diagrams.h"
 #include "model/check.h"
 #include "model/project_file.h"
 #include "model/results.h"
@@ -276,6 +279,34 @@ private slots:
         // Deleting the shown object shows what the model selects instead.
         w->projects().deleteNode(*r);
         QVERIFY(e.current() == w->selectedNode() && e.current() != nullptr);
+    }
+
+    // A colour changed in "Optionen - Diagramm" counted as an outside change of the shown
+    // object and dropped "rückgängig" and Ctrl+Z; it marks the project changed, nothing more.
+    void colourChangeKeepsTheUndo() {
+        auto w = makeWindow();
+        ui::TDlgRestr& e = *w->DlgRestr;
+        Node* project = projectWithSpecs(*w, 1);
+        Node* r = firstRestriction(project, 1);
+        for (Node* shown : {r, r->parent}) {
+            w->selectNode(shown);
+            w->NewDiagram->trigger();
+            enter(shown == r ? e.REdphimax : e.REdTheta, QStringLiteral("0.05"));
+            QCOMPARE(e.undoStack()->count(), 1);
+            model::projectObj(*project).Changed = false;
+            graphics::TDlgDiagOpt& options = *w->diagrams().options();
+            QTreeWidgetItem* entry = options.TVGrafs->topLevelItem(0)->child(0);
+            entry->setSelected(true);
+            const QColor colour(10, 20, shown == r ? 30 : 40);
+            script_.colours = {colour};
+            options.Style->colours[1]->click();
+            QCOMPARE(r->parent->as<model::TPaintObj>()->PaintStyle.qColor,
+                     colour.red() | colour.green() << 8 | colour.blue() << 16);
+            QVERIFY(model::projectObj(*project).Changed);
+            QCOMPARE(e.current(), shown);
+            QCOMPARE(e.undoStack()->count(), 1);
+            if (shown == r) QVERIFY(e.BtUndo->isEnabled());
+        }
     }
 
     // Groups: the choice dialog, an aborted choice, and an undo whose group is gone.

@@ -669,6 +669,16 @@ private slots:
         QCOMPARE(fileBytes(path("punkte.csv")).split('\n')[1].count(','), 3); // phi, s, s', s''
         QCOMPARE(fileBytes(path("punkte.csv")).count("\r\n"), 5); // header and 0, 90, 180, 270
 
+        // A bare name with the CSV filter wrote CSV text into "name.tab", replacing it unasked.
+        for (int round = 0; round < 2; ++round) {
+            script_.files.push_back(path("servo"));
+            script_.filters.push_back(1);
+            w->SaveTab->trigger();
+        }
+        QCOMPARE(fileBytes(path("servo.csv")).count("\r\n"), 5);
+        QVERIFY(!QFile::exists(path("servo.tab")));
+        QCOMPARE(script_.replaceAsked, std::vector<QString>{path("servo.csv")});
+
         // Cancelled dialog: nothing written.
         w->SaveTab->trigger();
         QVERIFY(!QFile::exists(path("grob.tab.tab")));
