@@ -413,7 +413,7 @@ public:
         for (int i = 0; i < count; ++i) poly.append(map(pts[i]));
         if (mode == PolylineMode) {
             if (usePen()) writer_->polyline(poly);
-        } else if (useBrush() | usePen()) {
+        } else if (selectBrushAndPen()) {
             useBrush();
             writer_->polygon(poly);
         }
@@ -430,7 +430,7 @@ public:
                 drawPolygon(p.constData(), p.size() - 1, OddEvenMode);
                 continue;
             }
-            if (!(useBrush() | usePen())) continue;
+            if (!selectBrushAndPen()) continue;
             useBrush();
             writer_->rectangle(transform_.mapRect(rects[i]).toRect().normalized());
         }
@@ -510,6 +510,13 @@ private:
             selBrush_ = wanted;
         }
         return wanted.solid;
+    }
+    // Selects both for a filled primitive (each is always selected); false when it draws
+    // nothing.
+    bool selectBrushAndPen() {
+        const bool brush = useBrush();
+        const bool pen = usePen();
+        return brush || pen;
     }
     void resetClip() {
         writer_->resetClip();

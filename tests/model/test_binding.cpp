@@ -63,8 +63,9 @@ TEST(Binding, ExamplesAgreeWithDenseEvaluation) {
                     const auto [lo, hi] =
                         dense(*m, q, r->order(), P[2], isPointKind(k) ? P[2] : P[4]);
                     const auto [clo, chi] = dense(*m, q, r->order(), 0.0, 360.0);
+                    const double span = chi - clo;
                     auto check = [&](bool upper, double bound, double v) {
-                        const double tol = 1e-4 * std::max({1.0, std::fabs(bound), chi - clo});
+                        const double tol = 1e-4 * std::max({1.0, std::fabs(bound), span});
                         const double beyond = upper ? v - bound : bound - v;
                         must = must || beyond >= -tol / 2;
                         mustNot = mustNot && beyond < -2 * tol;
