@@ -13,24 +13,40 @@ namespace {
 
 constexpr double kSameAngle = 1e-7; // degrees: a maximum this close to a row lies on it
 constexpr double kSameEta = 1e-9;
+constexpr double kNearEta = 1e-6; // two maxima of one round closer than this are one
 constexpr double kMinBand = 1e-12;
 
 // A trigonometric sum with a polynomial part, as a function of phi in degrees; its derivatives
 // (per radian) from order p on. The harmonics are kept multiplied by k^p.
 class Curve {
 public:
-    Curve() = default;
-    Curve(const Coefficients& c, int p) : c2_(c.c2), c1_(c.c1), a0_(c.a0), p_(p) { add(c, 1.0); }
-    // Adds sign times another object's coefficients (the second object of a relative kind).
-    void add(const Coefficients& c, double sign) {
-        if (sign < 0) c2_ -= c.c2, c1_ -= c.c1, a0_ -= c.a0;
+    explicit Curve(int p) : p_(p) {}
+    // Adds sign times an object's motion: its coefficients, or those of its elastic output at
+    // eta with damping theta (q).
+    void add(const Coefficients& c, double sign, bool dynamic = false, double eta = 0.0,
+             double theta = 0.0) {
+        c2_ += sign * c.c2, c1_ += sign * c.c1, a0_ += sign * c.a0;
         if (a_.size() < c.a.size()) a_.resize(c.a.size(), 0.0), b_.resize(c.a.size(), 0.0);
         for (std::size_t i = 0; i < c.a.size(); ++i) {
             double kp = sign;
             for (int j = 0; j < p_; ++j) kp *= static_cast<double>(i + 1);
-            a_[i] += kp * c.a[i];
-            b_[i] += kp * c.b[i];
+            double a = c.a[i], b = c.b[i];
+            if (dynamic) {
+                const DynamicFactors d = dynamicFactors(static_cast<int>(i + 1), eta, theta);
+                a = d.w * c.a[i] - d.E * c.b[i];
+                b = d.w * c.b[i] + d.E * c.a[i];
+            }
+            a_[i] += kp * a;
+            b_[i] += kp * b;
         }
+    }
+
+    // A bound of the second derivative of the quantity (order p + 2) over all angles.
+    double curvatureBound() const {
+        double bound = p_ == 0 ? std::fabs(c2_) : 0.0;
+        for (std::size_t i = 0; i < a_.size(); ++i)
+            bound += static_cast<double>((i + 1) * (i + 1)) * std::hypot(a_[i], b_[i]);
+        return bound;
     }
 
     // Derivatives p, p+1, p+2 at phi (count of them, at most 3) into out.
@@ -145,9 +161,11 @@ public:
 
     // The quantity of the motion kinds: kinematic, or at the frequency ratios (e1, e2).
     Curve curve(bool dynamic, double e1, double e2) const {
-        const int p = r_.kind % 10;
-        Curve f(dynamicOf(r_.object, dynamic, e1), p);
-        if (relative_) f.add(dynamicOf(r_.second, dynamic, e2), -1.0);
+        Curve f(r_.kind % 10);
+        f.add(coef_[static_cast<std::size_t>(r_.object - 1)], 1.0, dynamic, e1, theta(r_.object));
+        if (relative_)
+            f.add(coef_[static_cast<std::size_t>(r_.second - 1)], -1.0, dynamic, e2,
+                  theta(r_.second));
         return f;
     }
 
@@ -196,12 +214,6 @@ public:
     int points() const { return points_; }
 
 private:
-    Coefficients dynamicOf(int m, bool dynamic, double eta) const {
-        const Coefficients& c = coef_[static_cast<std::size_t>(m - 1)];
-        if (!dynamic) return c;
-        return outputCoefficients(c, eta, lp_.objects[static_cast<std::size_t>(m - 1)].theta);
-    }
-
     const RunInput& in_;
     const LPProgram& lp_;
     const std::vector<Coefficients>& coef_;
@@ -240,13 +252,17 @@ private:
     }
 
     // The local maxima of the violation of f over the interval's angles (its ends too, when
-    // asked) that come within `margin` (relative, negative) of a bound, each refined.
-    std::vector<Probe> localMaxima(const Curve& f, bool ends, double margin) const {
+    // asked) that may come within `floor` (relative) of a bound; those that may exceed
+    // `refineAbove` refined. Between two points of the scan a maximum rises at most by
+    // h^2/8 times the curvature bound.
+    std::vector<Probe> localMaxima(const Curve& f, bool ends, double floor,
+                                   double refineAbove) const {
         std::vector<Probe> out;
         const RestrictionRows& rr = r_.rows();
         const int n = r_.points();
         const std::vector<double> v = scan(f, rr.phi1, rr.phi2, n);
         const double h = (rr.phi2 - rr.phi1) / n;
+        const double rise = f.curvatureBound() * radians(h) * radians(h) / 8.0 / band_;
         for (const double sigma : {1.0, -1.0}) {
             if (r_.violation(0.0, sigma) == -std::numeric_limits<double>::infinity()) continue;
             for (int i = ends ? 0 : 1; i <= (ends ? n : n - 1); ++i) {
@@ -254,13 +270,16 @@ private:
                 if ((i > 0 && sigma * v[iu] < sigma * v[iu - 1]) ||
                     (i < n && sigma * v[iu] < sigma * v[iu + 1]))
                     continue;
-                // Far inside the band: the maximum between the points cannot reach the bound.
-                if (r_.violation(v[iu], sigma) / band_ < 2.0 * margin) continue;
-                const double phi = rr.phi1 + h * i;
-                const auto [at, value] = refineMaximum(f, sigma, std::max(rr.phi1, phi - h),
-                                                       std::min(rr.phi2, phi + h), phi);
-                const double rel = r_.violation(value, sigma) / band_;
-                if (rel > margin) out.push_back({at, sigma, rel});
+                double rel = r_.violation(v[iu], sigma) / band_;
+                if (rel + rise < floor) continue;
+                double phi = rr.phi1 + h * i;
+                if (rel + rise > refineAbove) {
+                    const auto [at, value] = refineMaximum(f, sigma, std::max(rr.phi1, phi - h),
+                                                           std::min(rr.phi2, phi + h), phi);
+                    phi = at;
+                    rel = r_.violation(value, sigma) / band_;
+                }
+                out.push_back({phi, sigma, rel});
             }
         }
         return out;
@@ -268,15 +287,17 @@ private:
 
     // Every local maximum between the sample angles at one frequency ratio (or kinematic).
     void angles(const Curve& f, bool dynamic, double e1, double e2) {
-        for (const Probe& q : localMaxima(f, false, -0.25))
+        for (const Probe& q : localMaxima(f, false, -0.25, tol_))
             note(RowSpec{r_.index(), q.phi, dynamic, e1, e2}, q.relative);
     }
 
-    // The local maxima of the violation at the frequency ratios (e1, e2) that come within a
-    // quarter of the band of a bound: over the angles of an interval (its ends included), at
-    // the angle of a point kind, of the spectrum sum; each on its side.
+    // The local maxima of the violation at the frequency ratios (e1, e2) that may come within
+    // a quarter of the band of a bound: over the angles of an interval (its ends included, not
+    // refined), at the angle of a point kind, of the spectrum sum; each on its side.
     std::vector<Probe> branches(double e1, double e2) const {
-        if (r_.intervalKind()) return localMaxima(r_.curve(true, e1, e2), true, -0.25);
+        if (r_.intervalKind())
+            return localMaxima(r_.curve(true, e1, e2), true, -0.25,
+                               std::numeric_limits<double>::infinity());
         std::vector<Probe> out;
         for (const double sigma : {1.0, -1.0}) {
             const Probe q = track(e1, e2, Probe{r_.rows().phi1, sigma, 0.0});
@@ -333,21 +354,29 @@ private:
         for (std::size_t i = 0; i < ts.size(); ++i) {
             const auto e = pairAt(ts[i]);
             if (!r_.buildable(e[0], e[1])) continue;
-            for (const Probe& start : branches(e[0], e[1])) {
+            for (const Probe& found : branches(e[0], e[1])) {
+                const Probe start = follow(ts[i], found); // refined
                 bool rises = false;
                 for (const int dir : {1, -1}) {
                     if ((dir < 0 && i == 0) || (dir > 0 && i + 1 == ts.size())) continue;
                     const double other = ts[i + static_cast<std::size_t>(dir > 0 ? 1 : -1)];
-                    if (!(follow(ts[i] + 1e-3 * (other - ts[i]), start).relative > start.relative))
-                        continue;
+                    const double v0 = start.relative;
+                    const double vs = follow(ts[i] + 1e-3 * (other - ts[i]), start).relative;
+                    if (!(vs > v0)) continue;
                     rises = true;
+                    // A quadratic through this point, its slope and the neighbour: when even its
+                    // largest value stays well below the tolerance, so does the maximum.
+                    const double v1 = follow(other, start).relative;
+                    const double slope = (vs - v0) / 1e-3, curv = v1 - v0 - slope;
+                    const double u = curv < 0.0 ? std::clamp(-slope / (2.0 * curv), 0.0, 1.0) : 1.0;
+                    if (std::max(v0 + slope * u + curv * u * u, v1) < 0.5 * tol_) continue;
                     double lo = std::min(ts[i], other), hi = std::max(ts[i], other);
                     const double end0 = lo, end1 = hi;
                     Probe best = start;
                     double bestT = ts[i];
                     double t1 = lo + g * (hi - lo), t2 = hi - g * (hi - lo);
                     Probe q1 = follow(t1, best), q2 = follow(t2, best);
-                    for (int it = 0; it < 30; ++it) {
+                    for (int it = 0; it < 24; ++it) {
                         if (q1.relative >= q2.relative) {
                             hi = t2, t2 = t1, q2 = q1;
                             t1 = lo + g * (hi - lo);
@@ -360,8 +389,9 @@ private:
                         if (q1.relative > best.relative) best = q1, bestT = t1;
                         if (q2.relative > best.relative) best = q2, bestT = t2;
                     }
-                    // A maximum at a neighbouring point is that point's own.
-                    const double edge = 1e-6 * (end1 - end0);
+                    // A maximum at a neighbouring point (the search ends within its last
+                    // bracket, about 1e-5 of the piece, of it) is that point's own.
+                    const double edge = 1e-4 * (end1 - end0);
                     if (bestT - end0 < edge || end1 - bestT < edge) continue;
                     const auto eb = pairAt(bestT);
                     note(RowSpec{r_.index(), best.phi, true, eb[0], eb[1]}, best.relative);
@@ -377,6 +407,15 @@ private:
     void note(const RowSpec& at, double relative) {
         out_.largest = std::max(out_.largest, relative);
         if (!(relative > tol_) || onRow(at)) return;
+        // The same maximum reached from two sides: the larger value stands.
+        for (Excess& e : out_.above)
+            if (e.at.restriction == at.restriction && e.at.dynamic == at.dynamic &&
+                std::fabs(e.at.phi - at.phi) < 0.5 * r_.spacing() &&
+                std::fabs(e.at.eta1 - at.eta1) < kNearEta &&
+                std::fabs(e.at.eta2 - at.eta2) < kNearEta) {
+                if (relative > e.relative) e = {at, relative};
+                return;
+            }
         out_.above.push_back({at, relative});
     }
 
@@ -390,8 +429,6 @@ private:
         };
         for (const RowSpec& t : inserted_)
             if (same(t)) return true;
-        for (const Excess& e : out_.above)
-            if (same(e.at)) return true;
         // A sample row: at a sample angle (any angle of a point or spectrum kind), kinematic or
         // at a grid value.
         bool gridEta = !s.dynamic;
