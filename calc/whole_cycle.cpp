@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "calc/msout.h"
 
@@ -81,6 +82,29 @@ public:
         at(phi, 1, &v);
         return v;
     }
+    // The values (order p) at the angles x (radians) whose cosines and sines are c and s.
+    std::vector<double> values(const std::vector<double>& x, const std::vector<double>& c,
+                               const std::vector<double>& s) const {
+        const std::size_t n = x.size();
+        std::vector<double> v(n), ck(n, 1.0), sk(n, 0.0);
+        for (std::size_t j = 0; j < n; ++j)
+            v[j] = p_ == 0   ? c2_ * x[j] * x[j] / 2.0 + c1_ * x[j] + a0_
+                   : p_ == 1 ? c2_ * x[j] + c1_
+                   : p_ == 2 ? c2_
+                             : 0.0;
+        const int d = p_ % 4;
+        for (std::size_t i = 0; i < a_.size(); ++i) {
+            const double a = a_[i], b = b_[i];
+            for (std::size_t j = 0; j < n; ++j) {
+                const double next = ck[j] * c[j] - sk[j] * s[j];
+                sk[j] = sk[j] * c[j] + ck[j] * s[j];
+                ck[j] = next;
+                const double u = a * ck[j] + b * sk[j], w = b * ck[j] - a * sk[j];
+                v[j] += d == 0 ? u : d == 1 ? w : d == 2 ? -u : -w;
+            }
+        }
+        return v;
+    }
     std::size_t harmonics() const { return a_.size(); }
 
 private:
@@ -109,12 +133,24 @@ std::pair<double, double> refineMaximum(const Curve& f, double sigma, double lo,
     return sigma * v >= sigma * v0 ? std::pair{phi, v} : std::pair{phi0, v0};
 }
 
-// Values of f at n + 1 evenly spaced angles from lo to hi.
-std::vector<double> scan(const Curve& f, double lo, double hi, int n) {
-    std::vector<double> v(static_cast<std::size_t>(n) + 1);
-    for (int i = 0; i <= n; ++i) v[static_cast<std::size_t>(i)] = f.value(lo + (hi - lo) * i / n);
-    return v;
-}
+// n + 1 evenly spaced angles from lo to hi, with the cosine and sine of each (in radians),
+// for the values of many curves there.
+struct Scan {
+    Scan(double lo, double hi, int n) {
+        for (int i = 0; i <= n; ++i) {
+            const double x = radians(lo + (hi - lo) * i / n);
+            x_.push_back(x);
+            c_.push_back(std::cos(x));
+            s_.push_back(std::sin(x));
+        }
+    }
+    // The values of f at the angles: harmonic after harmonic over all angles, each turned on
+    // by the angle from the one before.
+    std::vector<double> values(const Curve& f) const { return f.values(x_, c_, s_); }
+
+private:
+    std::vector<double> x_, c_, s_;
+};
 
 // One restriction of the program and what its evaluation needs.
 class Restriction {
@@ -130,7 +166,10 @@ public:
         if (relative_) nh = std::max(nh, in.object(r_.second).nh);
         const double d = nh < 1 ? 10.0 : 30.0 / nh;
         h_ = std::min(r_.step > 0.0 ? r_.step : d, d) / 4.0;
-        if (interval_) points_ = std::max(1, static_cast<int>(std::ceil((r_.phi2 - r_.phi1) / h_)));
+        if (interval_) {
+            points_ = std::max(1, static_cast<int>(std::ceil((r_.phi2 - r_.phi1) / h_)));
+            scan_.emplace(r_.phi1, r_.phi2, points_);
+        }
     }
 
     bool checked() const {
@@ -144,7 +183,7 @@ public:
         const double bound = std::fabs(r_.hasUpper ? r_.upper : r_.lower);
         const Curve f = curve(false, 0.0, 0.0);
         const int n = 16 * static_cast<int>(std::max<std::size_t>(1, f.harmonics()));
-        const std::vector<double> v = scan(f, 0.0, 360.0, n);
+        const std::vector<double> v = Scan(0.0, 360.0, n).values(f);
         const double step = 360.0 / n;
         double top = -std::numeric_limits<double>::infinity(), bottom = -top;
         for (int i = 0; i <= n; ++i) {
@@ -212,6 +251,7 @@ public:
     bool intervalKind() const { return interval_; }
     double spacing() const { return h_; }
     int points() const { return points_; }
+    const Scan& scan() const { return *scan_; } // of an interval's angles
 
 private:
     const RunInput& in_;
@@ -223,6 +263,7 @@ private:
     bool relative_ = false, spectrum_ = false, interval_ = false;
     double h_ = 1.0;
     int points_ = 0;
+    std::optional<Scan> scan_;
 };
 
 // A point of the search: where, on which side, and the relative violation there.
@@ -260,7 +301,7 @@ private:
         std::vector<Probe> out;
         const RestrictionRows& rr = r_.rows();
         const int n = r_.points();
-        const std::vector<double> v = scan(f, rr.phi1, rr.phi2, n);
+        const std::vector<double> v = r_.scan().values(f);
         const double h = (rr.phi2 - rr.phi1) / n;
         const double rise = f.curvatureBound() * radians(h) * radians(h) / 8.0 / band_;
         for (const double sigma : {1.0, -1.0}) {
