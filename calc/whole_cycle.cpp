@@ -211,12 +211,11 @@ public:
     // The spectrum sum of the row at eta (split variables as the row takes them).
     double spectrumSum(double eta) const {
         const ObjectLayout& o = in_.object(r_.object);
-        const double theta = lp_.objects[static_cast<std::size_t>(r_.object - 1)].theta;
         const int p = r_.kind == 24 ? 0 : r_.kind - 20;
         double sum = 0.0;
         for (int k = 1; k <= o.nh; ++k) {
             if (r_.kind == 24 && k != r_.second) continue;
-            const DynamicFactors d = dynamicFactors(k, eta, theta);
+            const DynamicFactors d = dynamicFactors(k, eta, theta(r_.object));
             double kp = 1.0;
             for (int j = 0; j < p && r_.kind != 24; ++j) kp *= k;
             const auto v = static_cast<std::size_t>(o.first + o.np + 4 * k - 2); // 0-based a_k+
@@ -228,9 +227,8 @@ public:
     // Whether the builder can form a dynamic row at (e1, e2): no harmonic at resonance.
     bool buildable(double e1, double e2) const {
         auto clear = [this](int m, double eta) {
-            const double theta = lp_.objects[static_cast<std::size_t>(m - 1)].theta;
             for (int k = 1; k <= in_.object(m).nh; ++k)
-                if (std::fabs(dynamicFactors(k, eta, theta).den) < kEtaZero) return false;
+                if (std::fabs(dynamicFactors(k, eta, theta(m)).den) < kEtaZero) return false;
             return true;
         };
         return clear(r_.object, e1) && (!relative_ || clear(r_.second, e2));
@@ -391,7 +389,6 @@ private:
         }
         std::sort(ts.begin(), ts.end());
         ts.erase(std::unique(ts.begin(), ts.end()), ts.end());
-        const double g = 0.5 * (3.0 - std::sqrt(5.0));
         for (std::size_t i = 0; i < ts.size(); ++i) {
             const auto e = pairAt(ts[i]);
             if (!r_.buildable(e[0], e[1])) continue;
@@ -411,29 +408,11 @@ private:
                     const double slope = (vs - v0) / 1e-3, curv = v1 - v0 - slope;
                     const double u = curv < 0.0 ? std::clamp(-slope / (2.0 * curv), 0.0, 1.0) : 1.0;
                     if (std::max(v0 + slope * u + curv * u * u, v1) < 0.5 * tol_) continue;
-                    double lo = std::min(ts[i], other), hi = std::max(ts[i], other);
-                    const double end0 = lo, end1 = hi;
-                    Probe best = start;
                     double bestT = ts[i];
-                    double t1 = lo + g * (hi - lo), t2 = hi - g * (hi - lo);
-                    Probe q1 = follow(t1, best), q2 = follow(t2, best);
-                    for (int it = 0; it < 24; ++it) {
-                        if (q1.relative >= q2.relative) {
-                            hi = t2, t2 = t1, q2 = q1;
-                            t1 = lo + g * (hi - lo);
-                            q1 = follow(t1, best);
-                        } else {
-                            lo = t1, t1 = t2, q1 = q2;
-                            t2 = hi - g * (hi - lo);
-                            q2 = follow(t2, best);
-                        }
-                        if (q1.relative > best.relative) best = q1, bestT = t1;
-                        if (q2.relative > best.relative) best = q2, bestT = t2;
-                    }
-                    // A maximum at a neighbouring point (the search ends within its last
+                    const Probe best = climb(follow, start, ts[i], other, bestT);
+                    // A maximum at the neighbouring point (the search ends within its last
                     // bracket, about 1e-5 of the piece, of it) is that point's own.
-                    const double edge = 1e-4 * (end1 - end0);
-                    if (bestT - end0 < edge || end1 - bestT < edge) continue;
+                    if (std::fabs(bestT - other) < 1e-4 * std::fabs(other - ts[i])) continue;
                     const auto eb = pairAt(bestT);
                     note(RowSpec{r_.index(), best.phi, true, eb[0], eb[1]}, best.relative);
                 }
@@ -442,6 +421,32 @@ private:
                     note(RowSpec{r_.index(), start.phi, true, e[0], e[1]}, start.relative);
             }
         }
+    }
+
+    // The largest value of the maximum `start` at t0, followed over t towards t1 (golden-section
+    // search between them); its t in bestT.
+    template <class Follow>
+    static Probe climb(const Follow& follow, const Probe& start, double t0, double t1,
+                       double& bestT) {
+        const double g = 0.5 * (3.0 - std::sqrt(5.0));
+        double lo = std::min(t0, t1), hi = std::max(t0, t1);
+        Probe best = start;
+        double u1 = lo + g * (hi - lo), u2 = hi - g * (hi - lo);
+        Probe q1 = follow(u1, best), q2 = follow(u2, best);
+        for (int it = 0; it < 24; ++it) {
+            if (q1.relative >= q2.relative) {
+                hi = u2, u2 = u1, q2 = q1;
+                u1 = lo + g * (hi - lo);
+                q1 = follow(u1, best);
+            } else {
+                lo = u1, u1 = u2, q1 = q2;
+                u2 = hi - g * (hi - lo);
+                q2 = follow(u2, best);
+            }
+            if (q1.relative > best.relative) best = q1, bestT = u1;
+            if (q2.relative > best.relative) best = q2, bestT = u2;
+        }
+        return best;
     }
 
     // A maximum found: counted, and kept when it lies above the tolerance and off the rows.
