@@ -1,33 +1,79 @@
 #!/usr/bin/env bash
 # End-to-end timing of kq4calc: every example and the problem near both limits, with the
-# number of linear programs, peak memory, and (with --compare) the same LP sequence solved by
-# GLPK and CLP through lp_compare. KQ4_COLD_START=1 in the environment solves every program
-# from nothing (for a comparison with the warm starts between levels).
-#   bench/kq4calc_bench.sh [--compare]
+# number of linear programs, the rounds and rows of the whole-cycle refinement, iterations,
+# user CPU time, peak memory, and (with --compare) the same LP sequence solved by GLPK and CLP
+# through lp_compare. KQ4_COLD_START=1 in the environment solves every program from nothing
+# (for a comparison with the warm starts between levels).
+#   bench/kq4calc_bench.sh [--whole-cycle[=TOL]] [--check] [--compare] [FILE ...]
+#     --whole-cycle[=TOL]  run a copy of each input with its start record's RPar[3] = TOL
+#                          (default 0.001): the bounds held on the whole cycle
+#     --check              add the largest relative violation of the written results on the
+#                          whole cycle, by the independent evaluation of the tests (cycle_check)
+#     FILE ...             inputs instead of examples/*.kq4, examples/*.k4p, bench/*.kq4
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."
 top=$PWD
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTERVANA_BUILD_TESTS=OFF \
-    -DTERVANA_BUILD_BENCH="$([ "${1:-}" = --compare ] && echo ON || echo OFF)" >/dev/null
-cmake --build build-bench --target kq4calc >/dev/null
+tol="" compare=OFF check=OFF files=()
+for a in "$@"; do
+    case $a in
+    --whole-cycle) tol=0.001 ;;
+    --whole-cycle=*) tol=${a#--whole-cycle=} ;;
+    --check) check=ON ;;
+    --compare) compare=ON ;;
+    -*) echo "kq4calc_bench.sh: unknown option $a" >&2; exit 2 ;;
+    *) files+=("$(readlink -f "$a")") ;;
+    esac
+done
+[ ${#files[@]} -gt 0 ] || files=(examples/*.kq4 examples/*.k4p bench/*.kq4)
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTERVANA_BUILD_TESTS=$check \
+    -DTERVANA_BUILD_BENCH=$compare >/dev/null
+targets=(kq4calc)
+[ $check = ON ] && targets+=(cycle_check)
+cmake --build build-bench --target "${targets[@]}" >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-printf '%-26s %6s %10s %8s %8s %9s %s\n' input LPs iterations seconds "peak MB" "result" "beta"
-for f in examples/*.kq4 bench/near_limits.kq4; do
-    rm -rf "$work"/* && cp "$f" "$work/x.kq4"
-    (cd "$work" && KQ4_TRACE=1 /usr/bin/time -f '%e %M' "$top/build-bench/bin/kq4calc" x.kq4 0 \
+
+# The input with RPar[3] of its start record (the first record of nine integers that begins
+# with 0 0) set, all else as it stands.
+set_tolerance() {
+    awk -v tol="$1" '
+        state == 1 && NF >= 3 { $3 = tol; state = 2; print; next }
+        state == 0 && NF == 9 && $0 ~ /^[ \t]*0[ \t]+0([ \t]+-?[0-9]+)+[ \t]*\r?$/ { state = 1 }
+        { print }' "$2" >"$3"
+}
+
+printf '%-28s %5s %6s %6s %10s %8s %8s %6s %s' input LPs rounds rows iterations "user s" \
+    "peak MB" result beta
+[ $check = ON ] && printf '  %s' "violation %"
+printf '\n'
+for f in "${files[@]}"; do
+    rm -rf "${work:?}"/*
+    ext=${f##*.}
+    if [ -n "$tol" ]; then set_tolerance "$tol" "$f" "$work/x.$ext"; else cp "$f" "$work/x.$ext"; fi
+    (cd "$work" && KQ4_TRACE=1 /usr/bin/time -f '%U %M' "$top/build-bench/bin/kq4calc" "x.$ext" 0 \
         2>stderr.txt >/dev/null)
-    lps=$(grep -c 'kq4calc: LP' "$work/stderr.txt" || true)
-    iters=$(grep -o 'iterations=[0-9]*' "$work/stderr.txt" | awk -F= '{s += $2} END {print s + 0}')
+    # One trace line per solve; the solves of the refinement carry "round=".
+    solves=$(grep -c 'kq4calc: LP' "$work/stderr.txt" || true)
+    rounds=$(grep -c 'round=' "$work/stderr.txt" || true)
+    sum() { { grep -o "$1=[0-9]*" "$work/stderr.txt" || true; } | awk -F= '{s += $2} END {print s + 0}'; }
+    rows=$(sum added)
+    iters=$(sum iterations)
     read -r secs kb < <(tail -1 "$work/stderr.txt")
     beta=$(tail -1 "$work/x.fk1" 2>/dev/null | awk '{print $1}')
-    printf '%-26s %6s %10s %8s %8.1f %9s %s\n' "$(basename "$f")" "$lps" "$iters" "$secs" \
-        "$(echo "$kb/1024" | bc -l)" \
-        "$(tr -d ' ' < "$work/kq4.err")" "${beta:--}"
+    printf '%-28s %5s %6s %6s %10s %8s %8.1f %6s %s' "$(basename "$f")" $((solves - rounds)) \
+        "$rounds" "$rows" "$iters" "$secs" "$(echo "$kb/1024" | bc -l)" \
+        "$(tr -d ' ' <"$work/kq4.err")" "${beta:--}"
+    if [ $check = ON ]; then
+        records="$work/x.$ext"
+        [ -f "$work/x.kqe" ] && records="$work/x.kqe"
+        printf '  %s' "$("$top/build-bench/bin/cycle_check" "$records" "$work/x" 2>/dev/null |
+            awk '/^worst/ {print $4}')"
+    fi
+    printf '\n'
 done
-if [ "${1:-}" = --compare ]; then
+if [ $compare = ON ]; then
     cmake --build build-bench --target lp_compare >/dev/null
-    rm -rf "$work"/* && mkdir "$work/lps" && cp bench/near_limits.kq4 "$work/x.kq4"
+    rm -rf "${work:?}"/* && mkdir "$work/lps" && cp bench/near_limits.kq4 "$work/x.kq4"
     (cd "$work" && KQ4_DUMP_LP="$work/lps" "$top/build-bench/bin/kq4calc" x.kq4 0 >/dev/null)
     "$top/build-bench/bench/lp_compare" --runs 1 "$work"/lps/*.mps
 fi

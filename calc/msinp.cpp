@@ -1,5 +1,6 @@
 #include "calc/msinp.h"
 
+#include <cmath>
 #include <optional>
 
 #include "calc/msctrl.h"
@@ -46,6 +47,8 @@ void applyStartRecord(const Record& s, RunParameters& p) {
     p.randomVariables = s.IPar[8] > 0 ? s.IPar[8] : 0;
     if (s.RPar[1] > 0.0) p.stepWidth = s.RPar[1];
     if (s.RPar[2] > 0.0 && s.RPar[2] < 1.0) p.betaMax = s.RPar[2];
+    // Zero, negative or not finite: off (every file from before the switch holds 0 there).
+    if (std::isfinite(s.RPar[3]) && s.RPar[3] > 0.0) p.wholeCycleTolerance = s.RPar[3];
 }
 
 ResultCode MSINP(const std::string& name, OutputStream& listing, RunInput& input) {

@@ -21,6 +21,9 @@ struct RunParameters {
     double stepWidth = 0.25; // search step width of the random search
     double betaMax = 1.0;    // beta maximum
     bool beep = true;        // acoustic signals
+    // Bounds held on the whole cycle: the tolerance as a fraction of a restriction's band
+    // (start record RPar[3]); 0 = off, only the sample angles hold.
+    double wholeCycleTolerance = 0.0;
 };
 
 // One motion specification (object) and its place among the LP variables.

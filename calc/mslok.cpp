@@ -4,12 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
-#include "calc/lp_dump.h"
 #include "calc/msout.h"
+#include "calc/whole_cycle.h"
 #include "fio/format.h"
-#include "lpsolver/lpsolv.h"
-#include "lpsolver/workspace.h"
 
 namespace calc {
 
@@ -30,122 +29,16 @@ std::vector<double> objectiveWeights(const RunInput& input) {
 
 namespace {
 
-// Exit codes of the solver that matter here.
-constexpr int kExitOptimal = 0, kExitWeak = 1, kExitInfeasible = 3, kExitIterationLimit = 4;
-
-// The solver's work arrays for one program, and its calls continued across the iteration limit.
-class ContinuedSolve {
-public:
-    ContinuedSolve(const LPProgram& lp, const std::vector<double>& cost)
-        : lp_(lp), cost_(cost), n_(lp.nvar), nclin_(lp.nrows),
-          ws_(lp::workspaceLayout(n_, nclin_, true)), iwork_(static_cast<std::size_t>(ws_.needInt)),
-          work_(static_cast<std::size_t>(ws_.needReal)),
-          ax_(static_cast<std::size_t>(std::max(1, nclin_))),
-          mult_(static_cast<std::size_t>(n_ + nclin_)) {}
-
-    // Calls the solver from istate (warm) or from nothing (cold) and then, as long as a call
-    // stops at the iteration limit and calls remain, from where the last one stopped.
-    int run(bool warm, std::vector<int>& istate, std::vector<double>& x, SolveReport& report) {
-        int code = kExitIterationLimit;
-        for (int call = 1; call <= kMaxSolverCalls && code == kExitIterationLimit; ++call) {
-            int niter = 0, ifail = 1;
-            double fval = 0.0;
-            LPOPTN("Nolist");
-            LPOPTN("PRI=0");
-            LPOPTN(warm || call > 1 ? "Warm start" : "Cold start");
-            LPSOLV(n_, nclin_, lp_.A.data(), lp_.lda, lp_.bl.data(), lp_.bu.data(), cost_.data(),
-                   istate.data(), x.data(), niter, fval, ax_.data(), mult_.data(), iwork_.data(),
-                   static_cast<int>(iwork_.size()), work_.data(), static_cast<int>(work_.size()),
-                   ifail);
-            code = ifail;
-            report.objective = fval;
-            report.iterations += niter;
-            ++report.calls;
-        }
-        return code;
-    }
-
-private:
-    const LPProgram& lp_;
-    const std::vector<double>& cost_;
-    const int n_, nclin_;
-    const lp::WorkspaceLayout ws_;
-    std::vector<int> iwork_;
-    std::vector<double> work_, ax_, mult_;
-};
-
-bool anyViolated(const std::vector<int>& istate) {
-    return std::any_of(istate.begin(), istate.end(), [](int s) { return s < 0; });
-}
-
-} // namespace
-
-SolveReport solveProgram(LPProgram& lp, const std::vector<double>& cost, std::vector<double>& x,
-                         std::vector<int>& rowState, std::vector<int>* states) {
-    const int n = lp.nvar, nclin = lp.nrows;
-    dumpProgram(lp, cost);
-    // The columns of higher harmonics grow with k^p: each variable is scaled so that the
-    // largest magnitude in its column is 1 (in place: the program is not used again). The
-    // program stays the same; the solver's path through it gets much shorter.
-    std::vector<double>& A = lp.A;
-    std::vector<double>& bl = lp.bl;
-    std::vector<double>& bu = lp.bu;
-    std::vector<double> c = cost;
-    std::vector<double> scale(static_cast<std::size_t>(n), 1.0);
-    for (int j = 0; j < n; ++j) {
-        double* col = A.data() + static_cast<std::ptrdiff_t>(j) * lp.lda;
-        double big = 0.0;
-        for (int i = 0; i < nclin; ++i) big = std::max(big, std::fabs(col[i]));
-        if (big == 0.0) continue;
-        const double d = 1.0 / big;
-        scale[static_cast<std::size_t>(j)] = d;
-        for (int i = 0; i < nclin; ++i) col[i] *= d;
-        c[static_cast<std::size_t>(j)] *= d;
-        bl[static_cast<std::size_t>(j)] /= d;
-        bu[static_cast<std::size_t>(j)] /= d;
-        x[static_cast<std::size_t>(j)] /= d;
-    }
-    const auto total = static_cast<std::size_t>(n + nclin);
-    ContinuedSolve solver(lp, c);
-    SolveReport report;
-    std::vector<int> istate(total, 0);
-    int code = kExitIterationLimit;
-    // From the working set given. Its verdict stands when it is one: a solution, or a phase 1
-    // that ends with constraints still violated. Anything else (a working set that cannot be
-    // placed, the call bound) leaves the decision to a Cold start.
-    if (states != nullptr && states->size() == total) {
-        const std::vector<double> x0 = x;
-        istate = *states;
-        code = solver.run(true, istate, x, report);
-        report.warm = code == kExitOptimal || code == kExitWeak ||
-                      (code == kExitInfeasible && anyViolated(istate));
-        if (!report.warm) {
-            x = x0;
-            std::fill(istate.begin(), istate.end(), 0);
-        }
-    }
-    if (!report.warm) code = solver.run(false, istate, x, report);
-    report.exitCode = code;
-    report.status = code == kExitOptimal || code == kExitWeak ? SolveStatus::Feasible
-                    : code == kExitIterationLimit             ? SolveStatus::IterationLimit
-                                                              : SolveStatus::NotFeasible;
-    for (int j = 0; j < n; ++j)
-        x[static_cast<std::size_t>(j)] *= scale[static_cast<std::size_t>(j)];
-    rowState.assign(istate.begin() + n, istate.end());
-    if (states != nullptr) *states = std::move(istate);
-    return report;
-}
-
-namespace {
-
 class StageSearch {
 public:
     explicit StageSearch(RunState& run) : run_(run), in_(run.input), p_(run.input.params) {}
 
     StageResult run() {
         StageResult r = search();
-        // At every end: the progress of the random search.
+        // At every end: the progress of the random search, after what the refinement of this
+        // search's programs came to.
         if (p_.randomVariables > 0) {
+            if (refined_.programs > 0) run_.listing.line(refined_.line());
             run_.progress += run_.progressStep;
             if (run_.progress <= 1.0)
                 run_.listing.lines(fio::format("(F9.3,' s  ',F6.2,' %')",
@@ -156,6 +49,8 @@ public:
 
 private:
     ResultCode build(double b) {
+        // Room for the rows the refinement may insert (a quarter of the largest program).
+        if (p_.wholeCycleTolerance > 0.0) lp_.spareRows = std::max(kMaxRows / 4, 32);
         const ResultCode c = MSMOD(in_, run_.records, b, lp_, run_.listing);
         if (c == ResultCode::Normal) {
             run_.rowRecord = lp_.rowRecord;
@@ -169,7 +64,105 @@ private:
     struct SolvedLevel {
         std::vector<int> states;    // of the variables and rows; empty: not solved
         std::vector<int> rowRecord; // record of every row
+        // Rows inserted to hold the bounds on the whole cycle, with their final states (the
+        // states and records above are those of the rows of the build).
+        std::vector<RowSpec> added;
+        std::vector<int> addedStates;
     };
+
+    // What the refinement of the programs of one stage search came to (summed up in one line
+    // in the random search, whose levels are not listed).
+    struct Refinement {
+        int programs = 0, rounds = 0, rows = 0, capped = 0;
+        double largest = 0.0; // of the feasible programs, relative to the band
+
+        std::string line() const {
+            std::string s = " Zyklus: " + std::to_string(programs) + " Programme, " +
+                            std::to_string(rounds) + " Runden, " + std::to_string(rows) +
+                            " Zeilen ergaenzt, groesste Ueberschreitung " + percent(largest);
+            if (capped > 0) s += ", " + std::to_string(capped) + " an der Grenze beendet";
+            return s;
+        }
+    };
+
+    static std::string percent(double relative) {
+        const double p = relative * 100.0;
+        const char* form = std::fabs(p) < 1e7 ? "(F12.3)" : "(1PE12.3)";
+        std::string t = fio::format(form, {p}).at(0);
+        return t.substr(t.find_first_not_of(' ')) + " %";
+    }
+
+    // The inserted rows of the level `from` that ended in its working set, for the program
+    // just built: those that still lie within their restriction's interval and frequency-ratio
+    // range go into it with their states (states, when not empty, grows with them), so that
+    // the working set of `from` fits and the refinement need not find them again.
+    std::vector<RowSpec> carryRows(const SolvedLevel& from, std::vector<int>& states) {
+        std::vector<NewRow> rows;
+        std::vector<RowSpec> kept;
+        for (std::size_t i = 0; i < from.added.size(); ++i) {
+            const RowSpec& s = from.added[i];
+            if (static_cast<int>(kept.size()) >= rowLimit_) break;
+            if (from.addedStates[i] <= 0) continue;
+            if (s.restriction >= static_cast<int>(lp_.restrictions.size())) continue;
+            const RestrictionRows& r = lp_.restrictions[static_cast<std::size_t>(s.restriction)];
+            const bool interval = isIntervalKind(r.kind) || isRelIntervalKind(r.kind);
+            if (interval && (s.phi <= r.phi1 || s.phi >= r.phi2)) continue;
+            if (s.dynamic) {
+                bool inside = !r.etas.empty();
+                for (std::size_t o = 0; o < 2 && inside; ++o) {
+                    double lo = r.etas.front()[o], hi = lo;
+                    for (const auto& e : r.etas) lo = std::min(lo, e[o]), hi = std::max(hi, e[o]);
+                    const double eta = o == 0 ? s.eta1 : s.eta2;
+                    inside = eta >= lo && eta <= hi;
+                }
+                if (!inside) continue;
+            }
+            NewRow row;
+            row.spec = s;
+            if (!restrictionRow(in_, lp_, s, row.coefficients)) continue;
+            row.after = r.firstRow + r.rows;
+            row.lower = r.lower;
+            row.upper = r.upper;
+            row.state = from.addedStates[i];
+            rows.push_back(std::move(row));
+            kept.push_back(s);
+        }
+        insertRows(lp_, std::move(rows), states.empty() ? nullptr : &states);
+        return kept;
+    }
+
+    // The end of a refined level: the states of the build's rows, and the inserted rows apart.
+    void keepLevel(std::vector<int>& states, const std::vector<RowSpec>& inserted,
+                   SolvedLevel& end) const {
+        const auto n = static_cast<std::size_t>(lp_.nvar);
+        end.states.assign(states.begin(), states.begin() + static_cast<std::ptrdiff_t>(n));
+        end.rowRecord.clear();
+        std::vector<int> next(lp_.restrictions.size(), 0); // inserted rows seen per restriction
+        for (const RestrictionRows& r : lp_.restrictions)
+            for (int i = 0; i < r.builtRows; ++i) {
+                end.states.push_back(states[n + static_cast<std::size_t>(r.firstRow + i)]);
+                end.rowRecord.push_back(r.record);
+            }
+        end.added = inserted;
+        end.addedStates.clear();
+        for (const RowSpec& s : inserted) {
+            const RestrictionRows& r = lp_.restrictions[static_cast<std::size_t>(s.restriction)];
+            const int row =
+                r.firstRow + r.builtRows + next[static_cast<std::size_t>(s.restriction)]++;
+            end.addedStates.push_back(states[n + static_cast<std::size_t>(row)]);
+        }
+    }
+
+    void trace(double b, const SolveReport& s, const char* start, int round, int added) const {
+        // KQ4_TRACE: one line per solve on standard error, for timing and debugging.
+        if (std::getenv("KQ4_TRACE") == nullptr) return;
+        std::fprintf(stderr,
+                     "kq4calc: LP n=%d m=%d beta=%.10g start=%s exit=%d iterations=%ld "
+                     "calls=%d objective=%.15g",
+                     lp_.nvar, lp_.nrows, b, start, s.exitCode, s.iterations, s.calls, s.objective);
+        if (round > 0) std::fprintf(stderr, " round=%d added=%d", round, added);
+        std::fprintf(stderr, "\n");
+    }
 
     // The states of the level `from` for the program just built. A restriction whose rows
     // follow beta (an interval end, a frequency-ratio grid) may have another number of rows
@@ -200,29 +193,64 @@ private:
 
     // Solves the program built at level b from x, starting from the working set of the level
     // `from` (a Cold start when it has none, or when warm starts are off); the end of this
-    // solve is left in `end`. True when feasible.
+    // solve is left in `end`. With the whole-cycle tolerance set, a feasible program is refined
+    // until its bounds hold between the sample angles too, and the level counts as feasible
+    // only when the refined program is. True when feasible.
     bool solve(double b, std::vector<double>& x, const SolvedLevel& from, SolvedLevel& end) {
+        const double tolerance = p_.wholeCycleTolerance;
+        // Up to a quarter more rows than the build's (at least 32): memory stays bounded.
+        rowLimit_ = std::max(lp_.nrows / 4, 32);
         std::vector<int> states = run_.env->warmStarts ? startStates(from) : std::vector<int>{};
         const bool warm = !states.empty();
-        const SolveReport s = solveProgram(lp_, cost_, x, run_.rowState, &states);
-        // KQ4_TRACE: one line per program on standard error, for timing and debugging.
-        if (std::getenv("KQ4_TRACE") != nullptr) {
-            const char* start = s.warm ? "warm" : warm ? "warm,cold" : "cold";
-            std::fprintf(stderr,
-                         "kq4calc: LP n=%d m=%d beta=%.10g start=%s exit=%d iterations=%ld "
-                         "calls=%d objective=%.15g\n",
-                         lp_.nvar, lp_.nrows, b, start, s.exitCode, s.iterations, s.calls,
-                         s.objective);
+        std::vector<RowSpec> carried;
+        if (tolerance > 0.0) carried = carryRows(from, states);
+        ProgramSolver solver(lp_, cost_);
+        SolveReport s = solver.solve(x, run_.rowState, &states);
+        trace(b, s, s.warm ? "warm" : warm ? "warm,cold" : "cold", 0, 0);
+        WholeCycleRows rows(in_, tolerance, carried);
+        if (tolerance > 0.0 && s.status == SolveStatus::Feasible) {
+            const GenerationLimits limits{20, rowLimit_ - static_cast<int>(carried.size())};
+            const Generation g =
+                generateRows(solver, rows, x, run_.rowState, states, limits,
+                             [&](const SolveReport& r, int round, int added) {
+                                 trace(b, r, r.warm ? "warm" : "warm,cold", round, added);
+                             });
+            if (g.rounds > 0) s = g.last;
+            noteRefinement(b, g, rows.largest(), s.status == SolveStatus::Feasible);
         }
+        if (tolerance > 0.0) run_.rowRecord = lp_.rowRecord; // with the rows inserted
         if (s.status == SolveStatus::IterationLimit) {
             run_.listing.line(" Iterationsgrenze des LP-Loesers erreicht bei beta=" +
                               fio::listDirected({b}) + " : Ergebnis unsicher");
             end = SolvedLevel{};
+        } else if (tolerance > 0.0) {
+            keepLevel(states, rows.inserted(), end);
         } else {
             end.states = std::move(states);
             end.rowRecord = lp_.rowRecord;
         }
         return s.status == SolveStatus::Feasible;
+    }
+
+    // The listing line of a refined program (in the random search only its sum, and a line of
+    // its own when a limit ended it).
+    void noteRefinement(double b, const Generation& g, double largest, bool feasible) {
+        ++refined_.programs;
+        refined_.rounds += g.rounds;
+        refined_.rows += g.rowsAdded;
+        refined_.capped += g.capped;
+        if (feasible) refined_.largest = std::max(refined_.largest, largest);
+        if (p_.randomVariables > 0 && !g.capped) return;
+        std::string line = " Zyklus bei beta=" + fio::listDirected({b}) + ": " +
+                           std::to_string(g.rounds) + " Runden, " + std::to_string(g.rowsAdded) +
+                           " Zeilen ergaenzt, ";
+        if (!feasible)
+            line += "nicht erfuellbar";
+        else if (g.capped)
+            line += "an der Grenze beendet, groesste Ueberschreitung " + percent(largest);
+        else
+            line += "groesste Ueberschreitung " + percent(largest);
+        run_.listing.line(line);
     }
 
     StageResult search() {
@@ -350,6 +378,8 @@ private:
     const RunParameters& p_;
     LPProgram lp_;
     std::vector<double> cost_;
+    int rowLimit_ = 0;
+    Refinement refined_;
 };
 
 } // namespace

@@ -26,6 +26,72 @@ struct Share {
     double theta = 0.0;
 };
 
+Share objectShare(const RunInput& in, const LPProgram& lp, int m) {
+    const ObjectLayout& o = in.object(m);
+    return {static_cast<int>(o.first), o.nh, o.np,
+            lp.objects[static_cast<std::size_t>(m - 1)].theta};
+}
+
+// Where the coefficients of one row go: a row of the column-major matrix (stride lda) or a
+// vector of its own; nowhere while the builder only counts.
+struct RowSink {
+    double* base = nullptr;
+    std::size_t stride = 1;
+    void put(int var, double v) const {
+        if (base != nullptr) base[static_cast<std::size_t>(var - 1) * stride] += v;
+    }
+};
+
+// The motion of one object at phi (order p): kinematic, or the dynamic output at eta. sign is
+// +1 for the first object of a row and -1 for the second one of a relative row. False on
+// resonance.
+bool motion(const RowSink& out, const Share& o, double phi, int p, bool dynamic, double eta,
+            double sign) {
+    const double x = radians(phi);
+    int v = o.first;
+    if (o.np == 2) out.put(++v, sign * (p == 0 ? x * x / 2.0 : p == 1 ? x : p == 2 ? 1.0 : 0.0));
+    if (o.np >= 1) out.put(++v, sign * (p == 0 ? x : p == 1 ? 1.0 : 0.0));
+    out.put(++v, sign * (p == 0 ? 1.0 : 0.0));
+    out.put(++v, sign * (p == 0 ? -1.0 : 0.0));
+    for (int k = 1; k <= o.nh; ++k) {
+        const double arg = radians(k * phi + 90.0 * p);
+        const double kp = power(k, p), c = std::cos(arg), s = std::sin(arg);
+        double ca = c, cb = s;
+        if (dynamic) {
+            const DynamicFactors d = dynamicFactors(k, eta, o.theta);
+            if (std::fabs(d.den) < kEtaZero) return false;
+            ca = d.w * c + d.E * s;
+            cb = d.w * s - d.E * c;
+        }
+        out.put(++v, sign * kp * ca);
+        out.put(++v, -sign * kp * ca);
+        out.put(++v, sign * kp * cb);
+        out.put(++v, -sign * kp * cb);
+    }
+    return true;
+}
+
+bool spectrum(const RowSink& out, const Share& o, int kind, int k0, bool dynamic, double eta) {
+    const int p = kind == 24 ? 0 : kind - 20;
+    for (int k = 1; k <= o.nh; ++k) {
+        double ca = 1.0, cb = 1.0;
+        if (dynamic) {
+            const DynamicFactors d = dynamicFactors(k, eta, o.theta);
+            if (std::fabs(d.den) < kEtaZero) return false;
+            ca = d.w - d.E;
+            cb = d.w + d.E;
+        }
+        if (kind == 24 && k != k0) continue;
+        const double kp = kind == 24 ? 1.0 : power(k, p);
+        const int v = o.first + o.np + 4 * k - 1;
+        out.put(v, kp * ca);
+        out.put(v + 1, kp * ca);
+        out.put(v + 2, kp * cb);
+        out.put(v + 3, kp * cb);
+    }
+    return true;
+}
+
 class Builder {
 public:
     Builder(const RunInput& in, const Records& rs, double beta, LPProgram& lp,
@@ -37,23 +103,20 @@ public:
 private:
     ResultCode pass(bool fill);
     ResultCode newRow(int record, double lower, double upper);
-    bool motion(const Share& o, double phi, int p, bool dynamic, double eta, double sign);
-    bool spectrum(const Share& o, int kind, int k0, bool dynamic, double eta);
-    ResultCode sampleRows(int rec, const Record& r, int m, int p, double phi, double lower,
-                          double upper);
+    ResultCode sampleRows(int rec, int m, int p, double phi, double lower, double upper);
     ResultCode relativeRows(int rec, const Record& r, int p, double phi, double lower,
                             double upper);
-    Share share(int m) const {
-        const ObjectLayout& o = in_.object(m);
-        return {static_cast<int>(o.first), o.nh, o.np,
-                lp_.objects[static_cast<std::size_t>(m - 1)].theta};
-    }
-    void put(int var, double v) {
-        if (fill_) lp_.a(row_, var) += v;
-    }
+    Share share(int m) const { return objectShare(in_, lp_, m); }
     ResultCode resonance() {
         if (fill_ == false) listing_.line(" Resonanz ! ");
         return ResultCode::Resonance;
+    }
+    // The frequency ratios the rows of the restriction being filled meet.
+    void noteEtas(const EtaGrid& a, const EtaGrid* b) {
+        if (current_ == nullptr || !current_->etas.empty()) return;
+        for (int j = 1; j <= a.n; ++j)
+            current_->etas.push_back({a.eta[static_cast<std::size_t>(j)],
+                                      b != nullptr ? b->eta[static_cast<std::size_t>(j)] : 0.0});
     }
 
     const RunInput& in_;
@@ -63,6 +126,8 @@ private:
     OutputStream& listing_;
     bool fill_ = false;
     int row_ = 0;
+    RowSink sink_;
+    RestrictionRows* current_ = nullptr;
 };
 
 } // namespace
@@ -152,72 +217,24 @@ ResultCode Builder::newRow(int record, double lower, double upper) {
         lp_.rowRecord[static_cast<std::size_t>(row_ - 1)] = record;
         lp_.bl[static_cast<std::size_t>(lp_.nvar + row_ - 1)] = lower;
         lp_.bu[static_cast<std::size_t>(lp_.nvar + row_ - 1)] = upper;
+        sink_ = {lp_.A.data() + (row_ - 1), static_cast<std::size_t>(lp_.lda)};
     }
     return ResultCode::Normal;
 }
 
-// The motion of one object at phi (order p): kinematic, or the dynamic output at eta. sign is
-// +1 for the first object of a row and -1 for the second one of a relative row. False on
-// resonance.
-bool Builder::motion(const Share& o, double phi, int p, bool dynamic, double eta, double sign) {
-    const double x = radians(phi);
-    int v = o.first;
-    if (o.np == 2) put(++v, sign * (p == 0 ? x * x / 2.0 : p == 1 ? x : p == 2 ? 1.0 : 0.0));
-    if (o.np >= 1) put(++v, sign * (p == 0 ? x : p == 1 ? 1.0 : 0.0));
-    put(++v, sign * (p == 0 ? 1.0 : 0.0));
-    put(++v, sign * (p == 0 ? -1.0 : 0.0));
-    for (int k = 1; k <= o.nh; ++k) {
-        const double arg = radians(k * phi + 90.0 * p);
-        const double kp = power(k, p), c = std::cos(arg), s = std::sin(arg);
-        double ca = c, cb = s;
-        if (dynamic) {
-            const DynamicFactors d = dynamicFactors(k, eta, o.theta);
-            if (std::fabs(d.den) < kEtaZero) return false;
-            ca = d.w * c + d.E * s;
-            cb = d.w * s - d.E * c;
-        }
-        put(++v, sign * kp * ca);
-        put(++v, -sign * kp * ca);
-        put(++v, sign * kp * cb);
-        put(++v, -sign * kp * cb);
-    }
-    return true;
-}
-
-bool Builder::spectrum(const Share& o, int kind, int k0, bool dynamic, double eta) {
-    const int p = kind == 24 ? 0 : kind - 20;
-    for (int k = 1; k <= o.nh; ++k) {
-        double ca = 1.0, cb = 1.0;
-        if (dynamic) {
-            const DynamicFactors d = dynamicFactors(k, eta, o.theta);
-            if (std::fabs(d.den) < kEtaZero) return false;
-            ca = d.w - d.E;
-            cb = d.w + d.E;
-        }
-        if (kind == 24 && k != k0) continue;
-        const double kp = kind == 24 ? 1.0 : power(k, p);
-        const int v = o.first + o.np + 4 * k - 1;
-        put(v, kp * ca);
-        put(v + 1, kp * ca);
-        put(v + 2, kp * cb);
-        put(v + 3, kp * cb);
-    }
-    return true;
-}
-
 // Rows of an absolute point or interval sample: the kinematic row, then one dynamic row per
 // frequency ratio of the object's grid.
-ResultCode Builder::sampleRows(int rec, const Record&, int m, int p, double phi, double lower,
-                               double upper) {
+ResultCode Builder::sampleRows(int rec, int m, int p, double phi, double lower, double upper) {
     const Share o = share(m);
     if (ResultCode c = newRow(rec, lower, upper); c != ResultCode::Normal) return c;
-    motion(o, phi, p, false, 0.0, 1.0);
+    motion(sink_, o, phi, p, false, 0.0, 1.0);
     const EtaGrid& g = lp_.grids[static_cast<std::size_t>(m - 1)];
+    noteEtas(g, nullptr);
     for (int j = 1; j <= g.n; ++j) {
         const double eta = g.eta[static_cast<std::size_t>(j)];
         if (eta <= kEtaZero) continue;
         if (ResultCode c = newRow(rec, lower, upper); c != ResultCode::Normal) return c;
-        if (!motion(o, phi, p, true, eta, 1.0)) return resonance();
+        if (!motion(sink_, o, phi, p, true, eta, 1.0)) return resonance();
     }
     return ResultCode::Normal;
 }
@@ -227,17 +244,18 @@ ResultCode Builder::relativeRows(int rec, const Record& r, int p, double phi, do
     const int m1 = r.IPar[1], m2 = r.IPar[2];
     const Share o1 = share(m1), o2 = share(m2);
     if (ResultCode c = newRow(rec, lower, upper); c != ResultCode::Normal) return c;
-    motion(o1, phi, p, false, 0.0, 1.0);
-    motion(o2, phi, p, false, 0.0, -1.0);
+    motion(sink_, o1, phi, p, false, 0.0, 1.0);
+    motion(sink_, o2, phi, p, false, 0.0, -1.0);
     EtaGrid& g1 = lp_.grids[static_cast<std::size_t>(m1 - 1)];
     EtaGrid& g2 = lp_.grids[static_cast<std::size_t>(m2 - 1)];
     ABETA2(g1, g2);
+    noteEtas(g1, &g2);
     for (int j = 1; j <= g1.n; ++j) {
         const double e1 = g1.eta[static_cast<std::size_t>(j)],
                      e2 = g2.eta[static_cast<std::size_t>(j)];
         if (e1 <= kEtaZero && e2 <= kEtaZero) continue;
         if (ResultCode c = newRow(rec, lower, upper); c != ResultCode::Normal) return c;
-        if (!motion(o1, phi, p, true, e1, 1.0) || !motion(o2, phi, p, true, e2, -1.0))
+        if (!motion(sink_, o1, phi, p, true, e1, 1.0) || !motion(sink_, o2, phi, p, true, e2, -1.0))
             return resonance();
     }
     return ResultCode::Normal;
@@ -292,12 +310,40 @@ ResultCode Builder::pass(bool fill) {
         const double upper = r.IPar[7] == -1 ? kBoundLimit : upperB;
         const int m = r.IPar[1];
         ResultCode c = ResultCode::Normal;
+        const bool builds = isPointKind(kind) || isIntervalKind(kind) || isSpectrumKind(kind) ||
+                            isRelPointKind(kind) || isRelIntervalKind(kind);
+        if (fill && builds) {
+            RestrictionRows rr;
+            rr.record = rec;
+            rr.kind = kind;
+            rr.object = m;
+            rr.second = r.IPar[2];
+            rr.firstRow = row_;
+            rr.phi1 = rr.phi2 = r.RPar[2];
+            rr.lower = lower;
+            rr.upper = upper;
+            rr.hasLower = r.IPar[6] != -1;
+            rr.hasUpper = r.IPar[7] != -1;
+            if (isSpectrumKind(kind)) {
+                rr.lower = 0.0;
+                rr.upper = r.IPar[6] == -1 ? kBoundLimit : lowerB;
+                rr.hasLower = true;
+                rr.hasUpper = r.IPar[6] != -1;
+            }
+            lp_.restrictions.push_back(rr);
+            current_ = &lp_.restrictions.back();
+        }
 
         auto samples = [&](int nhForStep, auto&& rowsAt) {
             const double d = nhForStep < 1 ? 10.0 : 30.0 / nhForStep;
             int n = static_cast<int>((phi2 - phi1) / d);
             if (n < 1) n = 1;
             const double step = (phi2 - phi1) / n;
+            if (current_ != nullptr) {
+                current_->phi1 = phi1;
+                current_->phi2 = phi1 + n * step;
+                current_->step = step;
+            }
             for (int i = 1; i <= n + 1; ++i) {
                 const ResultCode rc = rowsAt(phi1 + (i - 1) * step);
                 if (rc != ResultCode::Normal) return rc;
@@ -306,22 +352,23 @@ ResultCode Builder::pass(bool fill) {
         };
 
         if (isPointKind(kind)) {
-            c = sampleRows(rec, r, m, kind, r.RPar[2], lower, upper);
+            c = sampleRows(rec, m, kind, r.RPar[2], lower, upper);
         } else if (isIntervalKind(kind)) {
             c = samples(in_.object(m).nh, [&](double phi) {
-                return sampleRows(rec, r, m, kind - 10, phi, lower, upper);
+                return sampleRows(rec, m, kind - 10, phi, lower, upper);
             });
         } else if (isSpectrumKind(kind)) {
             const double sUpper = r.IPar[6] == -1 ? kBoundLimit : lowerB;
             const Share o = share(m);
             if ((c = newRow(rec, 0.0, sUpper)) == ResultCode::Normal) {
-                spectrum(o, kind, r.IPar[2], false, 0.0);
+                spectrum(sink_, o, kind, r.IPar[2], false, 0.0);
                 const EtaGrid& g = lp_.grids[static_cast<std::size_t>(m - 1)];
+                noteEtas(g, nullptr);
                 for (int j = 1; j <= g.n && c == ResultCode::Normal; ++j) {
                     const double eta = g.eta[static_cast<std::size_t>(j)];
                     if (eta <= kEtaZero) continue;
                     if ((c = newRow(rec, 0.0, sUpper)) != ResultCode::Normal) break;
-                    if (!spectrum(o, kind, r.IPar[2], true, eta)) c = resonance();
+                    if (!spectrum(sink_, o, kind, r.IPar[2], true, eta)) c = resonance();
                 }
             }
         } else if (isRelPointKind(kind)) {
@@ -331,6 +378,8 @@ ResultCode Builder::pass(bool fill) {
                 return relativeRows(rec, r, kind - 50, phi, lower, upper);
             });
         }
+        if (current_ != nullptr) current_->rows = current_->builtRows = row_ - current_->firstRow;
+        current_ = nullptr;
         if (c != ResultCode::Normal) return c;
     }
     return ResultCode::Normal;
@@ -342,12 +391,21 @@ ResultCode Builder::run() {
     lp_.grids.assign(static_cast<std::size_t>(nObj), EtaGrid{});
     lp_.nvar = static_cast<int>(in_.variableCount);
     lp_.nrows = 0;
+    lp_.restrictions.clear();
     // First pass: grids, row count and every failure; second pass: the rows themselves.
     if (ResultCode c = pass(false); c != ResultCode::Normal) return c;
     lp_.nrows = row_;
     lp_.lda = std::max(1, lp_.nrows);
-    lp_.A.assign(
-        static_cast<std::size_t>(lp_.lda) * static_cast<std::size_t>(std::max(1, lp_.nvar)), 0.0);
+    const auto columns = static_cast<std::size_t>(std::max(1, lp_.nvar));
+    if (lp_.spareRows > 0) {
+        // Address space only: the pages beyond the build's rows are touched when rows come.
+        const std::size_t need = static_cast<std::size_t>(lp_.lda + lp_.spareRows) * columns;
+        if (lp_.A.capacity() < need) {
+            std::vector<double>().swap(lp_.A);
+            lp_.A.reserve(need);
+        }
+    }
+    lp_.A.assign(static_cast<std::size_t>(lp_.lda) * columns, 0.0);
     lp_.bl.assign(static_cast<std::size_t>(lp_.nvar + lp_.nrows), 0.0);
     lp_.bu.assign(static_cast<std::size_t>(lp_.nvar + lp_.nrows), 0.0);
     lp_.rowRecord.assign(static_cast<std::size_t>(lp_.nrows), 0);
@@ -355,6 +413,22 @@ ResultCode Builder::run() {
 }
 
 } // namespace
+
+bool restrictionRow(const RunInput& input, const LPProgram& lp, const RowSpec& spec,
+                    std::vector<double>& row) {
+    const RestrictionRows& r = lp.restrictions[static_cast<std::size_t>(spec.restriction)];
+    row.assign(static_cast<std::size_t>(lp.nvar), 0.0);
+    const RowSink out{row.data(), 1};
+    const Share o = objectShare(input, lp, r.object);
+    const int p = r.kind % 10;
+    if (isSpectrumKind(r.kind)) return spectrum(out, o, r.kind, r.second, spec.dynamic, spec.eta1);
+    const double phi = isPointKind(r.kind) || isRelPointKind(r.kind) ? r.phi1 : spec.phi;
+    if (!isRelPointKind(r.kind) && !isRelIntervalKind(r.kind))
+        return motion(out, o, phi, p, spec.dynamic, spec.eta1, 1.0);
+    const Share o2 = objectShare(input, lp, r.second);
+    return motion(out, o, phi, p, spec.dynamic, spec.eta1, 1.0) &&
+           motion(out, o2, phi, p, spec.dynamic, spec.eta2, -1.0);
+}
 
 ResultCode MSMOD(const RunInput& input, const Records& records, double beta, LPProgram& lp,
                  OutputStream& listing) {

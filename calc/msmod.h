@@ -29,6 +29,24 @@ struct EtaGrid {
     int n = 0;
 };
 
+// The rows of one restriction in a program: where they lie and what they sample.
+struct RestrictionRows {
+    int record = 0;    // 1-based record number
+    int kind = 0;      // IPar[3]
+    int object = 0;    // IPar[1]
+    int second = 0;    // IPar[2]: the second object (relative kinds), the harmonic (kind 24)
+    int firstRow = 0;  // 0-based index of its first row
+    int rows = 0;      // its rows: first those of the build, then those inserted after it
+    int builtRows = 0; // of them from the build
+    double phi1 = 0.0, phi2 = 0.0; // first and last sample angle (point kinds: the angle)
+    double step = 0.0;             // between neighbouring sample angles
+    double lower = -kBoundLimit, upper = kBoundLimit; // bounds of its rows
+    bool hasLower = false, hasUpper = false;          // the sides the record sets
+    // The frequency ratios of the grid as its rows met it, in grid order (second value: the
+    // second object's, relative kinds); each pair above kEtaZero has a dynamic row per sample.
+    std::vector<std::array<double, 2>> etas;
+};
+
 // The program of one build: an nrows x nvar matrix by columns (leading dimension lda), the
 // bounds of the variables followed by those of the rows, and the record of every row.
 struct LPProgram {
@@ -40,6 +58,11 @@ struct LPProgram {
     std::vector<int> rowRecord; // 1-based record number of row i at [i-1]
     std::vector<ObjectBuild> objects;
     std::vector<EtaGrid> grids;
+    std::vector<RestrictionRows> restrictions; // in record order, those that build rows
+    // Rows the storage of A keeps room for beyond those of the build (rows inserted later
+    // then move the columns within it instead of allocating a second matrix). Set before the
+    // build.
+    int spareRows = 0;
 
     double& a(int row, int var) {
         return A[static_cast<std::size_t>(row - 1) + static_cast<std::size_t>(var - 1) * lda];
@@ -61,6 +84,21 @@ struct DynamicFactors {
     double w = 1.0, E = 0.0, den = 1.0;
 };
 DynamicFactors dynamicFactors(int k, double eta, double theta);
+
+// One row of a restriction of the program: the kinematic row at phi, or the dynamic row at
+// the frequency ratio eta1 (and eta2 of the second object of a relative kind). Spectrum kinds
+// have no angle; point kinds keep their own.
+struct RowSpec {
+    int restriction = 0; // index into LPProgram::restrictions
+    double phi = 0.0;
+    bool dynamic = false;
+    double eta1 = 0.0, eta2 = 0.0;
+};
+
+// The coefficients of that row as the builder forms them (row holds nvar values and is
+// overwritten). False on resonance.
+[[nodiscard]] bool restrictionRow(const RunInput& input, const LPProgram& lp, const RowSpec& spec,
+                                  std::vector<double>& row);
 
 // Builds the program at level beta from the records (which the random search may have varied).
 // On failure (TooLarge, Resonance, EtaGridTooLong) the message is on the listing and the build

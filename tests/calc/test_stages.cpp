@@ -2,6 +2,7 @@
 // result checked against its restrictions by an evaluation independent of the row builder.
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <sstream>
 
@@ -15,6 +16,7 @@
 #include "fio/freeread.h"
 #include "lpsolver/lpsolv.h"
 #include "tests/calc/calc_test_support.h"
+#include "tests/calc/cycle_check.h"
 
 using namespace calc;
 using namespace calc::test;
@@ -490,4 +492,183 @@ TEST_F(Calculation, WarmAndColdStartsAgreeOnRandomProblems) {
         levelsBelowMaximum += cold.beta > 0.0 && cold.beta < 1.0;
     }
     EXPECT_GE(levelsBelowMaximum, 8); // most cases end inside the bisection
+}
+
+// ---- Bounds held on the whole cycle (start record RPar[3]) ----
+
+namespace {
+
+// The input text with RPar[3] of its start record replaced by `value`, everything else as it
+// stands (comment and text lines, number forms, line ends).
+std::string withTolerance(const std::string& text, const std::string& value) {
+    std::string out;
+    bool startFound = false, done = false;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        std::string line = text.substr(pos, end - pos);
+        std::istringstream words(line);
+        std::vector<std::string> w;
+        for (std::string t; words >> t;) w.push_back(t);
+        if (!done && startFound && w.size() >= 3) {
+            // The third word, in place.
+            std::size_t at = 0;
+            for (int k = 0; k < 3; ++k) {
+                at = line.find_first_not_of(" \t", at);
+                if (k < 2) at = line.find_first_of(" \t", at);
+            }
+            const std::size_t stop = line.find_first_of(" \t\r", at);
+            line = line.substr(0, at) + value + line.substr(std::min(stop, line.size()));
+            done = true;
+        }
+        int i = 0;
+        if (!startFound && w.size() == 9 && w[0] == "0" && w[1] == "0" &&
+            std::all_of(w.begin(), w.end(),
+                        [&i](const std::string& t) { return fio::parseInteger(t, i); }))
+            startFound = true;
+        out += line;
+        if (end < text.size()) out += '\n';
+        pos = end + 1;
+    }
+    EXPECT_TRUE(done) << "no start record";
+    return out;
+}
+
+// Every file of the working folder but the input, by name; the varied records with the
+// tolerance of their start record (which they repeat) set to 0.
+std::map<std::string, std::string> resultFiles(const std::string& input) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(".")) {
+        const std::string name = e.path().filename().string();
+        if (name == input) continue;
+        files[name] = readFile(e.path());
+        if (e.path().extension() == ".kqe") files[name] = withTolerance(files[name], "0");
+    }
+    return files;
+}
+
+const char* const kExamples[] = {
+    "demo.kq4",           "variable_bounds.kq4",        "spectrum_weight.kq4",
+    "elastic_output.kq4", "two_drives_relative.kq4",    "global_groups.kq4",
+    "cam_dwell.k4p",      "packaging_three_drives.k4p", "slide_gripper.k4p"};
+
+} // namespace
+
+class WholeCycle : public Calculation {
+protected:
+    // Runs the example with the tolerance given (nullptr: as it stands) as "job" + its
+    // extension; the name of the input.
+    std::string runExample(const char* name, const char* tolerance) {
+        const std::string input = "job" + std::filesystem::path(name).extension().string();
+        for (const auto& e : std::filesystem::directory_iterator(".")) std::filesystem::remove(e);
+        const std::string text = readFile(example(name));
+        writeFile(input, tolerance == nullptr ? text : withTolerance(text, tolerance));
+        clock = 0.0; // the same times in every run
+        code = run(input);
+        return input;
+    }
+    // The largest relative violation of the written results by the independent evaluation.
+    double worstViolation(const std::string& input) {
+        const Records rs = records(std::filesystem::exists("job.kqe") ? "job.kqe" : input);
+        CycleCheck c;
+        EXPECT_TRUE(checkWholeCycle(rs, "job", c));
+        beta = c.beta;
+        return c.worst.relative;
+    }
+    ResultCode code = ResultCode::Normal;
+    double beta = 0.0;
+};
+
+TEST_F(WholeCycle, SwitchOffLeavesEveryResultFileAsItWas) {
+    // Zero (every file from before the switch) and negative: off, the same files byte for
+    // byte (values that are not finite are refused with the input). A tolerance no excess
+    // reaches runs every refinement and inserts nothing: the same result files, the listing
+    // with lines of its own in between.
+    for (const char* name : kExamples) {
+        SCOPED_TRACE(name);
+        const std::string input = runExample(name, nullptr);
+        const auto before = resultFiles(input);
+        ASSERT_TRUE(before.count("job.fk1"));
+        for (const char* off : {"0", "-0.001", "-1e300"}) {
+            SCOPED_TRACE(off);
+            runExample(name, off);
+            EXPECT_TRUE(resultFiles(input) == before);
+        }
+        runExample(name, "1e300");
+        auto after = resultFiles(input);
+        const std::string lst = after["job.lst"];
+        after["job.lst"] = before.at("job.lst");
+        EXPECT_TRUE(after == before);
+        // The old listing is the new one with lines left out.
+        std::istringstream was(before.at("job.lst")), is(lst);
+        std::string want, got;
+        int extra = 0;
+        bool ok = true;
+        while (std::getline(was, want)) {
+            while ((ok = static_cast<bool>(std::getline(is, got))) && got != want) ++extra;
+            if (!ok) break;
+        }
+        EXPECT_TRUE(ok);
+        EXPECT_GT(extra, 0);
+    }
+}
+
+TEST_F(WholeCycle, EveryExampleHoldsItsBoundsBetweenTheSamples) {
+    // Without the switch most examples leave a band between the samples by more than 0.1 %
+    // (the independent evaluation finds it); with it none does.
+    int leftTheBand = 0;
+    for (const char* name : kExamples) {
+        SCOPED_TRACE(name);
+        const std::string input = runExample(name, nullptr);
+        ASSERT_TRUE(code == ResultCode::Normal || code == ResultCode::AllSatisfied);
+        leftTheBand += worstViolation(input) > 0.001;
+        runExample(name, "0.001");
+        ASSERT_TRUE(code == ResultCode::Normal || code == ResultCode::AllSatisfied)
+            << readFile("job.lst");
+        EXPECT_LE(worstViolation(input), 0.001 + 1e-6);
+    }
+    EXPECT_GE(leftTheBand, 6);
+}
+
+TEST_F(WholeCycle, OneHarmonicPeakBetweenTwoSamples) {
+    // s = b sin x with s(0) = s(180) = 0 and s(30) >= 0.5: the least b is 1. An upper bound
+    // U(beta) = U0 + beta (U1 - U0) on 75..105 degrees is sampled at 75 and 105 only (one
+    // harmonic: 30 degrees apart), where s = sin 75; the peak s(90) = 1 lies between them.
+    // Without the switch beta reaches sin 75 <= U; with it 1 <= U + tolerance * band, the band
+    // of the one-sided bound being the peak-to-peak 2 of s.
+    struct Case {
+        const char* what;
+        double u1;
+    } cases[] = {{"both levels inside the bisection", 0.9},
+                 {"the top level falls to the refinement", 0.97}};
+    const double u0 = 1.2, tol = 0.001;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Records rs = simpleProject(1, 1);
+        auto point = [](double phi, double lo, int upper, double up) {
+            return makeRecord({1, 0, 0, 0, 0, 0, upper}, {0, phi, 0, 0, 0, lo, 0, up});
+        };
+        rs.push_back(point(0, 0, 0, 0));
+        rs.push_back(point(180, 0, 0, 0));
+        rs.push_back(point(30, 0.5, -1, 0));
+        rs.push_back(makeRecord({1, 0, 10, 0, 0, -1, 1}, {0, 75, 0, 105, 0, 0, c.u1, u0}));
+        for (std::size_t i = 0; i < rs.size(); ++i) rs[i].IPar[9] = static_cast<int>(i + 1);
+        for (const double t : {0.0, tol}) {
+            SCOPED_TRACE(t);
+            rs[0].RPar[3] = t;
+            writeFile("one.kq4", recordText(rs));
+            const ResultCode got = run("one.kq4");
+            const double peak = t > 0 ? 1.0 - 2.0 * t : std::sin(75 * M_PI / 180);
+            const double limit = (u0 - peak) / (u0 - c.u1);
+            const double want = limit >= 1 ? 1.0 : std::floor(limit * 1024) / 1024;
+            EXPECT_EQ(toInt(got), limit >= 1 ? 1 : 0);
+            CycleCheck check;
+            ASSERT_TRUE(checkWholeCycle(records("one.kq4"), "one", check));
+            EXPECT_EQ(check.beta, want);
+            if (t > 0)
+                EXPECT_LE(check.worst.relative, tol + 1e-9);
+            else
+                EXPECT_NEAR(check.worst.relative, (1.0 - (u0 + want * (c.u1 - u0))) / 2, 1e-6);
+        }
+    }
 }
