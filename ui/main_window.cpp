@@ -95,8 +95,8 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     connect(calc_.get(), &calcctl::Calculation::finished, this, &TDlgMain::calcFinished);
     connect(calc_.get(), &calcctl::Calculation::statusText, this,
             [this](const QString& text) { SB->showMessage(text); });
-    connect(calc_.get(), &calcctl::Calculation::listingLine, this, [this](const QString& line) {
-        if (calc_->running() && !line.trimmed().isEmpty()) SB->showMessage(line.trimmed());
+    connect(calc_.get(), &calcctl::Calculation::progress, this, [this](const QString& text) {
+        if (calc_->running()) SB->showMessage(text);
     });
     connect(batch_.get(), &calcctl::BatchCalculation::finished, this, &TDlgMain::batchFinished);
 

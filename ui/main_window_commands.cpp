@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStatusBar>
 #include <QTreeWidgetItem>
 
 #include "calcctl/batch.h"
@@ -395,8 +396,13 @@ void TDlgMain::calcFinished(int) {
     if (!batch_->running()) {
         if (calcNode_ != nullptr) selectNode(calcNode_);
         updateMenus();
-        for (const model::Message& m : calc_->messages()) inform(m);
     }
+    // What came out, until the next message of the status bar; the editor's project page
+    // keeps it while the results are current.
+    if (project != nullptr)
+        SB->showMessage(qs(project->obj().Caption) + QStringLiteral(": ") + calc_->resultStatus());
+    if (!batch_->running())
+        for (const model::Message& m : calc_->messages()) inform(m);
     updateMenus();
 }
 

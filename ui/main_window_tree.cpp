@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "calcctl/platform.h"
+#include "model/band.h"
 #include "model/binding.h"
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
@@ -150,8 +152,13 @@ void TDlgMain::notifySelection(const model::Node* node) {
     // A calculated motion names the restrictions that limit beta.
     if (sel != nullptr && sel->as<model::TPaintObj>() != nullptr) {
         QStringList names;
+        const char sep = calcctl::localeDecimalSeparator();
         for (const model::Binding& b : model::bindingRestrictions(*sel))
-            names << qs(b.restriction->obj().Caption);
+            names << qs(b.restriction->obj().Caption) +
+                         (b.overshoot > 0.0
+                              ? QStringLiteral(" (") + qs(model::overshootText(b.overshoot, sep)) +
+                                    QStringLiteral(")")
+                              : QString());
         if (!names.isEmpty())
             SB->showMessage(QStringLiteral("beta begrenzt durch: ") +
                             names.join(QStringLiteral("; ")));
