@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinterInfo>
@@ -53,6 +54,10 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     SB = new QStatusBar(this);
     SB->setObjectName(QStringLiteral("SB"));
     setStatusBar(SB);
+    LRunStatus = new QLabel(SB);
+    LRunStatus->setObjectName(QStringLiteral("LRunStatus"));
+    LRunStatus->setWordWrap(true);
+    SB->addWidget(LRunStatus, 1);
     DlgTab = new TDlgTab(this);
     DlgRConfig = new net::TDlgRConfig(true, this);
     DlgRProgress = new net::TDlgRProgress(this);
@@ -96,7 +101,7 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     connect(calc_.get(), &calcctl::Calculation::statusText, this,
             [this](const QString& text) { SB->showMessage(text); });
     connect(calc_.get(), &calcctl::Calculation::progress, this, [this](const QString& text) {
-        if (calc_->running()) SB->showMessage(text);
+        if (calc_->running()) showRunStatus(text);
     });
     connect(batch_.get(), &calcctl::BatchCalculation::finished, this, &TDlgMain::batchFinished);
 

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSaveFile>
 #include <QStatusBar>
 #include <QTreeWidgetItem>
@@ -397,13 +398,19 @@ void TDlgMain::calcFinished(int) {
         if (calcNode_ != nullptr) selectNode(calcNode_);
         updateMenus();
     }
-    // What came out, until the next message of the status bar; the editor's project page
-    // keeps it while the results are current.
+    // What came out, until the next run; the editor's project page keeps it while the results
+    // are current.
     if (project != nullptr)
-        SB->showMessage(qs(project->obj().Caption) + QStringLiteral(": ") + calc_->resultStatus());
+        showRunStatus(qs(project->obj().Caption) + QStringLiteral(": ") + calc_->resultStatus());
     if (!batch_->running())
         for (const model::Message& m : calc_->messages()) inform(m);
     updateMenus();
+}
+
+void TDlgMain::showRunStatus(const QString& text) {
+    // A passing message of the status bar would hide it.
+    SB->clearMessage();
+    LRunStatus->setText(text);
 }
 
 void TDlgMain::batchFinished(const model::Message& summary) {

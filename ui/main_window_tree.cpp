@@ -149,9 +149,10 @@ void TDlgMain::notifySelection(const model::Node* node) {
         DlgRestr->hide();
     else if (ShowEditor->isChecked() && !DlgRestr->isVisible())
         DlgRestr->show();
-    // A calculated motion names the restrictions that limit beta.
+    // A calculated motion names the restrictions that limit beta; any other selection shows
+    // the run's status again.
+    QStringList names;
     if (sel != nullptr && sel->as<model::TPaintObj>() != nullptr) {
-        QStringList names;
         const char sep = calcctl::localeDecimalSeparator();
         for (const model::Binding& b : model::bindingRestrictions(*sel))
             names << qs(b.restriction->obj().Caption) +
@@ -159,10 +160,11 @@ void TDlgMain::notifySelection(const model::Node* node) {
                               ? QStringLiteral(" (") + qs(model::overshootText(b.overshoot, sep)) +
                                     QStringLiteral(")")
                               : QString());
-        if (!names.isEmpty())
-            SB->showMessage(QStringLiteral("beta begrenzt durch: ") +
-                            names.join(QStringLiteral("; ")));
     }
+    if (names.isEmpty())
+        SB->clearMessage();
+    else
+        SB->showMessage(QStringLiteral("beta begrenzt durch: ") + names.join(QStringLiteral("; ")));
     fitWidth();
     updateMenus();
 }

@@ -611,8 +611,8 @@ private slots:
         w->Calc->trigger();
         QVERIFY(w->calculation().running());
         // The status bar follows the run, then says what came out: the beta kept with the results.
-        QVERIFY2(w->SB->currentMessage().contains(QStringLiteral("β")),
-                 qPrintable(w->SB->currentMessage()));
+        QVERIFY2(w->LRunStatus->text().contains(QStringLiteral("β")),
+                 qPrintable(w->LRunStatus->text()));
         QVERIFY(w->calculation().settings.priority == calcctl::Priority::Normal);
         QVERIFY(!w->Calc->isEnabled() && w->CalcStop->isEnabled());
         QVERIFY(model::projectObj(*project).Locked);
@@ -627,8 +627,8 @@ private slots:
         QCOMPARE(w->calculation().code(), 0);
         const double beta = model::projectObj(*project).RPar[11];
         QVERIFY(beta > 0.9 && beta < 1.0);
-        QVERIFY2(w->SB->currentMessage().contains(QLocale().toString(beta, 'f', 4)),
-                 qPrintable(w->SB->currentMessage()));
+        QVERIFY2(w->LRunStatus->text().contains(QLocale().toString(beta, 'f', 4)),
+                 qPrintable(w->LRunStatus->text()));
         QVERIFY2(script_.messages.empty(),
                  script_.messages.empty() ? "" : script_.messages[0].text.c_str());
         QVERIFY(QFile::exists(path("remote$.kq4")));
