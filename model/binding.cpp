@@ -110,14 +110,19 @@ double betaMaximum(const Node* project) {
     return b > 0.0 && b < 1.0 ? b : 1.0;
 }
 
+// The level estimated from the variable bounds of the sides.
+double estimatedLevel(const std::vector<Side>& sides, double betaMax) {
+    double level = betaMax;
+    for (const Side& s : sides)
+        if (s.isVariable) level = std::min(level, std::max(0.0, s.level()));
+    return level;
+}
+
 // The level estimated from the variable bounds of the whole project.
 double estimatedLevel(const Node& project) {
     std::vector<Side> all;
     for (const auto& c : project.children) collectSides(*c, all);
-    double level = betaMaximum(&project);
-    for (const Side& s : all)
-        if (s.isVariable) level = std::min(level, std::max(0.0, s.level()));
-    return level;
+    return estimatedLevel(all, betaMaximum(&project));
 }
 
 } // namespace
@@ -156,15 +161,9 @@ std::vector<Binding> bindingRestrictions(const Node& motionSpec) {
 
     const auto* p = project != nullptr ? project->as<TProject>() : nullptr;
     const std::optional<double> kept = p != nullptr ? recordedBeta(*p) : std::nullopt;
-    double level = kept ? *kept : betaMaximum(project);
-    if (!kept) {
-        if (project != nullptr) {
-            level = estimatedLevel(*project);
-        } else {
-            for (const Side& s : own)
-                if (s.isVariable) level = std::min(level, std::max(0.0, s.level()));
-        }
-    }
+    const double level = kept                 ? *kept
+                         : project != nullptr ? estimatedLevel(*project)
+                                              : estimatedLevel(own, 1.0);
 
     for (const Side& s : own) {
         const std::string why = sideBinds(s, level, !kept, betaMaximum(project));
