@@ -141,36 +141,29 @@ TEST_F(EndToEnd, CliBatchCountsMaximalRequirementsMetAsSolved) {
 // record, and the saved project keeps it with the results and their reached beta. Without a
 // value it is 0.001, with 0 it is off; anything else is refused before a run.
 TEST_F(EndToEnd, CliWholeCycleGoesIntoTheRunAndTheSavedProject) {
-    const std::string in = (dir() / "cam.k4p").string();
+    const std::string in = (dir() / "cam.k4p").string(), out = (dir() / "out.k4p").string();
     std::filesystem::copy_file(kExamples + "cam_dwell.k4p", in);
-    const struct {
-        const char* option;
-        double tolerance;
-    } cases[] = {{"--whole-cycle", 0.001}, {"--whole-cycle=0.02", 0.02}, {"--whole-cycle=0", 0.0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.option);
-        const std::string out = (dir() / "out.k4p").string();
-        std::ostringstream o, e;
-        ASSERT_EQ(cli::runCalcCli({"calc", in, c.option, "--workdir", work().string(), "--module",
+    std::ostringstream o, e;
+    for (const auto& [option, tolerance] : {std::pair{"--whole-cycle", 0.001},
+                                            {"--whole-cycle=0.02", 0.02},
+                                            {"--whole-cycle=0", 0.0}}) {
+        ASSERT_EQ(cli::runCalcCli({"calc", in, option, "--workdir", work().string(), "--module",
                                    kModule, "-o", out},
                                   o, e),
                   0)
             << e.str();
-        model::ProjectTree tree;
         auto input = model::importKq4(test::readFile(work() / "remote$.kq4"), "remote$.kq4");
         ASSERT_TRUE(input.project);
-        EXPECT_NEAR(input.project->obj().RPar[3], c.tolerance, 1e-12);
+        EXPECT_NEAR(input.project->obj().RPar[3], tolerance, 1e-12) << option;
+        model::ProjectTree tree;
         auto r = model::openProject(tree, out);
         ASSERT_TRUE(std::holds_alternative<model::Node*>(r));
-        const model::Node& p = *std::get<model::Node*>(r);
-        EXPECT_EQ(p.obj().RPar[3], c.tolerance);
-        EXPECT_TRUE(model::keptResult(p).has_value());
+        EXPECT_EQ(std::get<model::Node*>(r)->obj().RPar[3], tolerance) << option;
+        EXPECT_TRUE(model::keptResult(*std::get<model::Node*>(r))) << option;
     }
     for (const char* bad : {"--whole-cycle=", "--whole-cycle=x", "--whole-cycle=-0.1",
-                            "--whole-cycle=1", "--whole-cycle=nan"}) {
-        std::ostringstream o, e;
+                            "--whole-cycle=1", "--whole-cycle=nan"})
         EXPECT_EQ(cli::runCalcCli({"calc", in, bad}, o, e), 2) << bad;
-    }
 }
 
 TEST_F(EndToEnd, CliArguments) {

@@ -38,28 +38,6 @@ TEST(CoefficientFile, PairsGoToCosineThenSine) {
     EXPECT_DOUBLE_EQ(s.at(5), 0.3);
 }
 
-// The last of the three pairs after the coefficients is "beta, t"; a file cut before it
-// still gives its series, but no beta.
-TEST(CoefficientFile, BetaFromTheLastPairOnlyWhenAllAreThere) {
-    const struct {
-        const char* text;
-        std::optional<double> beta;
-    } cases[] = {
-        {"1 0\n2 3\n0 0\n0.1 0\n0.9736328125 0.05\n", 0.9736328125},
-        {"1 0\n2 3\n0 0\n0.1 0\n1.0D+00\t0.05", 1.0},
-        {"1 0\n2 3\n0 0\n0.1 0\n0.97\n", std::nullopt},
-        {"1 0\n2 3\n", std::nullopt},
-        {"1 0\n2 3\n0 0\n0.1 0\nnan 0.05\n", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        model::TVector s;
-        std::optional<double> beta = -1.0;
-        ASSERT_TRUE(parseCoefficients(c.text, 1, s, &beta)) << c.text;
-        EXPECT_EQ(s.at(1), 1.0);
-        EXPECT_EQ(beta, c.beta) << c.text;
-    }
-}
-
 TEST(CoefficientFile, ZeroHarmonicsReadsOnePair) {
     model::TVector s;
     ASSERT_TRUE(parseCoefficients("2.5 0\n0 0\n", 0, s));

@@ -83,8 +83,6 @@ TEST_F(CalcInputFile, RecordOrderNumbersAndSideEffects) {
     forEachNode(p, [](Node& n) {
         if (auto* r = n.as<TRestr>(); r && r->code() == 0) r->RPar[8] = 1.0;
     });
-    projectObj(p).RPar[11] = 0.5; // beta and code of an earlier result
-    projectObj(p).RPar[12] = 10.0;
     const std::string saved = writeProject(p);
     const CalcInput written = writeCalcInput(p);
     const std::string& text = written.text;
@@ -122,10 +120,6 @@ TEST_F(CalcInputFile, RecordOrderNumbersAndSideEffects) {
     calc::RunInput input;
     std::string listing;
     ASSERT_EQ(moduleReads(dir(), text, input, listing), calc::ResultCode::Normal) << listing;
-    // The whole-cycle tolerance of a new project reaches the module unchanged; the kept result
-    // of an earlier run is no input.
-    EXPECT_EQ(input.records[0].RPar[3], kDefaultWholeCycleTolerance);
-    EXPECT_EQ(input.records[0].RPar[11] + input.records[0].RPar[12], 0.0);
     // Advanced settings off: the module gets the standard values.
     EXPECT_EQ(input.params.passes, 8);
     EXPECT_EQ(input.params.trials, 20);
