@@ -7,7 +7,6 @@
 #include "calcctl/result_code.h"
 #include "calcctl/result_files.h"
 #include "model/calc_input.h"
-#include "model/format_real.h"
 #include "model/project_file.h"
 
 namespace calcctl {
@@ -219,9 +218,7 @@ model::CalcResults Calculation::readResults() {
 
 QString Calculation::resultStatus() const {
     const char sep = localeDecimalSeparator();
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, seconds_, std::chars_format::fixed, 1);
-    const std::string time = model::localizeDecimal(std::string(buf, r.ptr), sep) + " s";
+    const std::string time = model::secondsText(seconds_, sep);
     const bool results = (code_ == kCodeOk || code_ == kCodeMaxMet) && project_ != nullptr &&
                          model::projectObj(*project_).ResultsStored;
     if (results) {

@@ -218,13 +218,16 @@ std::string resultText(const KeptResult& result, char decimalSeparator) {
                        (result.code != 1    ? "Maximalforderungen nicht erfüllt"
                         : result.beta > 0.0 ? "Maximalforderungen erfüllt"
                                             : "Forderungen erfüllt (keine variablen Forderungen)");
-    if (result.seconds >= 0.0 && std::isfinite(result.seconds)) {
-        char buf[32];
-        const auto r =
-            std::to_chars(buf, buf + sizeof buf, result.seconds, std::chars_format::fixed, 1);
-        text += ", " + localizeDecimal(std::string(buf, r.ptr), decimalSeparator) + " s";
-    }
+    if (result.seconds >= 0.0 && std::isfinite(result.seconds))
+        text += ", " + secondsText(result.seconds, decimalSeparator);
     return text;
+}
+
+std::string secondsText(double seconds, char decimalSeparator) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, seconds, std::chars_format::fixed, 1);
+    return localizeDecimal(r.ec == std::errc() ? std::string(buf, r.ptr) : "?", decimalSeparator) +
+           " s";
 }
 
 } // namespace model

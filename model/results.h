@@ -83,5 +83,7 @@ std::optional<double> recordedBeta(const TProject& project);
 // (code 1 at beta 0: a project without variable requirements), numbers with the given decimal
 // separator, the time only when seconds >= 0.
 std::string resultText(const KeptResult& result, char decimalSeparator);
+// "2,4 s": seconds with one decimal.
+std::string secondsText(double seconds, char decimalSeparator);
 
 } // namespace model
