@@ -26,6 +26,9 @@ void Calculation::calculate(model::Node& node) {
     records_.clear();
     dir_.clear();
     stopRequested_ = false;
+    seconds_ = 0.0;
+    beta_.reset();
+    clock_.start();
     // Only a consistent project with something in it, and only one run at a time.
     if (!calculationPossible(node)) {
         if (BatchMode)
@@ -72,7 +75,9 @@ void Calculation::calculate(model::Node& node) {
     // The project is locked for the run; what was written is no longer Modified.
     model::startCalculation(*project_);
     running_ = true;
+    progress_.emplace(p, localeDecimalSeparator());
     emit runStarted(project_);
+    emit progress(QString::fromStdString(progress_->startText()));
     // No result of an earlier run, perhaps of a larger project, may be read as this one's.
     QFile::remove(file("remote$.kq5"));
     QFile::remove(file(kVariedFile));
@@ -88,7 +93,12 @@ void Calculation::startModule() {
     } else {
         runner_ = std::make_unique<LocalRunner>(settings);
     }
-    connect(runner_.get(), &ModuleRunner::listingLine, this, &Calculation::listingLine);
+    connect(runner_.get(), &ModuleRunner::listingLine, this, [this](const QString& line) {
+        emit listingLine(line);
+        if (!progress_) return;
+        if (auto text = progress_->line(line.toStdString()))
+            emit progress(QString::fromStdString(*text));
+    });
     connect(runner_.get(), &ModuleRunner::statusText, this, &Calculation::statusText);
     connect(runner_.get(), &ModuleRunner::finished, this,
             [this](int code) { endRun(stopRequested_ ? kCodeUserAbort : code); });
@@ -120,6 +130,7 @@ void Calculation::endRun(int code) {
     }
     // The run is over: the lock goes, the results are taken in.
     running_ = false;
+    progress_.reset();
     lock_.reset();
     windUp(code);
 }
@@ -156,6 +167,7 @@ void Calculation::report(int code) {
 
 void Calculation::windUp(int code) {
     code_ = code;
+    seconds_ = clock_.isValid() ? static_cast<double>(clock_.elapsed()) / 1000.0 : 0.0;
     // The code is reported, or kept for the batch.
     report(code);
     if (code == kCodeMaxMet) code = kCodeOk;
@@ -163,6 +175,9 @@ void Calculation::windUp(int code) {
     // observers; a failed run hides the stored results.
     model::CalcResults results;
     if (code == kCodeOk) results = readResults();
+    results.code = code_;
+    results.beta = beta_;
+    results.seconds = seconds_;
     const model::PublishOutcome out = model::publishResults(*project_, results);
     if (out.derivationFailed) {
         if (BatchMode)
@@ -192,10 +207,36 @@ model::CalcResults Calculation::readResults() {
         if (h == nullptr) continue;
         model::TVector s;
         const QString fk = file(coefficientFile(h->IPar[2]));
-        if (!readCoefficientFile(fk.toStdString(), h->IPar[3], s)) break;
+        // Every coefficient file carries the level of the result; the first one's is taken.
+        std::optional<double> beta;
+        if (!readCoefficientFile(fk.toStdString(), h->IPar[3], s, &beta)) break;
+        if (r.series.empty()) beta_ = beta;
         r.series.emplace_back(c.get(), std::move(s));
     }
     return r;
+}
+
+QString Calculation::resultStatus() const {
+    const char sep = localeDecimalSeparator();
+    const std::string time = model::secondsText(seconds_, sep);
+    const bool results = (code_ == kCodeOk || code_ == kCodeMaxMet) && project_ != nullptr &&
+                         model::projectObj(*project_).ResultsStored;
+    if (results) {
+        if (auto kept = model::keptResult(*project_))
+            return QString::fromStdString(model::resultText(*kept, sep));
+        return QString::fromStdString("Ergebnisse übernommen, " + time);
+    }
+    // No results: what went wrong, in the words of the first line of its message.
+    std::string why = kTextNoResults;
+    if (code_ == kCodeInconsistent)
+        why = model::kInconsistentProject;
+    else if (code_ == kCodeUserAbort)
+        why = kTextUserAbort;
+    else if (auto m = codeMessage(code_))
+        why = m->text;
+    why = why.substr(0, why.find('\r'));
+    if (!why.empty() && why.back() == '.') why.pop_back();
+    return QString::fromStdString(why + ", " + time);
 }
 
 } // namespace calcctl

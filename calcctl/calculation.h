@@ -4,14 +4,17 @@
 // caller, who shows them (or, in batch mode, only the code is kept).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "calcctl/local_runner.h"
 #include "calcctl/platform.h"
+#include "calcctl/progress.h"
 #include "calcctl/runner.h"
 #include "model/message.h"
 #include "model/results.h"
@@ -59,6 +62,11 @@ public:
 
     // Outcome of the last calculation.
     int code() const { return code_; }
+    // Wall-clock seconds of the last run (0 for one that never started the module).
+    double seconds() const { return seconds_; }
+    // The outcome for the status bar: "β = 0,9783 — Maximalforderungen nicht erfüllt, 2,4 s"
+    // for results, else what went wrong and the time; numbers in the user's locale.
+    QString resultStatus() const;
     const std::vector<model::Message>& messages() const { return messages_; }
     model::Node* project() const { return project_; }
     // The directory of the last run (empty for a test-mode or refused run).
@@ -68,6 +76,8 @@ signals:
     void runStarted(model::Node* project);
     void statusText(const QString& text);
     void listingLine(const QString& line);
+    // The progress of the running module (the level tried), for the status bar.
+    void progress(const QString& text);
     void finished(int code);
 
 private:
@@ -81,6 +91,10 @@ private:
     bool running_ = false;
     bool stopRequested_ = false;
     int code_ = 0;
+    double seconds_ = 0.0;
+    std::optional<double> beta_; // of the results read
+    QElapsedTimer clock_;
+    std::optional<ListingProgress> progress_;
     model::Node* project_ = nullptr;
     // The object of each input record of the run (record n: element n - 1), by which the
     // rejected record of an input error and the varied records are matched.

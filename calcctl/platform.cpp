@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -163,6 +164,13 @@ WorkDir resolveWorkDir(const QString& wanted) {
     return {own, true,
             "Das Arbeitsverzeichnis " + dir + " ist nicht beschreibbar; die Berechnung läuft in " +
                 own + "."};
+}
+
+char localeDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point.at(0).unicode() < 128
+               ? static_cast<char>(point.at(0).unicode())
+               : '.';
 }
 
 } // namespace calcctl

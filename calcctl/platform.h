@@ -1,6 +1,7 @@
 // Services of the operating system that a local calculation needs, each small and on its
 // own: where the module is, the priority of its process, the lock that allows one
-// calculation per working folder, the screen saver, and the working directory.
+// calculation per working folder, the screen saver, the working directory, and the user's
+// decimal separator.
 #pragma once
 
 #include <QDBusConnection>
@@ -85,5 +86,9 @@ struct WorkDir {
     QString statusText; // says where the calculation runs when it is not the wanted directory
 };
 WorkDir resolveWorkDir(const QString& wanted);
+
+// The decimal separator of the user's locale for numbers the windows show ("." when it is not
+// a single ASCII character).
+char localeDecimalSeparator();
 
 } // namespace calcctl

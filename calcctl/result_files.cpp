@@ -92,7 +92,8 @@ std::optional<int> readStatusFile(const std::string& path) {
     return parseStatus(bytes);
 }
 
-bool parseCoefficients(std::string_view text, std::int32_t K, model::TVector& s) {
+bool parseCoefficients(std::string_view text, std::int32_t K, model::TVector& s,
+                       std::optional<double>* beta) {
     if (K < 0 || K > 100000) return false;
     Tokens tokens(text);
     std::vector<double> v(static_cast<std::size_t>(2 * K + 2));
@@ -106,12 +107,20 @@ bool parseCoefficients(std::string_view text, std::int32_t K, model::TVector& s)
     if (out.Count() != 2 * K + 2) return false;
     for (std::int32_t i = 0; i < 2 * K + 2; ++i) out.set(i, v[static_cast<std::size_t>(i)]);
     s = std::move(out);
+    if (beta != nullptr) {
+        // "a(0)-s, a(0)-ss", "theta, eta min", then "beta, t".
+        std::array<double, 6> tail{};
+        bool all = true;
+        for (double& x : tail) all = all && toReal(tokens.next(), x);
+        *beta = all ? std::optional<double>(tail[4]) : std::nullopt;
+    }
     return true;
 }
 
-bool readCoefficientFile(const std::string& path, std::int32_t K, model::TVector& s) {
+bool readCoefficientFile(const std::string& path, std::int32_t K, model::TVector& s,
+                         std::optional<double>* beta) {
     std::string bytes;
-    return readFile(path, bytes) && parseCoefficients(bytes, K, s);
+    return readFile(path, bytes) && parseCoefficients(bytes, K, s, beta);
 }
 
 std::optional<model::VariedParameters>

@@ -24,9 +24,12 @@ std::optional<int> parseStatus(std::string_view text);
 // The coefficients of a motion with K harmonics from the machine-readable coefficient file:
 // K + 1 pairs, the first value of pair i into element 2i + 1, the second into element 2i, so
 // that element 0 holds eta, element 1 the constant term. The series is replaced only when all
-// 2K + 2 values are there and finite.
-bool readCoefficientFile(const std::string& path, std::int32_t K, model::TVector& s);
-bool parseCoefficients(std::string_view text, std::int32_t K, model::TVector& s);
+// 2K + 2 values are there and finite. The three pairs after them (polynomial terms; theta, eta
+// min; beta, time) give beta, when asked for and all there: the level of the written result.
+bool readCoefficientFile(const std::string& path, std::int32_t K, model::TVector& s,
+                         std::optional<double>* beta = nullptr);
+bool parseCoefficients(std::string_view text, std::int32_t K, model::TVector& s,
+                       std::optional<double>* beta = nullptr);
 
 // The varied records of the random search: nine integers and twelve reals each. A record
 // with a positive first integer, group number (integer 8) and object number n (integer 9)

@@ -5,12 +5,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
 #include "calcctl/batch.h"
 #include "calcctl/calculation.h"
 #include "calcctl/result_code.h"
+#include "model/calc_input.h"
+#include "model/format_real.h"
 #include "model/project_file.h"
 #include "net/remote_run.h"
 #include "net/remote_settings.h"
@@ -21,7 +24,7 @@ using namespace calcctl;
 
 const char* const kCalcHelp =
     "Aufruf: tervana-cli calc FILE.k4p [--priority low|normal|high] [--workdir DIR]\n"
-    "                         [--module PROGRAMM] [-o OUT.k4p]\n"
+    "                         [--module PROGRAMM] [--whole-cycle[=TOL]] [-o OUT.k4p]\n"
     "       tervana-cli calc --batch A.k4p B.k4p ... [--priority ...] [--workdir DIR]\n"
     "       tervana-cli calc FILE.k4p --remote [Optionen unten] [--workdir DIR] [-o OUT.k4p]\n"
     "Berechnet das Projekt mit kq4calc (neben tervana-cli, sonst aus PATH, oder PROGRAMM)\n"
@@ -29,6 +32,12 @@ const char* const kCalcHelp =
     "Ergebnissen nach OUT.k4p oder zurück in FILE.k4p. Mit --batch werden alle Projekte\n"
     "nacheinander berechnet und jeweils in ihre Datei zurückgeschrieben.\n"
     "Status 0, wenn Ergebnisse vorliegen (bei --batch: für jedes Projekt), sonst 1.\n"
+    "\n"
+    "--whole-cycle[=TOL] hält die Schranken für diese Berechnung auf dem ganzen Zyklus ein,\n"
+    "nicht nur an den Stützstellen: TOL ist die erlaubte Überschreitung als Anteil der\n"
+    "Schrankenbreite (ohne Wert 0.001 = 0,1 %); --whole-cycle=0 schaltet es aus. Ohne die\n"
+    "Option gilt die Einstellung der Projektdatei. Die gesicherte Datei hält den verwendeten\n"
+    "Wert fest, damit ihre Ergebnisse reproduzierbar bleiben.\n"
     "\n"
     "Externe Berechnung (--remote) mit den gespeicherten Einstellungen der Remote-Config,\n"
     "jede durch eine Option ersetzbar:\n"
@@ -177,6 +186,7 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::vector<std::string> files;
     std::string output, priority = "normal", workdir, module;
     bool batch = false;
+    std::optional<double> wholeCycle; // the tolerance of --whole-cycle
     RemoteOptions remote;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -201,6 +211,14 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
             if (!value(workdir)) return 2;
         } else if (a == "--module") {
             if (!value(module)) return 2;
+        } else if (a == "--whole-cycle" || a.rfind("--whole-cycle=", 0) == 0) {
+            double t = model::kDefaultWholeCycleTolerance;
+            if (a.size() > 13 && (!model::parseDouble(std::string_view(a).substr(14), t) ||
+                                  !std::isfinite(t) || t < 0.0 || t >= 1.0)) {
+                err << "tervana-cli calc: " << a << ": TOL ist keine Zahl von 0 bis unter 1\n";
+                return 2;
+            }
+            wholeCycle = t;
         } else if (a == "--remote") {
             remote.remote = true;
         } else if (a == "--accept-new-host-key") {
@@ -281,6 +299,10 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
             return 1;
         }
     }
+    // The switch of --whole-cycle, for this run and the results it gives.
+    if (wholeCycle)
+        for (auto& root : tree.roots)
+            model::editObject(*root, [t = *wholeCycle](model::TNLMember& o) { o.RPar[3] = t; });
     QObject::connect(&calc, &Calculation::listingLine, [&](const QString& line) {
         out << line.toStdString() << "\n" << std::flush;
     });
@@ -300,6 +322,7 @@ int runCalcCli(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (!done) loop.exec();
         for (const model::Message& m : calc.messages())
             out << kindPrefix(m.kind) << plain(m.text) << "\n";
+        err << calc.resultStatus().toStdString() << "\n";
         const int code = calc.code();
         const bool ok =
             (code == kCodeOk || code == kCodeMaxMet) && model::projectObj(project).ResultsStored;

@@ -17,6 +17,7 @@
 #include "model/import.h"
 #include "model/project_file.h"
 #include "model/report.h"
+#include "model/results.h"
 #include "model/value_table.h"
 
 namespace cli {
@@ -141,6 +142,11 @@ void showNode(const Node& n, int depth, std::ostream& out) {
 
 // The restrictions that bind at the reached level, under each motion specification.
 void showBinding(const Node& project, std::ostream& out) {
+    // The level the results reached, as kept with them (older files: estimated below).
+    if (auto kept = keptResult(project)) {
+        kept->seconds = -1.0;
+        out << "Ergebnis: " << resultText(*kept, '.') << "\n";
+    }
     out << "Bindende Restriktionen:\n";
     for (const auto& c : project.children) {
         const auto* m = c->as<TPaintObj>();

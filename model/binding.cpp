@@ -4,8 +4,11 @@
 #include <cmath>
 #include <limits>
 
+#include "model/band.h"
+#include "model/calc_input.h"
 #include "model/characteristics.h"
 #include "model/format_real.h"
+#include "model/results.h"
 
 namespace model {
 
@@ -77,18 +80,21 @@ void collectSides(const Node& motionNode, std::vector<Side>& out) {
     }
 }
 
-// Why the side binds at the estimated level, or nothing when it does not.
-std::string sideBinds(const Side& s, double level, double betaMax) {
+// Why the side binds at the level, or nothing when it does not. With an estimated level a
+// variable bound binds when it is just reached at or below it (the estimate is its smallest
+// such level); with the kept level the bound at that level is compared.
+std::string sideBinds(const Side& s, double level, bool estimated, double betaMax) {
     std::string what = s.spectrum ? "Spektrumschranke"
                        : s.upper  ? "obere Schranke"
                                   : "untere Schranke";
     if (s.q) what = "q: " + what;
     const std::string actual = " (" + num(s.actual) + ")";
-    if (!s.isVariable) {
-        const double beyond = s.upper ? s.actual - s.fixed : s.fixed - s.actual;
+    if (!s.isVariable || !estimated) {
+        const double bound = s.isVariable ? s.fixed + level * (s.variable - s.fixed) : s.fixed;
+        const double beyond = s.upper ? s.actual - bound : bound - s.actual;
         if (beyond < -s.tol) return {};
-        return what + " " + num(s.fixed) + (beyond > s.tol ? " überschritten" : " erreicht") +
-               actual;
+        return what + " " + num(bound) + (s.isVariable ? " bei beta " + num(level) : "") +
+               (beyond > s.tol ? " überschritten" : " erreicht") + actual;
     }
     const double l = s.level(), lt = s.levelTol();
     if (l > level + lt) return {};
@@ -99,7 +105,51 @@ std::string sideBinds(const Side& s, double level, double betaMax) {
            " erreicht" + actual;
 }
 
+double betaMaximum(const Node* project) {
+    const double b = project != nullptr ? project->obj().RPar[2] : 1.0;
+    return b > 0.0 && b < 1.0 ? b : 1.0;
+}
+
+// The level estimated from the variable bounds of the sides.
+double estimatedLevel(const std::vector<Side>& sides, double betaMax) {
+    double level = betaMax;
+    for (const Side& s : sides)
+        if (s.isVariable) level = std::min(level, std::max(0.0, s.level()));
+    return level;
+}
+
+// The level estimated from the variable bounds of the whole project.
+double estimatedLevel(const Node& project) {
+    std::vector<Side> all;
+    for (const auto& c : project.children) collectSides(*c, all);
+    return estimatedLevel(all, betaMaximum(&project));
+}
+
 } // namespace
+
+double reachedLevel(const Node& project) {
+    if (const auto* p = project.as<TProject>())
+        if (const auto beta = recordedBeta(*p)) return *beta;
+    return estimatedLevel(project);
+}
+
+double namedOvershoot(const Node& restriction, double level) {
+    const auto* r = restriction.as<TRestr>();
+    const Node* motionNode = restriction.parent;
+    const auto* motion = motionNode != nullptr ? motionNode->as<TPaintObj>() : nullptr;
+    const Node* project = projectOf(&restriction);
+    if (r == nullptr || r->IPar[1] < 0 || !isIntervalKind(r->code()) ||
+        !hasCurrentResults(motion) || project == nullptr)
+        return 0.0;
+    double worst = 0.0;
+    for (bool q : {false, true})
+        if (!q || hasElasticOutput(*motion))
+            worst = std::max(worst, relativeViolation(*r, r->Global ? r->GlobalPar : r->RPar,
+                                                      *motion, q, level));
+    // With the switch on the calculation held the tolerance; only more than that is named.
+    const double tol = wholeCycleTolerance(*project->as<TProject>());
+    return worst >= (tol > 0.0 ? tol * 1.01 : kViolationShown) ? worst : 0.0;
+}
 
 std::vector<Binding> bindingRestrictions(const Node& motionSpec) {
     std::vector<Binding> out;
@@ -109,29 +159,35 @@ std::vector<Binding> bindingRestrictions(const Node& motionSpec) {
     collectSides(motionSpec, own);
     if (own.empty()) return out;
 
-    // Estimated reached level: the smallest level of the variable bounds of the whole project.
-    double betaMax = 1.0;
-    std::vector<Side> all;
-    if (project != nullptr) {
-        const double b = project->obj().RPar[2];
-        if (b > 0.0 && b < 1.0) betaMax = b;
-        for (const auto& c : project->children) collectSides(*c, all);
-    } else {
-        all = own;
-    }
-    double level = betaMax;
-    for (const Side& s : all)
-        if (s.isVariable) level = std::min(level, std::max(0.0, s.level()));
+    const auto* p = project != nullptr ? project->as<TProject>() : nullptr;
+    const std::optional<double> kept = p != nullptr ? recordedBeta(*p) : std::nullopt;
+    const double level = kept                 ? *kept
+                         : project != nullptr ? estimatedLevel(*project)
+                                              : estimatedLevel(own, 1.0);
 
     for (const Side& s : own) {
-        const std::string why = sideBinds(s, level, betaMax);
+        const std::string why = sideBinds(s, level, !kept, betaMaximum(project));
         if (why.empty()) continue;
         if (!out.empty() && out.back().restriction == s.restriction)
             out.back().why += "; " + why;
         else
             out.push_back({s.restriction, why});
     }
-    return out;
+    // Overshoots between the sample angles, in tree order with the others.
+    if (project == nullptr) return out;
+    std::vector<Binding> all;
+    std::size_t next = 0;
+    for (const auto& c : motionSpec.children) {
+        Binding* b = next < out.size() && out[next].restriction == c.get() ? &out[next++] : nullptr;
+        const double over = namedOvershoot(*c, level);
+        if (b == nullptr && over == 0.0) continue;
+        all.push_back(b != nullptr ? *b : Binding{c.get(), {}});
+        if (over == 0.0) continue;
+        all.back().overshoot = over;
+        if (!all.back().why.empty()) all.back().why += ", ";
+        all.back().why += overshootText(over, '.');
+    }
+    return all;
 }
 
 } // namespace model

@@ -8,13 +8,16 @@
 // restrictions, 1e-4 · max(1, |bound|) for spectrum restrictions.
 //
 // Variable bounds move linearly with beta from the fixed value (beta = 0) to the value at
-// beta = 1. The project file does not keep the reached beta, so it is estimated: a variable
+// beta = 1; they are taken at the level the stored results reached, which the project keeps
+// (results.h). Files of older versions do not keep it, so it is estimated there: a variable
 // bound met with the actual value v is just reached at the level (v − fixed) / (variable −
 // fixed); all requirements hold at the reached level, so it is at most the smallest such level
 // of the project's variable bounds (clamped to 0 .. beta maximum), and the variable bounds at
-// that smallest level bind. When the calculation was limited by something without a bound
-// (variable frequency ratios or interval ends), this names the variable bound closest to its
-// limit instead.
+// that smallest level bind.
+//
+// The calculation holds an interval restriction at its sample angles; between them the curve
+// may leave the band. Each restriction names its largest such overshoot (band.h) when the
+// results were calculated without the whole-cycle switch (or, with it, beyond its tolerance).
 #pragma once
 
 #include <string>
@@ -27,11 +30,22 @@ namespace model {
 struct Binding {
     const Node* restriction;
     std::string why; // e.g. "obere Schranke 10.05 erreicht (10.0499)"
+    // The overshoot between the sample angles as a fraction of the band, 0 when none is named;
+    // why then ends in its text (with ".").
+    double overshoot = 0.0;
 };
 
 // The binding restrictions under an absolute or relative motion specification node, in tree
 // order; empty when it has no current results. Switched-off and inconsistent restrictions are
 // skipped.
 std::vector<Binding> bindingRestrictions(const Node& motionSpec);
+
+// The level of the project's stored results: the kept beta, else the estimate above.
+double reachedLevel(const Node& project);
+
+// The overshoot between the sample angles that restriction (under a motion specification with
+// current results) shows at level, as a fraction of its band, for s and q together; 0 when none
+// is to be named.
+double namedOvershoot(const Node& restriction, double level);
 
 } // namespace model

@@ -1,7 +1,9 @@
 #include "model/calc_input.h"
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 #include "model/format_real.h"
 
@@ -20,35 +22,64 @@ void writeRecord(std::string& out, const std::array<std::int32_t, 10>& ip,
 
 } // namespace
 
-CalcInput writeCalcInput(const Node& node) {
+void forEachInputRecord(const Node& project, const std::function<void(const Node&)>& f) {
+    f(project);
+    for (const auto& child : project.children) {
+        if (child->kind() == ObjectKind::AbsSpec)
+            f(*child);
+        else if (child->kind() != ObjectKind::RelSpec)
+            continue;
+        for (const auto& rc : child->children)
+            if (rc->kind() == ObjectKind::Restriction) f(*rc);
+    }
+}
+
+namespace {
+
+// The records of the input; for the fingerprint also without the slots that only the project
+// file uses (the module ignores them, and they change when results come or go).
+CalcInput writeRecords(const Node& node, bool fingerprint) {
     const Node* project = projectOf(&node);
     CalcInput in;
     if (project == nullptr) return in;
-    auto put = [&](const Node& n) {
+    forEachInputRecord(*project, [&](const Node& n) {
         in.objects.push_back(&n);
         const TNLMember& obj = n.obj();
         auto ip = obj.IPar;
         auto rp = obj.RPar;
         ip[9] = static_cast<std::int32_t>(in.objects.size());
-        if (obj.kind() == ObjectKind::Project && obj.IPar[6] == 0) {
-            // The advanced settings are off: the module gets the standard values, not the
-            // zeros the project file keeps (0 trials would switch the search off).
-            ip[4] = kDefaultSamples;
-            ip[5] = kDefaultSteps;
-            rp[1] = kDefaultStepWidth;
+        if (obj.kind() == ObjectKind::Project) {
+            if (obj.IPar[6] == 0) {
+                // The advanced settings are off: the module gets the standard values, not the
+                // zeros the project file keeps (0 trials would switch the search off).
+                ip[4] = kDefaultSamples;
+                ip[5] = kDefaultSteps;
+                rp[1] = kDefaultStepWidth;
+            }
+            // The reached beta and the result code are results, not input.
+            rp[11] = rp[12] = 0.0;
+            if (fingerprint) ip[7] = 0;
+        } else if (obj.kind() == ObjectKind::AbsSpec && fingerprint) {
+            ip[7] = ip[8] = 0;
         }
         writeRecord(in.text, ip, rp);
-    };
-    put(*project);
-    for (const auto& child : project->children) {
-        if (child->kind() == ObjectKind::AbsSpec)
-            put(*child);
-        else if (child->kind() != ObjectKind::RelSpec)
-            continue;
-        for (const auto& rc : child->children)
-            if (rc->kind() == ObjectKind::Restriction) put(*rc);
-    }
+    });
     return in;
+}
+
+} // namespace
+
+double wholeCycleTolerance(const TProject& project) {
+    const double t = project.RPar[3];
+    return std::isfinite(t) && t > 0.0 ? t : 0.0;
+}
+
+CalcInput writeCalcInput(const Node& node) {
+    return writeRecords(node, false);
+}
+
+std::string inputFingerprint(const Node& project) {
+    return writeRecords(project, true).text;
 }
 
 std::optional<Message> writeCalcInputFile(const CalcInput& input, const std::string& path) {

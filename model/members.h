@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/containers.h"
 #include "model/message.h"
@@ -81,6 +82,15 @@ protected:
                            const std::array<double, 13>& rp);
 };
 
+// What the stored results of a project were calculated from, kept in memory: the calculation
+// input without the slots that only files carry (inputFingerprint, calc_input.h), and the
+// restriction parameters of the run (GlobalPar, as the random search left them) in the order
+// of the input's restriction records.
+struct ResultsInput {
+    std::string text;
+    std::vector<std::array<double, 13>> globalPar;
+};
+
 class TProject : public TNLMember {
 public:
     std::string FileName;
@@ -91,6 +101,12 @@ public:
     bool Changed = true;
     bool Locked = false;
     bool TestMode = false;
+    // In memory only: the input of the stored results (none when unknown), the input text of
+    // the run in progress, and the wall-clock seconds of the run that gave the stored results
+    // (< 0: unknown, as after reading a file).
+    std::optional<ResultsInput> CalculatedInput;
+    std::string RunInput;
+    double ResultSeconds = -1.0;
 
     ObjectKind kind() const override { return ObjectKind::Project; }
     void UpdateCaption() override;

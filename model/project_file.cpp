@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "model/record_io.h"
+#include "model/results.h"
 
 namespace model {
 
@@ -101,6 +102,8 @@ std::variant<std::unique_ptr<Node>, ReadFailure> readProject(std::string_view by
             if (c->kind() == ObjectKind::RelSpec) computeRelativeCoefficients(project, *c);
     }
     refreshCaptions(project);
+    // Results the file calls current were calculated from the input it holds.
+    adoptCurrentInput(project);
     return projectNode;
 }
 

@@ -7,8 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
+#include "model/band.h"
+#include "model/binding.h"
 #include "model/format_real.h"
+#include "model/results.h"
 #include "model/text_codec.h"
 
 namespace model {
@@ -217,8 +221,17 @@ private:
         int i = 0;
         for (const auto& c : node.children) {
             const auto* r = c->as<TRestr>();
-            if (r != nullptr) restriction(*r, ++i, motion, relative, current);
+            if (r == nullptr) continue;
+            restriction(*r, ++i, motion, relative, current);
+            if (current) overshoot(*c);
         }
+    }
+
+    // The overshoot between the sample angles, when there is one to name.
+    void overshoot(const Node& restriction) {
+        if (!level_) level_ = reachedLevel(*projectOf(&restriction));
+        if (const double over = namedOvershoot(restriction, *level_); over > 0.0)
+            add(kL + R"(\tab\tab {\i )" + escaped(overshootText(over, separator_)) + "}");
     }
 
     void restriction(const TRestr& r, int i, const TPaintObj& motion, bool relative, bool current) {
@@ -346,6 +359,7 @@ private:
     std::vector<std::string>& lines_;
     char separator_;
     bool results_;
+    std::optional<double> level_; // the level of the results, once needed
 };
 
 } // namespace
@@ -365,6 +379,10 @@ std::vector<std::string> buildReport(const Node& project, const ReportDate& date
     if (!p->Description.empty())
         lines.push_back(kInfo + R"(\qc )" + rtfText(p->Description, false));
     lines.push_back(kInfo + R"(\qc Stand: )" + d);
+    if (auto kept = keptResult(project)) {
+        kept->seconds = -1.0; // the time of a run is no property of the design
+        lines.push_back(kInfo + R"(\qc )" + escaped(resultText(*kept, decimalSeparator)));
+    }
     Builder b(lines, decimalSeparator, p->ResultsStored);
     for (const auto& c : project.children) {
         if (c->as<THSHeader>() != nullptr)

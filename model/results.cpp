@@ -1,5 +1,10 @@
 #include "model/results.h"
 
+#include <charconv>
+#include <cmath>
+
+#include "model/calc_input.h"
+#include "model/format_real.h"
 #include "model/series.h"
 
 namespace model {
@@ -7,6 +12,7 @@ namespace model {
 void startCalculation(Node& project) {
     ChangeBatch batch(project);
     TProject& p = projectObj(project);
+    p.RunInput = inputFingerprint(project);
     p.Locked = true;
     p.Changed = true;
     p.Modified = false;
@@ -28,6 +34,30 @@ void startCalculation(Node& project) {
 }
 
 namespace {
+
+// The restriction parameters of the project's restrictions in input order.
+std::vector<std::array<double, 13>> inputGlobalPar(const Node& project) {
+    std::vector<std::array<double, 13>> out;
+    forEachInputRecord(project, [&](const Node& n) {
+        if (auto* r = n.as<TRestr>()) out.push_back(r->GlobalPar);
+    });
+    return out;
+}
+
+// Keeps the reached beta and result code with stored results, or clears them with the
+// results.
+void keepResult(TProject& p, const CalcResults& results, bool stored, const Node& project) {
+    const bool known = stored && results.beta && std::isfinite(*results.beta) &&
+                       (results.code == 0 || results.code == 1);
+    p.RPar[11] = known ? *results.beta : 0.0;
+    p.RPar[12] = known ? results.code + 10.0 : 0.0;
+    p.ResultSeconds = stored ? results.seconds : -1.0;
+    if (stored && !p.RunInput.empty())
+        p.CalculatedInput = ResultsInput{p.RunInput, inputGlobalPar(project)};
+    else
+        p.CalculatedInput.reset();
+    p.RunInput.clear();
+}
 
 // The node of the project that a const node handed over stands for.
 Node* find(Node& project, const Node* target) {
@@ -91,6 +121,7 @@ PublishOutcome publishResults(Node& project, const CalcResults& results) {
         }
     }
     p.ResultsStored = out.stored;
+    if (!test) keepResult(p, results, out.stored, project);
     p.Calculated = true;
     p.AllCurrent = p.ResultsStored;
     p.Locked = false;
@@ -104,6 +135,99 @@ PublishOutcome publishResults(Node& project, const CalcResults& results) {
             notifyChanged(n, ChangeFlags::Results);
     });
     return out;
+}
+
+namespace {
+
+// Every motion of the project carries results (HasResults); with current: all are current.
+bool allMotionsHaveResults(const Node& project, bool current) {
+    for (const auto& c : project.children)
+        if (const auto* m = c->as<TPaintObj>())
+            if (!m->HasResults || (current && !m->ResultsCurrent)) return false;
+    return true;
+}
+
+} // namespace
+
+bool reviveResults(Node& project) {
+    TProject& p = projectObj(project);
+    if (!p.ResultsStored || !p.CalculatedInput || p.Locked || p.TestMode ||
+        !allMotionsHaveResults(project, false) ||
+        inputFingerprint(project) != p.CalculatedInput->text)
+        return false;
+    ChangeBatch batch(project);
+    // What is written equals what was calculated: nothing of it is Modified any more.
+    const auto& kept = p.CalculatedInput->globalPar;
+    std::size_t i = 0;
+    bool restored = false;
+    forEachInputRecord(project, [&](const Node& n) {
+        n.obj().Modified = false;
+        auto* r = n.as<TRestr>();
+        if (r == nullptr) return;
+        if (i < kept.size() && r->GlobalPar != kept[i]) {
+            r->GlobalPar = kept[i];
+            restored = true;
+            notifyChanged(n, ChangeFlags::Results);
+        }
+        ++i;
+    });
+    if (!restored && p.AllCurrent && allMotionsHaveResults(project, true)) return true;
+    for (auto& c : project.children) {
+        auto* h = c->as<THSHeader>();
+        if (h == nullptr) continue;
+        h->ResultsCurrent = true;
+        (void)deriveSeries(*h, false);
+        for (auto& rc : c->children)
+            if (auto* r = rc->as<TRestr>()) r->ComputeActualValues(*h);
+        notifyChanged(*c, ChangeFlags::Results);
+    }
+    for (auto& c : project.children)
+        if (c->kind() == ObjectKind::RelSpec) computeRelativeCoefficients(project, *c);
+    p.AllCurrent = true;
+    notifyChanged(project, ChangeFlags::Values | ChangeFlags::Results);
+    return true;
+}
+
+void adoptCurrentInput(Node& project) {
+    TProject& p = projectObj(project);
+    if (!p.ResultsStored || !p.AllCurrent || !allMotionsHaveResults(project, true)) return;
+    p.CalculatedInput = ResultsInput{inputFingerprint(project), inputGlobalPar(project)};
+}
+
+std::optional<double> recordedBeta(const TProject& p) {
+    const double beta = p.RPar[11], code = p.RPar[12];
+    if (!p.ResultsStored || (code != 10.0 && code != 11.0) || !(beta >= 0.0 && beta <= 1.0))
+        return std::nullopt;
+    return beta;
+}
+
+std::optional<KeptResult> keptResult(const Node& project) {
+    const auto* p = project.as<TProject>();
+    if (p == nullptr || !p->AllCurrent || !allMotionsHaveResults(project, true))
+        return std::nullopt;
+    const auto beta = recordedBeta(*p);
+    if (!beta) return std::nullopt;
+    return KeptResult{*beta, static_cast<int>(p->RPar[12]) - 10, p->ResultSeconds};
+}
+
+std::string resultText(const KeptResult& result, char decimalSeparator) {
+    std::string beta = FormatReal(result.beta, 4);
+    if (!beta.empty() && beta[0] == ' ') beta.erase(0, 1);
+    // Code 1 at beta 0: nothing depends on beta, the constant requirements are all.
+    std::string text = "β = " + localizeDecimal(beta, decimalSeparator) + " — " +
+                       (result.code != 1    ? "Maximalforderungen nicht erfüllt"
+                        : result.beta > 0.0 ? "Maximalforderungen erfüllt"
+                                            : "Forderungen erfüllt (keine variablen Forderungen)");
+    if (result.seconds >= 0.0 && std::isfinite(result.seconds))
+        text += ", " + secondsText(result.seconds, decimalSeparator);
+    return text;
+}
+
+std::string secondsText(double seconds, char decimalSeparator) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, seconds, std::chars_format::fixed, 1);
+    return localizeDecimal(r.ec == std::errc() ? std::string(buf, r.ptr) : "?", decimalSeparator) +
+           " s";
 }
 
 } // namespace model

@@ -3,10 +3,22 @@
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
+
+#include "model/calc_input.h"
+#include "model/results.h"
 
 namespace model {
 
 namespace {
+
+// The start record of a calculation input: its first two lines.
+std::string_view startRecordOf(std::string_view input) {
+    const std::size_t first = input.find('\n');
+    const std::size_t second =
+        first == std::string_view::npos ? first : input.find('\n', first + 1);
+    return input.substr(0, second);
+}
 
 void sortSiblings(std::vector<std::unique_ptr<Node>>& v) {
     std::stable_sort(v.begin(), v.end(), [](const auto& a, const auto& b) {
@@ -286,6 +298,8 @@ void computeRelativeCoefficients(Node& project, Node& relNode, bool actualValues
 }
 
 void updateCurrency(Node& project) {
+    // The input is again the one of the stored results: they are current.
+    if (reviveResults(project)) return;
     ChangeBatch batch(project);
     // Marks the motion of n stale; true (and reported) when it was current.
     auto stale = [](Node* n) {
@@ -295,8 +309,13 @@ void updateCurrency(Node& project) {
         notifyChanged(*n, ChangeFlags::Results);
         return true;
     };
+    // A changed start record (whole-cycle tolerance, optimisation settings, beta maximum)
+    // concerns every motion.
+    const TProject& proj = projectObj(project);
+    const bool startChanged = proj.CalculatedInput && startRecordOf(inputFingerprint(project)) !=
+                                                          startRecordOf(proj.CalculatedInput->text);
     for (Node* hn : childrenOf<THSHeader>(project)) {
-        bool modified = hn->obj().Modified;
+        bool modified = startChanged || hn->obj().Modified;
         for (const auto& c : hn->children) modified = modified || c->obj().Modified;
         if (modified) stale(hn);
     }
@@ -458,6 +477,8 @@ void ProjectTree::select(Node* node) {
 
 Node& ProjectTree::newProject() {
     auto node = std::make_unique<Node>(std::make_unique<TProject>());
+    // New designs hold their bounds on the whole cycle; a project read from a file keeps its own.
+    node->obj().RPar[3] = kDefaultWholeCycleTolerance;
     node->obj().UpdateCaption();
     return appendProject(std::move(node));
 }

@@ -145,7 +145,8 @@ public:
     Node* selected() const { return selected_; }
     void select(Node* node);
 
-    // "&Projekt": a new empty project at the end of the top level.
+    // "&Projekt": a new empty project at the end of the top level, with the whole-cycle
+    // switch on (RPar[3] = kDefaultWholeCycleTolerance).
     Node& newProject();
     // Appends a project built elsewhere (file reader, import).
     Node& appendProject(std::unique_ptr<Node> project);

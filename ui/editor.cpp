@@ -29,10 +29,13 @@
 #include <cmath>
 #include <set>
 
+#include "calcctl/platform.h"
 #include "graphics/prompts.h"
+#include "model/calc_input.h"
 #include "model/check.h"
 #include "model/eta_aids.h"
 #include "model/format_real.h"
+#include "model/results.h"
 #include "ui/real_edit.h"
 #include "ui/sel_opt.h"
 
@@ -249,7 +252,22 @@ void TDlgRestr::buildProjectPage() {
     LWarn = label(ProjHeader, QString::fromUtf8(kWarnText), "LWarn");
     LWarn->setWordWrap(true);
     g->addWidget(LWarn, 7, 0, 1, 3);
-    g->setRowStretch(8, 1);
+    // The bounds between the sample angles too: the tolerance in per cent of the band.
+    CBWholeCycle = checkBox(ProjHeader, "CBWholeCycle", "Schranken auf dem ganzen Zyklus einhalten",
+                            [this](TNLMember& o, bool on) {
+                                const double t = EdCycleTol->Value() / 100.0;
+                                o.RPar[3] =
+                                    on ? (t > 0.0 ? t : model::kDefaultWholeCycleTolerance) : 0.0;
+                            });
+    g->addWidget(CBWholeCycle, 8, 0, 1, 3);
+    EdCycleTol = realField(ProjHeader, "EdCycleTol", 0.001, 50.0,
+                           [](TNLMember& o, double v) { o.RPar[3] = v / 100.0; });
+    g->addWidget(label(ProjHeader, QStringLiteral("Toleranz in % der Schrankenbreite:")), 9, 0);
+    g->addWidget(EdCycleTol, 9, 1);
+    LResult = label(ProjHeader, {}, "LResult");
+    LResult->setWordWrap(true);
+    g->addWidget(LResult, 10, 0, 1, 3);
+    g->setRowStretch(11, 1);
     Pages->addWidget(ProjHeader);
 }
 
@@ -784,6 +802,19 @@ void TDlgRestr::fillProject(model::TProject& p) {
     showCount(EdD4, p.IPar[4]);
     EdV1->setValue(p.RPar[1]);
     LWarn->setEnabled(advanced);
+    const double tolerance = model::wholeCycleTolerance(p);
+    setChecked(CBWholeCycle, tolerance > 0.0);
+    EdCycleTol->setEnabled(tolerance > 0.0);
+    EdCycleTol->setValue(100.0 *
+                         (tolerance > 0.0 ? tolerance : model::kDefaultWholeCycleTolerance));
+    // The outcome of the last calculation while its results are current.
+    QString result = QStringLiteral("Noch keine Ergebnisse.");
+    if (const auto kept = model::keptResult(*p.node))
+        result = QStringLiteral("Ergebnis: ") +
+                 qs(model::resultText(*kept, calcctl::localeDecimalSeparator()));
+    else if (p.ResultsStored)
+        result = QStringLiteral("Die Ergebnisse sind nicht aktuell.");
+    LResult->setText(result);
 }
 
 void TDlgRestr::fillMotion(Node& node, model::THSHeader& h) {

@@ -67,6 +67,9 @@ public:
     QLabel *LBGCount = nullptr, *LGOCount = nullptr, *LWarn = nullptr;
     QCheckBox* CBAdvOpt = nullptr;
     TRealEdit *EdD5 = nullptr, *EdD4 = nullptr, *EdV1 = nullptr;
+    QCheckBox* CBWholeCycle = nullptr; // "Schranken auf dem ganzen Zyklus einhalten"
+    TRealEdit* EdCycleTol = nullptr;   // its tolerance in per cent of the band
+    QLabel* LResult = nullptr;         // the result of the last calculation while current
     // Absolute motion specification.
     QLineEdit* EdShortName = nullptr;
     QSpinBox* SEdHarm = nullptr;

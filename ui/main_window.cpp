@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinterInfo>
@@ -54,6 +55,10 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     SB = new QStatusBar(this);
     SB->setObjectName(QStringLiteral("SB"));
     setStatusBar(SB);
+    LRunStatus = new QLabel(SB);
+    LRunStatus->setObjectName(QStringLiteral("LRunStatus"));
+    LRunStatus->setWordWrap(true);
+    SB->addWidget(LRunStatus, 1);
     DlgTab = new TDlgTab(this);
     DlgRConfig = new net::TDlgRConfig(true, this);
     DlgRProgress = new net::TDlgRProgress(this);
@@ -97,8 +102,8 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     connect(calc_.get(), &calcctl::Calculation::finished, this, &TDlgMain::calcFinished);
     connect(calc_.get(), &calcctl::Calculation::statusText, this,
             [this](const QString& text) { SB->showMessage(text); });
-    connect(calc_.get(), &calcctl::Calculation::listingLine, this, [this](const QString& line) {
-        if (calc_->running() && !line.trimmed().isEmpty()) SB->showMessage(line.trimmed());
+    connect(calc_.get(), &calcctl::Calculation::progress, this, [this](const QString& text) {
+        if (calc_->running()) showRunStatus(text);
     });
     connect(batch_.get(), &calcctl::BatchCalculation::finished, this, &TDlgMain::batchFinished);
 

@@ -87,6 +87,8 @@ public:
     calcctl::BatchCalculation& batch() { return *batch_; }
     ProjectTreeWidget* TVProjects = nullptr;
     QStatusBar* SB = nullptr;
+    // In the status bar: the progress of a run, then its result; wrapped to the window's width.
+    QLabel* LRunStatus = nullptr;
     TDlgTab* DlgTab = nullptr;
     net::TDlgRConfig* DlgRConfig = nullptr;     // "Remote-Config", kept for the program run
     net::TDlgRProgress* DlgRProgress = nullptr; // "externe Berechnung"
@@ -201,6 +203,7 @@ private:
     void copyProject(model::Node* project);
     void calcRunStarted(model::Node* project);
     void calcFinished(int code);
+    void showRunStatus(const QString& text);
     void batchFinished(const model::Message& summary);
     bool closeProject(model::Node* project);
 

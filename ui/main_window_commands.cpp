@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSaveFile>
+#include <QStatusBar>
 #include <QTreeWidgetItem>
 
 #include "calcctl/batch.h"
@@ -384,9 +386,20 @@ void TDlgMain::calcFinished(int) {
     if (!batch_->running()) {
         if (calcNode_ != nullptr) selectNode(calcNode_);
         updateMenus();
-        for (const model::Message& m : calc_->messages()) inform(m);
     }
+    // What came out, until the next run; the editor's project page keeps it while the results
+    // are current.
+    if (project != nullptr)
+        showRunStatus(qs(project->obj().Caption) + QStringLiteral(": ") + calc_->resultStatus());
+    if (!batch_->running())
+        for (const model::Message& m : calc_->messages()) inform(m);
     updateMenus();
+}
+
+void TDlgMain::showRunStatus(const QString& text) {
+    // A passing message of the status bar would hide it.
+    SB->clearMessage();
+    LRunStatus->setText(text);
 }
 
 void TDlgMain::batchFinished(const model::Message& summary) {

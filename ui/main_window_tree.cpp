@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "calcctl/platform.h"
+#include "model/band.h"
 #include "model/binding.h"
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
@@ -147,15 +149,22 @@ void TDlgMain::notifySelection(const model::Node* node) {
         DlgRestr->hide();
     else if (ShowEditor->isChecked() && !DlgRestr->isVisible())
         DlgRestr->show();
-    // A calculated motion names the restrictions that limit beta.
+    // A calculated motion names the restrictions that limit beta; any other selection shows
+    // the run's status again.
+    QStringList names;
     if (sel != nullptr && sel->as<model::TPaintObj>() != nullptr) {
-        QStringList names;
+        const char sep = calcctl::localeDecimalSeparator();
         for (const model::Binding& b : model::bindingRestrictions(*sel))
-            names << qs(b.restriction->obj().Caption);
-        if (!names.isEmpty())
-            SB->showMessage(QStringLiteral("beta begrenzt durch: ") +
-                            names.join(QStringLiteral("; ")));
+            names << qs(b.restriction->obj().Caption) +
+                         (b.overshoot > 0.0
+                              ? QStringLiteral(" (") + qs(model::overshootText(b.overshoot, sep)) +
+                                    QStringLiteral(")")
+                              : QString());
     }
+    if (names.isEmpty())
+        SB->clearMessage();
+    else
+        SB->showMessage(QStringLiteral("beta begrenzt durch: ") + names.join(QStringLiteral("; ")));
     fitWidth();
     updateMenus();
 }

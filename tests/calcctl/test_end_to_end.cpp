@@ -11,7 +11,9 @@
 
 #include "calcctl/result_code.h"
 #include "cli/calc_command.h"
+#include "model/import.h"
 #include "model/project_file.h"
+#include "model/results.h"
 #include "tests/calcctl/calcctl_test_support.h"
 
 namespace calcctl {
@@ -133,6 +135,35 @@ TEST_F(EndToEnd, CliBatchCountsMaximalRequirementsMetAsSolved) {
                            "Lösungen gefunden."),
               std::string::npos)
         << o.str();
+}
+
+// --whole-cycle sets the project's tolerance for the run: the module gets it in the start
+// record, and the saved project keeps it with the results and their reached beta. Without a
+// value it is 0.001, with 0 it is off; anything else is refused before a run.
+TEST_F(EndToEnd, CliWholeCycleGoesIntoTheRunAndTheSavedProject) {
+    const std::string in = (dir() / "cam.k4p").string(), out = (dir() / "out.k4p").string();
+    std::filesystem::copy_file(kExamples + "cam_dwell.k4p", in);
+    std::ostringstream o, e;
+    for (const auto& [option, tolerance] : {std::pair{"--whole-cycle", 0.001},
+                                            {"--whole-cycle=0.02", 0.02},
+                                            {"--whole-cycle=0", 0.0}}) {
+        ASSERT_EQ(cli::runCalcCli({"calc", in, option, "--workdir", work().string(), "--module",
+                                   kModule, "-o", out},
+                                  o, e),
+                  0)
+            << e.str();
+        auto input = model::importKq4(test::readFile(work() / "remote$.kq4"), "remote$.kq4");
+        ASSERT_TRUE(input.project);
+        EXPECT_NEAR(input.project->obj().RPar[3], tolerance, 1e-12) << option;
+        model::ProjectTree tree;
+        auto r = model::openProject(tree, out);
+        ASSERT_TRUE(std::holds_alternative<model::Node*>(r));
+        EXPECT_EQ(std::get<model::Node*>(r)->obj().RPar[3], tolerance) << option;
+        EXPECT_TRUE(model::keptResult(*std::get<model::Node*>(r))) << option;
+    }
+    for (const char* bad : {"--whole-cycle=", "--whole-cycle=x", "--whole-cycle=-0.1",
+                            "--whole-cycle=1", "--whole-cycle=nan"})
+        EXPECT_EQ(cli::runCalcCli({"calc", in, bad}, o, e), 2) << bad;
 }
 
 TEST_F(EndToEnd, CliArguments) {

@@ -12,6 +12,7 @@
 #include <charconv>
 #include <cmath>
 #include <csignal>
+#include <map>
 #include <numbers>
 #include <set>
 
@@ -22,6 +23,7 @@
 #include "calcctl/result_code.h"
 #include "model/calc_input.h"
 #include "model/project_file.h"
+#include "model/results.h"
 #include "tests/calcctl/calcctl_test_support.h"
 #include "tests/model/change_recorder.h"
 
@@ -105,6 +107,35 @@ TEST_F(Run, CodeZeroReadsResultsBack) {
     EXPECT_TRUE(h1.HasResults && h2.HasResults && rel->HasResults);
     EXPECT_TRUE(h1.ResultsCurrent);
     EXPECT_FALSE(calc.running());
+}
+
+// The status after a run: for results the level the coefficient files give and the code (0
+// and 1 read differently), kept with the project; without results neither, and what was kept
+// before is gone. The time is there in every case.
+TEST_F(Run, StatusTextAfterCodesOneZeroAndMinusOne) {
+    std::map<int, std::string> texts;
+    for (int code : {1, 0, -1}) {
+        SCOPED_TRACE(code);
+        model::ProjectTree t;
+        model::Node& p = smallProject(t, 1, 2);
+        proj(p).RPar[11] = 0.25; // a result kept from before
+        proj(p).RPar[12] = 10.0;
+        control("");
+        staged("kq4.err", " " + std::to_string(code) + "\n");
+        staged("remote$.fk1", fk(1, 2, 0.0)); // beta 0.5
+        EXPECT_EQ(runToEnd(calc, p), code);
+        const std::string text = calc.resultStatus().toStdString();
+        const bool results = code >= 0;
+        EXPECT_EQ(text.find("0.5") != std::string::npos || text.find("0,5") != std::string::npos,
+                  results)
+            << text;
+        EXPECT_EQ(proj(p).RPar[11], results ? 0.5 : 0.0);
+        EXPECT_EQ(proj(p).RPar[12], results ? 10.0 + code : 0.0);
+        EXPECT_EQ(model::keptResult(p).has_value(), results);
+        EXPECT_EQ(text.back(), 's') << text;
+        texts[code] = text;
+    }
+    EXPECT_NE(texts[0], texts[1]);
 }
 
 TEST_F(Run, CodeOneWarnsThenKeepsResults) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/band.h"
 #include "model/binding.h"
 #include "model/project_file.h"
 #include "tests/model/model_test_support.h"
@@ -109,7 +110,9 @@ TEST(Binding, KnownMotion) {
     const auto b = bindingRestrictions(a);
     const std::pair<TRestr*, const char*> expect[] = {
         {&reached, "obere Schranke 1.0 erreicht (1.0)"},
-        {&passed, "obere Schranke 0.99 überschritten (1.0)"},
+        // The peak 1.0 passes the band -5 .. 0.99 by 0.01 / 5.99 between the samples.
+        {&passed, "obere Schranke 0.99 überschritten (1.0), zwischen den Stützstellen "
+                  "überschritten um 0.2 %"},
         {&free, nullptr},
         {&point, "untere Schranke -1.0 erreicht (-1.0)"},
         {&spectrum, "Spektrumschranke 1.0 erreicht (1.0)"},
@@ -126,4 +129,123 @@ TEST(Binding, KnownMotion) {
     }
     h->ResultsCurrent = false;
     EXPECT_TRUE(bindingRestrictions(a).empty());
+}
+
+namespace {
+
+// A project whose motion 1 is s = sin φ with current results, reaching beta (kept with code).
+Node& sineProject(ProjectTree& tree, double beta) {
+    Node& p = tree.newProject();
+    Node& a = findOrCreateAbs(p, 1);
+    auto* h = a.as<THSHeader>();
+    h->sSC.ReSize(4);
+    h->sSC.set(2, 1.0);
+    h->qSC = h->sSC;
+    h->HasResults = h->ResultsCurrent = true;
+    TProject& proj = projectObj(p);
+    proj.ResultsStored = proj.AllCurrent = true;
+    proj.RPar[11] = beta;
+    proj.RPar[12] = beta == 1.0 ? 11.0 : 10.0;
+    return a;
+}
+
+} // namespace
+
+// Regression: after a calculation, restrictions sitting on a variable bound (distance 1e-16)
+// were left out of the binding list: the level was estimated from the bounds, and an interval
+// whose peak passes its variable bound between the sample angles pulled the estimate below the
+// true beta. The bounds are taken at the kept beta.
+TEST(Binding, RestrictionOnAVariableBoundAtTheKeptBeta) {
+    struct Case {
+        const char* what;
+        int kind;
+        double fixed, atOne; // the variable bound (lower for the point, the spectrum bound)
+        double decoyAtOne;   // variable upper bound of an interval over the peak, fixed 1.5
+        double beta;
+    };
+    const Case cases[] = {
+        // s''' = -cos φ is -1 at 0°: the lower bound -2 → -1 is met at beta 1.
+        {"s''' point, variable lower bound, beta 1", 3, -2.0, -1.0 + 1e-16, 0.99, 1.0},
+        // Σ |a|+|b| = 1: the bound 1.8 → 0.8 is 1 at beta 0.8.
+        {"spectrum sum, beta 0.8", 20, 1.8, 0.8 - 1e-16, 0.85, 0.8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ProjectTree tree;
+        Node& a = sineProject(tree, c.beta);
+        TRestr& target = addRestr(a, c.kind, 0.0, 0.0, c.fixed, 5.0);
+        target.IPar[6] = 1;
+        target.RPar[5] = c.atOne;
+        if (c.kind < 20) target.IPar[7] = -1;
+        TRestr& decoy = addRestr(a, 10, 0.0, 180.0, -5.0, 1.5);
+        decoy.IPar[7] = 1;
+        decoy.RPar[7] = c.decoyAtOne;
+        const auto b = bindingRestrictions(a);
+        EXPECT_NE(find(b, *target.node), nullptr);
+        EXPECT_NE(find(b, *decoy.node), nullptr); // its peak 1 is beyond it at that level
+        EXPECT_DOUBLE_EQ(reachedLevel(*projectOf(&a)), c.beta);
+    }
+}
+
+// The largest overshoot over an interval by the band rule, against the closed form for
+// s = sin φ (s' = cos φ): bounds and interval ends at the level, one-sided bands.
+TEST(Band, RelativeViolationOfSine) {
+    constexpr double none = 1e300;
+    const double c30 = std::sqrt(3.0) / 2.0;
+    struct Case {
+        const char* what;
+        int kind;
+        double phi1, phi1AtOne, phi2; // phi1AtOne: none = fixed
+        double lower, upper;          // none = absent
+        double upperAtOne;            // none = fixed
+        double beta, expected;
+    };
+    const Case cases[] = {
+        {"both sides", 10, 0, none, 180, -5, 0.99, none, 0, 0.01 / 5.99},
+        {"upper only: band is the curve's range", 10, 0, none, 180, none, 0.99, none, 0, 0.005},
+        {"inside", 10, 0, none, 360, -1.5, 1.5, none, 0, 0.0},
+        {"s' at both ends of the interval", 11, 30, none, 150, -0.5, 0.5, none, 0, c30 - 0.5},
+        {"variable upper bound at 0.75", 10, 0, none, 180, -5, 2, 0, 0.75, 0.5 / 5.5},
+        {"interval start 100° → 0° at 0.5: 50°", 10, 100, 0, 180, -5, 0.9, none, 0.5, 0.1 / 5.9},
+    };
+    ProjectTree tree;
+    Node& a = sineProject(tree, 1.0);
+    const auto& motion = *a.as<TPaintObj>();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TRestr r;
+        r.IPar[3] = c.kind;
+        r.IPar[4] = c.phi1AtOne != none ? 1 : 0;
+        r.RPar[1] = c.phi1AtOne;
+        r.RPar[2] = c.phi1;
+        r.RPar[4] = c.phi2;
+        r.IPar[6] = c.lower != none ? 0 : -1;
+        r.RPar[6] = c.lower;
+        r.IPar[7] = c.upper == none ? -1 : c.upperAtOne != none ? 1 : 0;
+        r.RPar[8] = c.upper;
+        r.RPar[7] = c.upperAtOne;
+        EXPECT_NEAR(relativeViolation(r, r.RPar, motion, false, c.beta), c.expected, 1e-9);
+    }
+}
+
+// Which overshoot is named: with the whole-cycle switch off from 0.05 % on, with it on only
+// beyond its tolerance.
+TEST(Band, NamedOvershootFollowsTheSwitch) {
+    ProjectTree tree;
+    Node& a = sineProject(tree, 1.0);
+    TRestr& r = addRestr(a, 10, 0.0, 180.0, -5.0, 0.99);      // 0.167 % of its band
+    TRestr& small = addRestr(a, 10, 0.0, 180.0, -5.0, 0.998); // 0.033 %
+    const struct {
+        double tolerance;
+        bool named, smallNamed;
+    } cases[] = {{0.0, true, false},
+                 {-1.0, true, false},
+                 {0.001, true, false},
+                 {0.002, false, false},
+                 {0.0002, true, true}};
+    for (const auto& c : cases) {
+        projectObj(*projectOf(&a)).RPar[3] = c.tolerance;
+        EXPECT_EQ(namedOvershoot(*r.node, 1.0) > 0.0, c.named) << c.tolerance;
+        EXPECT_EQ(namedOvershoot(*small.node, 1.0) > 0.0, c.smallNamed) << c.tolerance;
+    }
 }

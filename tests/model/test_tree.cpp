@@ -1,9 +1,13 @@
 // The project tree: numbering, relative specifications, groups, deletion, currency.
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+#include "model/editing.h"
 #include "model/project_file.h"
+#include "model/results.h"
 #include "tests/model/change_recorder.h"
 #include "tests/model/model_test_support.h"
 
@@ -307,6 +311,115 @@ TEST(Currency, OnlyEverClears) {
     EXPECT_TRUE(h.ResultsCurrent && projectObj(p).AllCurrent);
     editObject(*findAbs(p, 1)->children[0], [](TNLMember& o) { o.RPar[8] = 2.0; });
     EXPECT_FALSE(h.ResultsCurrent || projectObj(p).AllCurrent);
+}
+
+namespace {
+
+bool allCurrent(const Node& p) {
+    bool all = projectObj(const_cast<Node&>(p)).AllCurrent;
+    for (const auto& c : p.children)
+        if (const auto* m = c->as<TPaintObj>()) all = all && m->HasResults && m->ResultsCurrent;
+    return all;
+}
+
+// A run of the project with random series of 3 harmonics; varied: parameters the random search
+// left for restrictions.
+void calculate(Node& p, std::mt19937& rng, VariedParameters varied = {}) {
+    startCalculation(p);
+    CalcResults res;
+    res.ok = true;
+    res.beta = 0.75;
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (const auto& c : p.children)
+        if (c->kind() == ObjectKind::AbsSpec) {
+            TVector s(8);
+            for (int i = 1; i < 8; ++i) s.set(i, u(rng));
+            res.series.emplace_back(c.get(), s);
+        }
+    res.varied = std::move(varied);
+    publishResults(p, res);
+}
+
+} // namespace
+
+// Results are current again exactly when the input written now is the one they were
+// calculated from: an edit and its reverse (typed back or undone) revive them with the run's
+// varied angles, an edit in another motion keeps them stale until it is undone too, fields the
+// input does not carry change nothing, and after a run without results nothing revives.
+TEST(Currency, IdenticalInputMakesResultsCurrentAgain) {
+    std::mt19937 rng(4);
+    ProjectTree tree;
+    Node& p = tree.newProject();
+    Node& h1 = findOrCreateAbs(p, 0);
+    Node& h2 = findOrCreateAbs(p, 0);
+    TRestr& r1 = addRestr(h1, 10, 10.0, 50.0);
+    addRestr(h2, 0, 90.0);
+    setGlobal(*r1.node, 0);
+    auto varied = r1.RPar;
+    varied[2] = 12.0;
+    calculate(p, rng, {{r1.node, varied}});
+    const EditState r1Before = captureState(*r1.node), h2Before = captureState(h2);
+    // As the editor changes a restriction: the varied angles go with it.
+    auto bound = [&](double v) {
+        editObject(*r1.node, [v](TNLMember& o) {
+            o.RPar[8] = v;
+            static_cast<TRestr&>(o).GlobalPar = o.RPar;
+        });
+    };
+    auto slot3 = [](Node& n, double v) { editObject(n, [v](TNLMember& o) { o.RPar[3] = v; }); };
+    auto name = [&] {
+        editObject(h2, [](TNLMember& o) { static_cast<THSHeader&>(o).ShortName = "G"; });
+    };
+    auto failedRun = [&] {
+        startCalculation(p);
+        publishResults(p, CalcResults{});
+    };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        bool current;
+    } steps[] = {
+        {"calculated", [] {}, true},
+        {"bound changed", [&] { bound(2.0); }, false},
+        {"bound typed back", [&] { bound(1.0); }, true},
+        {"short name (no input)", name, true},
+        {"theta of motion 2", [&] { slot3(h2, 0.2); }, false},
+        {"and the bound of motion 1", [&] { bound(3.0); }, false},
+        {"motion 2 undone", [&] { applyState(h2, h2Before, false); }, false},
+        {"motion 1 undone", [&] { applyState(*r1.node, r1Before, false); }, true},
+        {"whole-cycle switch off", [&] { slot3(p, 0.0); }, false},
+        {"and on", [&] { slot3(p, 0.001); }, true},
+        {"a run without results", failedRun, false},
+        {"then an edit and its reverse", [&] { bound(2.0), bound(1.0); }, false},
+    };
+    for (const auto& s : steps) {
+        s.act();
+        EXPECT_EQ(allCurrent(p), s.current) << s.what;
+        EXPECT_TRUE(!s.current || r1.GlobalPar == varied) << s.what;
+    }
+}
+
+// Read from a file, with the kept result: results it calls current revive after an edit and
+// its reverse, stale ones never.
+TEST(Currency, FileResultsReviveOnlyWhenTheFileCallsThemCurrent) {
+    std::mt19937 rng(5);
+    for (const bool stale : {false, true}) {
+        ProjectTree tree;
+        Node& p = tree.newProject();
+        Node& h = findOrCreateAbs(p, 0);
+        addRestr(h, 10, 10.0, 50.0);
+        calculate(p, rng);
+        if (stale) editObject(h, [](TNLMember& o) { o.RPar[3] = 0.3; });
+        auto back = readProject(writeProject(p));
+        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Node>>(back));
+        Node& q = tree.appendProject(std::move(std::get<std::unique_ptr<Node>>(back)));
+        EXPECT_EQ(recordedBeta(projectObj(q)), std::optional<double>(0.75));
+        Node& r = *findAbs(q, 1)->children[0];
+        editObject(r, [](TNLMember& o) { o.RPar[2] = 20.0; });
+        EXPECT_FALSE(allCurrent(q));
+        editObject(r, [](TNLMember& o) { o.RPar[2] = 10.0; });
+        EXPECT_EQ(allCurrent(q), !stale) << stale;
+    }
 }
 
 TEST(Notification, DeletionReportsEachNodeOnceAndTheNextSelection) {

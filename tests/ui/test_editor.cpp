@@ -432,6 +432,32 @@ private slots:
         QCOMPARE(e.windowTitle(), QStringLiteral("Eingabe"));
     }
 
+    // "Schranken auf dem ganzen Zyklus einhalten": on with 0.1 % for a new project, off for a
+    // file that does not carry it; the field writes a fraction. The page names the result while
+    // it is current: a change of the switch stales it, its undo brings it back.
+    void wholeCycleSwitchAndTheResultOnTheProjectPage() {
+        auto w = makeWindow();
+        ui::TDlgRestr& e = *w->DlgRestr;
+        Node* fresh = projectWithSpecs(*w, 1);
+        w->selectNode(fresh);
+        QVERIFY(e.CBWholeCycle->isChecked() && e.EdCycleTol->Value() == 0.1);
+        enter(e.EdCycleTol, QStringLiteral("0.5"));
+        QCOMPARE(fresh->obj().RPar[3], 0.005);
+
+        Node* old = openExample(*w, QStringLiteral("cam_dwell.k4p"));
+        w->selectNode(old);
+        QVERIFY(!e.CBWholeCycle->isChecked() && !e.EdCycleTol->isEnabled());
+        w->Calc->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->calculation().running(), 60000);
+        w->selectNode(old);
+        QVERIFY2(e.LResult->text().contains(QStringLiteral("β")), qPrintable(e.LResult->text()));
+        e.CBWholeCycle->click();
+        QCOMPARE(old->obj().RPar[3], 0.001);
+        QVERIFY(!e.LResult->text().contains(QStringLiteral("β")));
+        e.undoStack()->undo();
+        QVERIFY2(e.LResult->text().contains(QStringLiteral("β")), qPrintable(e.LResult->text()));
+    }
+
     // While a project calculates, every object of it is read-only.
     void lockedProjectIsReadOnly() {
         auto w = makeWindow();

@@ -610,6 +610,9 @@ private slots:
         QVERIFY(w->Calc->isEnabled());
         w->Calc->trigger();
         QVERIFY(w->calculation().running());
+        // The status bar follows the run, then says what came out: the beta kept with the results.
+        QVERIFY2(w->LRunStatus->text().contains(QStringLiteral("β")),
+                 qPrintable(w->LRunStatus->text()));
         QVERIFY(w->calculation().settings.priority == calcctl::Priority::Normal);
         QVERIFY(!w->Calc->isEnabled() && w->CalcStop->isEnabled());
         QVERIFY(model::projectObj(*project).Locked);
@@ -622,6 +625,10 @@ private slots:
         QVERIFY(!w->itemOf(project)->isExpanded());
         QTRY_VERIFY_WITH_TIMEOUT(!w->calculation().running(), 60000);
         QCOMPARE(w->calculation().code(), 0);
+        const double beta = model::projectObj(*project).RPar[11];
+        QVERIFY(beta > 0.9 && beta < 1.0);
+        QVERIFY2(w->LRunStatus->text().contains(QLocale().toString(beta, 'f', 4)),
+                 qPrintable(w->LRunStatus->text()));
         QVERIFY2(script_.messages.empty(),
                  script_.messages.empty() ? "" : script_.messages[0].text.c_str());
         QVERIFY(QFile::exists(path("remote$.kq4")));
