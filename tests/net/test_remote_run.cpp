@@ -87,7 +87,8 @@ protected:
 // FTP and telnet servers over one home folder, with the host folder "calc" in it.
 struct FtpTelnetHost {
     explicit FtpTelnetHost(bool writable = true)
-        : ftp(kPassword, writable), telnet(ftp.home(), kPassword, kModuleDir) {
+        : ftp(kPassword, {.perm = writable ? QStringLiteral("elradfmw") : QStringLiteral("elr")}),
+          telnet(ftp.home(), kPassword, kModuleDir) {
         QDir(ftp.home()).mkpath(QStringLiteral("calc"));
     }
     bool available() const { return ftp.available() && telnet.available(); }
