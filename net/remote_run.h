@@ -54,8 +54,6 @@ public:
     const RemoteSettings& settings() const { return settings_; }
     // Elapsed and maximum time, "0h 2m 5s von 0h 20m 0s".
     QString timeText(int seconds) const;
-    // The run's own folder on the host (below the host folder), once started.
-    const QString& runFolder() const { return runFolder_; }
 
 signals:
     // Once a second: the elapsed seconds and "0h 2m 5s von 0h 20m 0s".

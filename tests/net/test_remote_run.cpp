@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
@@ -106,9 +107,11 @@ protected:
     // once they had a moment to go.
     QStringList leftovers() const {
         const QString folder = QString::fromStdString(work().string());
+        const QRegularExpression fetched(QString::fromLatin1(kRunFolderPrefix) +
+                                         QStringLiteral("|\\.part$"));
         QStringList left;
         for (int i = 0; i < 50; ++i) {
-            left = entries(folder).filter(QString::fromLatin1(kRunFolderPrefix));
+            left = entries(folder).filter(fetched);
             if (left.isEmpty()) break;
             QThread::msleep(100);
         }
