@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -31,8 +32,10 @@ enum EventId { kEventLogin = 1, kEventPassword = 2, kEventPrompt = 3, kEventLogi
 constexpr auto kAbortGrace = 500ms;
 // The closing of an ended run (command stopped, run folder removed) gets this long.
 constexpr auto kClosingTime = 10s;
-// The program waits this long at its end for runs still being closed.
-constexpr int kExitWaitMs = 2000;
+// The program waits this long at its end for runs still being closed, and then this long
+// for those it cut short.
+constexpr int kExitWaitMs = 5000;
+constexpr int kExitCutMs = 1000;
 // Lines of the command's output quoted in a message.
 constexpr int kQuotedLines = 5;
 
@@ -184,25 +187,29 @@ Closings& closings() {
     return *c;
 }
 
-// At the program's end the runs still being closed are cut short and waited for a moment.
-struct ExitWait {
-    ~ExitWait() {
-        Closings& c = closings();
-        c.exiting = true;
-        {
-            std::lock_guard<std::mutex> lock(c.m);
-            for (const auto& link : c.links) {
-                link->abort = true;
-                if (link->ssh) link->ssh->cutConnection();
-            }
+// At the program's end (tervana-cli ends right after its run) the runs still being closed get
+// a moment to finish, their folders removed; what is left then is cut short. Registered with
+// the first closing, after the sessions' libraries registered their own clean-up, so that it
+// runs before them (a closing thread used SSH after the crypto library was gone).
+void waitAtExit() {
+    if (waitForClosedRuns(kExitWaitMs)) return;
+    Closings& c = closings();
+    c.exiting = true;
+    {
+        std::lock_guard<std::mutex> lock(c.m);
+        for (const auto& link : c.links) {
+            link->abort = true;
+            if (link->ssh) link->ssh->cutConnection();
         }
-        (void)waitForClosedRuns(kExitWaitMs);
     }
-} exitWait;
+    (void)waitForClosedRuns(kExitCutMs);
+}
 
 // Closes the sessions of an ended run on a thread of its own: the operation under way ends
 // first, then the partial files go, then the command, the run folder and the sessions.
 void closeRun(std::shared_ptr<RemoteLink> link) {
+    static const bool waitsAtExit = std::atexit(waitAtExit) == 0;
+    (void)waitsAtExit;
     Closings& c = closings();
     {
         std::lock_guard<std::mutex> lock(c.m);

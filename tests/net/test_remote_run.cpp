@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -49,6 +50,10 @@ std::vector<model::TVector> seriesOf(model::Node& project) {
 QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);
+}
+// The same as one text, for a comparison that shows it.
+std::string listed(const QString& folder) {
+    return entries(folder).join(QLatin1Char(' ')).toStdString();
 }
 
 class RemoteRun : public calcctl::test::InScratchDir {
@@ -105,7 +110,7 @@ protected:
     }
     // The files a run fetched and did not make results of (partial, oversized, unfinished),
     // once they had a moment to go.
-    QStringList leftovers() const {
+    std::string leftovers() const {
         const QString folder = QString::fromStdString(work().string());
         const QRegularExpression fetched(QString::fromLatin1(kRunFolderPrefix) +
                                          QStringLiteral("|\\.part$"));
@@ -115,7 +120,7 @@ protected:
             if (left.isEmpty()) break;
             QThread::msleep(100);
         }
-        return left;
+        return left.join(QLatin1Char(' ')).toStdString();
     }
     std::string logText() const { return log_.join('\n').toStdString(); }
 
@@ -189,9 +194,7 @@ TEST_F(RemoteRun, FtpTelnetResultsEqualTheLocalOnesAndStaleHostFilesAreNotRead) 
         EXPECT_TRUE(log_.join('\n').contains(QStringLiteral("#########")));
         // The run's own folder is gone again.
         EXPECT_TRUE(waitForClosedRuns(15000));
-        EXPECT_TRUE(entries(host.file(s, QString()))
-                        .filter(QString::fromLatin1(kRunFolderPrefix))
-                        .isEmpty());
+        EXPECT_EQ(listed(host.file(s, QString())).find(kRunFolderPrefix), std::string::npos);
     }
 }
 
@@ -243,7 +246,7 @@ TEST_F(RemoteRun, FailuresEndWithTheirCodesQuickly) {
         EXPECT_LT(t.elapsed(), c.withinMs);
         EXPECT_FALSE(model::projectObj(p).ResultsStored);
         EXPECT_FALSE(std::filesystem::exists(work() / "remote$.fk1"));
-        EXPECT_EQ(leftovers(), QStringList());
+        EXPECT_EQ(leftovers(), "");
     }
 }
 
@@ -306,7 +309,7 @@ TEST_F(RemoteRun, SshResultsEqualTheLocalOnesAndAnUnknownHostKeyIsAskedAboutOnce
     EXPECT_EQ(asked, 1);
     // Left alone and not read; the runs' own folders are gone.
     EXPECT_TRUE(waitForClosedRuns(15000));
-    EXPECT_EQ(entries(server.home()), QStringList{QStringLiteral("remote$.fk2")});
+    EXPECT_EQ(listed(server.home()), "remote$.fk2");
 }
 
 TEST_F(RemoteRun, SshRefusesARefusedOrChangedHostKeyAtOnce) {
@@ -330,7 +333,7 @@ TEST_F(RemoteRun, SshRefusesARefusedOrChangedHostKeyAtOnce) {
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(log_.join('\n').contains(QStringLiteral("geändert")));
     EXPECT_LT(t.elapsed(), 5000);
-    EXPECT_EQ(entries(server.home()), QStringList());
+    EXPECT_EQ(listed(server.home()), "");
 }
 
 // Regression: two runs into one host folder (two programs, or the parallel recipe pointed at
@@ -368,7 +371,7 @@ TEST_F(RemoteRun, TwoRunsIntoOneHostFolderKeepTheirOwnResults) {
         EXPECT_EQ(seriesOf(*p[i]), local[i]);
     }
     EXPECT_TRUE(waitForClosedRuns(15000));
-    EXPECT_EQ(entries(server.home()), QStringList());
+    EXPECT_EQ(listed(server.home()), "");
 }
 
 // Every fetched file is bounded in size, and the maximum time holds while the results are
@@ -429,7 +432,7 @@ TEST_F(RemoteRun, FetchingIsBoundedInSizeAndTime) {
         EXPECT_LT(t.elapsed(), (c.code == calcctl::kCodeUploadTimeout ? c.maxTime + 2 : 8) * 1000);
         EXPECT_EQ(log_.contains(QString::fromUtf8(kTextCommandDone)), c.statusFound) << logText();
         EXPECT_FALSE(model::projectObj(p).ResultsStored);
-        EXPECT_EQ(leftovers(), QStringList());
+        EXPECT_EQ(leftovers(), "");
         // The host's reader of the FIFO is let go.
         const int fd = ::open(fifo.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
         if (fd >= 0) ::close(fd);
@@ -610,6 +613,47 @@ TEST_F(RemoteRun, CliCalculatesRemotelyWithThePasswordFromTheEnvironment) {
     ASSERT_TRUE(std::holds_alternative<model::Node*>(remote));
     ASSERT_TRUE(std::holds_alternative<model::Node*>(here));
     EXPECT_EQ(seriesOf(*std::get<model::Node*>(remote)), seriesOf(*std::get<model::Node*>(here)));
+}
+
+// Regression: the program's end cut the closing of its last run short, so every
+// tervana-cli calc --remote left its run's folder on the host. Many files in it make the
+// closing take as long as over a slow connection.
+TEST_F(RemoteRun, CliProgramLeavesNoRunFolderOnTheHost) {
+    nettest::SshServer server(kModuleDir);
+    NETTEST_REQUIRE(server.available(), server.error().toStdString());
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), QString::fromStdString(dir().string()));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(dir().string()));
+    cli.setProcessEnvironment(env);
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList args{"calc",
+                           QString::fromStdString(kExample),
+                           "--workdir",
+                           QString::fromStdString(work().string()),
+                           "-o",
+                           QString::fromStdString((dir() / "out.k4p").string()),
+                           "--remote",
+                           "--protocol",
+                           "ssh",
+                           "--host",
+                           QStringLiteral("127.0.0.1:%1").arg(server.port()),
+                           "--user",
+                           server.user(),
+                           "--key",
+                           server.clientKey(),
+                           "--known-hosts",
+                           server.knownHosts(),
+                           "--accept-new-host-key",
+                           "--folder",
+                           server.home(),
+                           "--command",
+                           "seq -f 'f%g' 1 1500 | xargs touch; kq4calc remote$.kq4 0"};
+    cli.start(QStringLiteral(TERVANA_CLI_PATH), args);
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QByteArray said = cli.readAll();
+    EXPECT_EQ(cli.exitCode(), 0) << said.toStdString();
+    EXPECT_EQ(listed(server.home()), "");
 }
 
 TEST(RemoteSettingsText, TimesAndHosts) {
