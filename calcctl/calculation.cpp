@@ -24,6 +24,7 @@ bool Calculation::calculationPossible(model::Node& node) {
 void Calculation::calculate(model::Node& node) {
     messages_.clear();
     records_.clear();
+    failureText_.clear();
     dir_.clear();
     stopRequested_ = false;
     seconds_ = 0.0;
@@ -119,6 +120,7 @@ void Calculation::stop() {
 
 void Calculation::endRun(int code) {
     if (runner_) {
+        failureText_ = runner_->failureText();
         runner_->disconnect(this);
         // The runner may be the sender of this call: it goes with the event loop.
         runner_.release()->deleteLater();
@@ -144,6 +146,7 @@ void Calculation::report(int code) {
     }
     std::optional<model::Message> m = codeMessage(code);
     if (!m) return;
+    if (!failureText_.isEmpty()) m->text += "\r" + failureText_.toStdString();
     if (code == kCodeInput && !dir_.isEmpty()) {
         // Name the record the module rejected, and the object it was written from.
         std::string listing;

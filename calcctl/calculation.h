@@ -100,6 +100,7 @@ private:
     // rejected record of an input error and the varied records are matched.
     std::vector<const model::Node*> records_;
     std::vector<model::Message> messages_;
+    QString failureText_; // the runner's words on a failure
     QString dir_;
     std::unique_ptr<ModuleRunner> runner_;
     std::unique_ptr<CalcLock> lock_;

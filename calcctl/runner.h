@@ -45,6 +45,10 @@ public:
     // Ends the run as soon as it can; finished(-100) follows unless it has already ended.
     virtual void cancel() = 0;
 
+    // Why the run failed, in words that go with the message of its code (lines separated by
+    // "\r"); empty when the code says it all.
+    const QString& failureText() const { return failureText_; }
+
 signals:
     // 0: the module ended and its status file is in the folder; else the code of the failure
     // (-10 not started, -30 no answer, -100 cancelled, -201 time-out, -202 no connection, or the
@@ -54,6 +58,9 @@ signals:
     void listingLine(const QString& line);
     // A text for the status bar (empty: clear it).
     void statusText(const QString& text);
+
+protected:
+    QString failureText_;
 };
 
 // Makes the runner of one calculation.

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace net {
 
@@ -67,11 +68,47 @@ FtpResult classify(CURLcode code) {
     case CURLE_REMOTE_FILE_NOT_FOUND: // 550 to RETR (or SIZE)
     case CURLE_FTP_COULDNT_RETR_FILE: // another 4xx/5xx to RETR
     case CURLE_UPLOAD_FAILED:         // 4xx/5xx to STOR
-    case CURLE_QUOTE_ERROR:           // 4xx/5xx to DELE
         return FtpResult::NotFound;
     default: // CURLE_REMOTE_ACCESS_DENIED is a refused CWD: the folder, not the file
         return FtpResult::Failed;
     }
+}
+
+// What failed, in words, for the failures a user can do something about.
+const char* reasonOf(CURLcode code) {
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "der Hostname ist unbekannt";
+    case CURLE_COULDNT_CONNECT:
+        return "der Host nimmt keine Verbindung an";
+    case CURLE_LOGIN_DENIED:
+        return "die Anmeldung wurde abgelehnt";
+    case CURLE_REMOTE_ACCESS_DENIED:
+        return "der Ordner ist nicht zugänglich";
+    case CURLE_OPERATION_TIMEDOUT:
+        return "Zeitüberschreitung";
+    case CURLE_ABORTED_BY_CALLBACK:
+        return "abgebrochen";
+    default:
+        return nullptr;
+    }
+}
+
+// The names of an NLST reply, without folders in front and without "." and "..".
+std::vector<std::string> listedNames(const std::string& listing) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < listing.size()) {
+        std::size_t end = listing.find('\n', start);
+        if (end == std::string::npos) end = listing.size();
+        std::string line = listing.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t slash = line.rfind('/');
+        if (slash != std::string::npos) line.erase(0, slash + 1);
+        if (!line.empty() && line != "." && line != "..") names.push_back(line);
+    }
+    return names;
 }
 
 } // namespace
@@ -106,18 +143,28 @@ struct TFtpSession::Impl {
     bool connected = false;
     std::string lastError;
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    LineBuffer replies;        // the server's replies, line by line
-    LineBuffer commands;       // the commands sent, line by line
-    std::FILE* file = nullptr; // the local file of the transfer under way
+    LineBuffer replies;          // the server's replies, line by line
+    LineBuffer commands;         // the commands sent, line by line
+    std::FILE* file = nullptr;   // the local file of the transfer under way
+    std::string* sink = nullptr; // or the text it goes into
+    std::uint64_t received = 0;  // bytes of the transfer under way
+    bool tooLarge = false;       // it went beyond maxFileBytes
 
     ~Impl() { close(); }
 
     bool aborted() const { return abort != nullptr && abort->load(); }
 
-    std::string folderUrl() const {
-        return "ftp://" + config.host + ":" + std::to_string(config.port) + "/" +
-               encodeFolder(config.directory);
+    std::string connectText() const {
+        return "Keine FTP-Verbindung zu " + config.host + ":" + std::to_string(config.port);
     }
+
+    // The login folder; an IPv6 address goes in brackets.
+    std::string rootUrl() const {
+        const bool v6 = config.host.find(':') != std::string::npos;
+        return "ftp://" + (v6 ? "[" + config.host + "]" : config.host) + ":" +
+               std::to_string(config.port) + "/";
+    }
+    std::string folderUrl() const { return rootUrl() + encodeFolder(config.directory); }
     std::string fileUrl(const std::string& name) const {
         return folderUrl() + ftpEncodeName(name) + ";type=a";
     }
@@ -143,8 +190,18 @@ struct TFtpSession::Impl {
 
     static std::size_t onWrite(char* data, std::size_t size, std::size_t count, void* user) {
         auto* self = static_cast<Impl*>(user);
+        const std::size_t n = size * count;
+        self->received += n;
+        if (self->received > self->config.maxFileBytes) {
+            self->tooLarge = true;
+            return 0; // ends the transfer with a write error
+        }
+        if (self->sink != nullptr) {
+            self->sink->append(data, n);
+            return n;
+        }
         if (self->file == nullptr) return 0;
-        return std::fwrite(data, size, count, self->file) * size;
+        return std::fwrite(data, 1, n, self->file);
     }
 
     static std::size_t onRead(char* data, std::size_t size, std::size_t count, void* user) {
@@ -166,6 +223,8 @@ struct TFtpSession::Impl {
         }
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        // A name lookup under way does not hold up the end of an aborted transfer.
+        curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
         curl_easy_setopt(easy, CURLOPT_USERNAME, config.user.c_str());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, config.password.c_str());
@@ -239,14 +298,17 @@ struct TFtpSession::Impl {
             return result;
         }
         std::string reason;
-        if (code == CURLE_ABORTED_BY_CALLBACK)
-            reason = "abgebrochen";
+        if (tooLarge)
+            reason = "größer als " + std::to_string(config.maxFileBytes / (1024 * 1024)) + " MB";
+        else if (const char* known = reasonOf(code))
+            reason = known;
         else if (errorBuffer[0] != '\0')
             reason = errorBuffer;
         else
             reason = curl_easy_strerror(code);
         lastError = maskSecret(what + ": " + reason, config.password);
-        if (result == FtpResult::Failed) connected = false;
+        // A refused command (MKD, RMD, DELE) leaves the session as it was.
+        if (result == FtpResult::Failed && code != CURLE_QUOTE_ERROR) connected = false;
         return result;
     }
 
@@ -261,8 +323,33 @@ struct TFtpSession::Impl {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
         curl_easy_setopt(easy, CURLOPT_UPLOAD, 0L);
         curl_easy_setopt(easy, CURLOPT_POSTQUOTE, nullptr);
+        curl_easy_setopt(easy, CURLOPT_DIRLISTONLY, 0L);
         curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
         file = nullptr;
+        sink = nullptr;
+        received = 0;
+        tooLarge = false;
+    }
+
+    // Sends commands after the log-in and the change into the folder of url, one after the
+    // other; a command with "*" in front may fail without ending the others.
+    CURLcode quote(const std::string& url, const std::vector<std::string>& commands) {
+        resetRequest(url);
+        curl_slist* list = nullptr;
+        for (const std::string& c : commands) list = curl_slist_append(list, c.c_str());
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTQUOTE, list);
+        const CURLcode code = perform();
+        curl_easy_setopt(easy, CURLOPT_POSTQUOTE, nullptr);
+        curl_slist_free_all(list);
+        return code;
+    }
+
+    // The reply code to the last command sent.
+    long lastReply() const {
+        long reply = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
+        return reply;
     }
 };
 
@@ -293,7 +380,7 @@ FtpResult TFtpSession::connect() {
     // No file: libcurl logs in and changes to the folder, and transfers nothing.
     d_->resetRequest(d_->folderUrl());
     curl_easy_setopt(d_->easy, CURLOPT_NOBODY, 1L);
-    return d_->finish(d_->perform(), "Verbindung zu " + d_->config.host);
+    return d_->finish(d_->perform(), d_->connectText());
 }
 
 FtpResult TFtpSession::put(const std::string& localPath, const std::string& remoteName) {
@@ -343,15 +430,49 @@ FtpResult TFtpSession::get(const std::string& remoteName, const std::string& loc
 FtpResult TFtpSession::remove(const std::string& remoteName) {
     if (!validRemoteName(remoteName)) return d_->fail("ungültiger Dateiname: " + remoteName);
     if (!d_->open()) return d_->fail("libcurl nicht verfügbar");
-    d_->resetRequest(d_->folderUrl());
-    // After the change into the host folder: libcurl sends QUOTE commands before it.
-    curl_slist* commands = curl_slist_append(nullptr, ("DELE " + remoteName).c_str());
-    curl_easy_setopt(d_->easy, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(d_->easy, CURLOPT_POSTQUOTE, commands);
-    const CURLcode code = d_->perform();
-    curl_easy_setopt(d_->easy, CURLOPT_POSTQUOTE, nullptr);
-    curl_slist_free_all(commands);
+    // A 550 to DELE may mean "no such file" or "not allowed": whether the file is there is
+    // asked first. A server without MDTM (500, 502) gets the DELE all the same.
+    CURLcode code = d_->quote(d_->folderUrl(), {"*MDTM " + remoteName});
+    if (code == CURLE_OK && d_->lastReply() == 550) {
+        (void)d_->finish(code, "MDTM " + remoteName);
+        d_->lastError = "DELE " + remoteName + ": Datei nicht vorhanden";
+        return FtpResult::NotFound;
+    }
+    if (code == CURLE_OK) code = d_->quote(d_->folderUrl(), {"DELE " + remoteName});
     return d_->finish(code, "DELE " + remoteName);
+}
+
+FtpResult TFtpSession::makeFolder() {
+    const std::string& dir = d_->config.directory;
+    if (!validRemoteName(dir)) return d_->fail("ungültiger Ordner: " + dir);
+    if (!d_->open()) return d_->fail("libcurl nicht verfügbar");
+    // Logged in first, so that a failure says whether the server or the folder refused.
+    if (!d_->connected) {
+        const FtpResult r = d_->finish(d_->quote(d_->rootUrl(), {}), d_->connectText());
+        if (r != FtpResult::Ok) return r;
+    }
+    return d_->finish(d_->quote(d_->rootUrl(), {"MKD " + dir}), "MKD " + dir);
+}
+
+FtpResult TFtpSession::removeFolder() {
+    const std::string& dir = d_->config.directory;
+    if (!validRemoteName(dir)) return d_->fail("ungültiger Ordner: " + dir);
+    if (!d_->open()) return d_->fail("libcurl nicht verfügbar");
+    std::string listing;
+    d_->resetRequest(d_->folderUrl());
+    d_->sink = &listing;
+    curl_easy_setopt(d_->easy, CURLOPT_DIRLISTONLY, 1L);
+    const CURLcode listed = d_->perform();
+    d_->sink = nullptr;
+    if (listed != CURLE_OK) return d_->finish(listed, "NLST " + dir);
+    // Every file is tried; whether all went shows in the RMD.
+    std::vector<std::string> commands;
+    std::string prefix = dir;
+    while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+    for (const std::string& name : listedNames(listing))
+        if (validRemoteName(name)) commands.push_back("*DELE " + prefix + "/" + name);
+    commands.push_back("RMD " + prefix);
+    return d_->finish(d_->quote(d_->rootUrl(), commands), "RMD " + prefix);
 }
 
 void TFtpSession::quit() {

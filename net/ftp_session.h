@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "net/limits.h"
+
 namespace net {
 
 struct FtpConfig {
@@ -22,13 +24,14 @@ struct FtpConfig {
     std::string password;
     std::string directory; // host folder; empty: the login folder
     long connectTimeoutSeconds = 30;
-    long transferTimeoutSeconds = 30; // no progress for this long ends a transfer
+    long transferTimeoutSeconds = 30;            // no progress for this long ends a transfer
+    std::uint64_t maxFileBytes = kMaxFetchBytes; // a longer file is not fetched
 };
 
 enum class FtpResult {
     Ok,
-    NotFound, // the server refused the file (4xx/5xx reply to RETR/STOR/DELE); the session is fine
-    Failed,   // connection, login, folder, time-out, local file or abort
+    NotFound, // RETR/STOR refused, or DELE of a file that does not exist; the session is fine
+    Failed,   // connection, login, folder, time-out, a refused DELE, too large, local file, abort
 };
 
 class TFtpSession {
@@ -50,10 +53,18 @@ public:
     // Sends localPath as remoteName (in the host folder).
     [[nodiscard]] FtpResult put(const std::string& localPath, const std::string& remoteName);
     // Fetches remoteName into localPath: into a temporary file beside it, renamed on success,
-    // so localPath is never left partial; on failure localPath is untouched.
+    // so localPath is never left partial; on failure localPath is untouched. A file longer
+    // than maxFileBytes fails.
     [[nodiscard]] FtpResult get(const std::string& remoteName, const std::string& localPath);
-    // Deletes remoteName (DELE). NotFound when there was no such file.
+    // Deletes remoteName (DELE). NotFound when there is no such file (asked with MDTM first:
+    // servers answer 550 to a DELE that is not allowed as to one of a missing file); a file
+    // that stays is Failed.
     [[nodiscard]] FtpResult remove(const std::string& remoteName);
+    // Creates the host folder itself (its parent must exist). Failed when it exists already:
+    // a run's folder is new, so nothing in it can be left from another run.
+    [[nodiscard]] FtpResult makeFolder();
+    // Deletes every file in the host folder and then the folder. Failed when it stays.
+    [[nodiscard]] FtpResult removeFolder();
     // Ends the session (QUIT) and closes the connection; harmless when not connected.
     void quit();
 

@@ -6,13 +6,20 @@
 #include <libssh/sftp.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <netdb.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace net {
@@ -24,6 +31,9 @@ using Clock = std::chrono::steady_clock;
 // Operations that wait for the host look at the abort flag this often.
 constexpr int kSliceMs = 50;
 constexpr size_t kChunk = 32 * 1024;
+// Command output read by one waitCommand at most, and the lines of it kept for a message.
+constexpr size_t kMaxDrain = 1024 * 1024;
+constexpr size_t kTailLines = 10;
 
 // The folder as one word for sh: in single quotes, a quote inside as '\''.
 std::string shellQuote(const std::string& s) {
@@ -50,7 +60,10 @@ struct SshSession::Impl {
     bool hostTrusted = false; // the host key is known or the user accepted it
     std::string fingerprint;
     std::string error;
-    LineBuffer output; // the command's output, line by line
+    LineBuffer output;            // the command's output, line by line
+    std::deque<std::string> tail; // its last lines
+    std::mutex fdMutex;           // fd is -1 before libssh closes the socket
+    int fd = -1;
 
     bool aborted() const { return abort && abort->load(); }
 
@@ -106,6 +119,64 @@ struct SshSession::Impl {
         }
     }
 
+    // The TCP connection for the session: the name resolved, each address tried in turn while
+    // the abort flag is looked at. The socket (non-blocking, as libssh uses it), or -1 with
+    // error saying what failed. The name lookup itself cannot be cut short.
+    int openSocket() {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* list = nullptr;
+        const std::string service = std::to_string(cfg.port);
+        const int found = ::getaddrinfo(cfg.host.c_str(), service.c_str(), &hints, &list);
+        if (found != 0) {
+            error = found == EAI_NONAME
+                        ? std::string("der Hostname ist unbekannt")
+                        : std::string("der Hostname ist nicht aufzulösen: ") + gai_strerror(found);
+            return -1;
+        }
+        const auto deadline = Clock::now() + std::chrono::seconds(cfg.timeoutSeconds);
+        int result = -1;
+        int why = 0;
+        for (addrinfo* a = list; a != nullptr && result < 0 && !aborted(); a = a->ai_next) {
+            const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                                   a->ai_protocol);
+            if (s < 0) {
+                why = errno;
+                continue;
+            }
+            int err = ::connect(s, a->ai_addr, a->ai_addrlen) == 0 ? 0 : errno;
+            while (err == EINPROGRESS) {
+                pollfd p{s, POLLOUT, 0};
+                if (::poll(&p, 1, kSliceMs) > 0) {
+                    socklen_t len = sizeof err;
+                    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+                } else if (aborted() || Clock::now() > deadline) {
+                    err = ETIMEDOUT;
+                }
+            }
+            if (err == 0) {
+                result = s;
+            } else {
+                why = err;
+                ::close(s);
+            }
+        }
+        ::freeaddrinfo(list);
+        if (result >= 0) return result;
+        if (aborted())
+            error = "abgebrochen";
+        else if (why == ECONNREFUSED)
+            error = "der Host nimmt keine Verbindung an";
+        else if (why == ETIMEDOUT)
+            error = "der Host antwortet nicht";
+        else if (why == ENETUNREACH || why == EHOSTUNREACH)
+            error = "der Host ist nicht erreichbar";
+        else
+            error = std::strerror(why);
+        return -1;
+    }
+
     bool openSftp() {
         if (sftp) return true;
         if (!authenticated || !session) return fail("SFTP: keine Verbindung");
@@ -118,6 +189,12 @@ struct SshSession::Impl {
             return false;
         }
         return true;
+    }
+
+    // SFTP for an operation on the host folder itself, which must be named.
+    bool openFolderSftp() {
+        if (cfg.directory.empty()) return fail("Kein Ordner angegeben");
+        return openSftp();
     }
 
     SshResult sftpFailure(const std::string& what, const std::string& path) {
@@ -134,10 +211,20 @@ struct SshSession::Impl {
         output.clear();
     }
 
+    SshResult tooLarge(const std::string& path) {
+        fail("Herunterladen " + path + ": größer als " +
+             std::to_string(cfg.maxFileBytes / (1024 * 1024)) + " MB");
+        return SshResult::Failed;
+    }
+
     // Passes complete lines of command output to the log (the pseudo-terminal ends them with
     // "\r\n"); flush: the output has ended, the rest goes too.
     void takeOutput(const char* data, size_t n, bool flush) {
-        auto say = [this](const std::string& line) { this->say(line); };
+        auto say = [this](const std::string& line) {
+            tail.push_back(line);
+            if (tail.size() > kTailLines) tail.pop_front();
+            this->say(line);
+        };
         output.add(data, n, say);
         if (flush) output.flush(say);
     }
@@ -147,6 +234,10 @@ struct SshSession::Impl {
         if (sftp) {
             sftp_free(sftp);
             sftp = nullptr;
+        }
+        {
+            std::lock_guard<std::mutex> lock(fdMutex);
+            fd = -1;
         }
         if (session) {
             if (ssh_is_connected(session)) ssh_disconnect(session);
@@ -195,13 +286,26 @@ HostKeyState SshSession::connect() {
 
     const std::string where = d.cfg.host + ":" + std::to_string(d.cfg.port);
     d.say("Verbinde mit " + where);
+    const int fd = d.openSocket();
+    if (fd < 0) {
+        d.fail("Keine Verbindung zu " + where + ": " + d.error);
+        d.close();
+        return HostKeyState::Failed;
+    }
+    // libssh takes the socket over and closes it with the session.
+    ssh_options_set(d.session, SSH_OPTIONS_FD, &fd);
+    {
+        std::lock_guard<std::mutex> lock(d.fdMutex);
+        d.fd = fd;
+    }
     // Non-blocking, so that the abort flag is seen while the host is slow to answer.
     ssh_set_blocking(d.session, 0);
     const int rc =
         d.repeat([&] { return ssh_connect(d.session); }, SSH_AGAIN, SSH_ERROR, "Verbindung");
     ssh_set_blocking(d.session, 1);
     if (rc != SSH_OK) {
-        d.fail("Keine Verbindung zu " + where + ": " + (d.error.empty() ? d.sshError() : d.error));
+        d.fail("Keine SSH-Verbindung zu " + where + ": " +
+               (d.error.empty() ? d.sshError() : d.error));
         d.close();
         return HostKeyState::Failed;
     }
@@ -358,6 +462,7 @@ SshResult SshSession::get(const std::string& remoteName, const std::string& loca
     }
     std::vector<char> buf(kChunk);
     SshResult result = SshResult::Ok;
+    std::uint64_t total = 0;
     for (;;) {
         if (d.aborted()) {
             d.fail("Herunterladen " + path + ": abgebrochen");
@@ -370,6 +475,11 @@ SshResult SshSession::get(const std::string& remoteName, const std::string& loca
             break;
         }
         if (n == 0) break;
+        total += static_cast<std::uint64_t>(n);
+        if (total > d.cfg.maxFileBytes) {
+            result = d.tooLarge(path);
+            break;
+        }
         out.write(buf.data(), n);
     }
     sftp_close(file);
@@ -401,10 +511,42 @@ SshResult SshSession::remove(const std::string& remoteName) {
     return SshResult::Ok;
 }
 
+SshResult SshSession::makeFolder() {
+    Impl& d = *d_;
+    if (!d.openFolderSftp()) return SshResult::Failed;
+    if (sftp_mkdir(d.sftp, d.cfg.directory.c_str(), 0700) != SSH_OK) {
+        d.fail("Ordner " + d.cfg.directory + " anlegen: " + d.sshError());
+        return SshResult::Failed;
+    }
+    return SshResult::Ok;
+}
+
+SshResult SshSession::removeFolder() {
+    Impl& d = *d_;
+    if (!d.openFolderSftp()) return SshResult::Failed;
+    const std::string& dir = d.cfg.directory;
+    sftp_dir handle = sftp_opendir(d.sftp, dir.c_str());
+    if (!handle) return d.sftpFailure("Ordner lesen", dir);
+    std::vector<std::string> names;
+    while (sftp_attributes a = sftp_readdir(d.sftp, handle)) {
+        if (a->name && a->type != SSH_FILEXFER_TYPE_DIRECTORY) names.emplace_back(a->name);
+        sftp_attributes_free(a);
+    }
+    sftp_closedir(handle);
+    // Every file is tried; whether all went shows in the rmdir.
+    for (const std::string& name : names) (void)sftp_unlink(d.sftp, d.remotePath(name).c_str());
+    if (sftp_rmdir(d.sftp, dir.c_str()) != SSH_OK) {
+        d.fail("Ordner " + dir + " löschen: " + d.sshError());
+        return SshResult::Failed;
+    }
+    return SshResult::Ok;
+}
+
 bool SshSession::startCommand(const std::string& command) {
     Impl& d = *d_;
     if (!d.authenticated || !d.session) return d.fail("Keine Verbindung");
     d.closeChannel();
+    d.tail.clear();
     d.channel = ssh_channel_new(d.session);
     if (!d.channel) return d.fail("Kanal: " + d.sshError());
     const std::string line =
@@ -427,7 +569,8 @@ int SshSession::waitCommand(int ms, int& exitStatus) {
         return -1;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    char buf[4096];
+    char buf[kChunk];
+    size_t drained = 0;
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -444,7 +587,12 @@ int SshSession::waitCommand(int ms, int& exitStatus) {
                 return -1;
             }
             d.takeOutput(buf, static_cast<size_t>(n), false);
-        } else if (avail == SSH_EOF || ssh_channel_is_closed(d.channel)) {
+            // What is there is read at once, not a piece per call.
+            drained += static_cast<size_t>(n);
+            if (drained < kMaxDrain && !d.aborted()) continue;
+            return 0;
+        }
+        if (avail == SSH_EOF || ssh_channel_is_closed(d.channel)) {
             d.takeOutput(buf, 0, true);
             // The exit status follows the end of the output; -1 if the command died of a signal.
             exitStatus = ssh_channel_get_exit_status(d.channel);
@@ -454,6 +602,12 @@ int SshSession::waitCommand(int ms, int& exitStatus) {
         }
         if (d.aborted() || Clock::now() >= deadline) return 0;
     }
+}
+
+std::string SshSession::outputTail() const {
+    std::string text;
+    for (const std::string& line : d_->tail) text += (text.empty() ? "" : "\n") + line;
+    return text;
 }
 
 void SshSession::stopCommand() {
@@ -469,6 +623,11 @@ void SshSession::stopCommand() {
 
 void SshSession::disconnect() {
     d_->close();
+}
+
+void SshSession::cutConnection() {
+    std::lock_guard<std::mutex> lock(d_->fdMutex);
+    if (d_->fd >= 0) ::shutdown(d_->fd, SHUT_RDWR);
 }
 
 const std::string& SshSession::lastError() const {

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "net/limits.h"
+
 namespace net {
 
 struct SshConfig {
@@ -22,6 +24,7 @@ struct SshConfig {
     std::string knownHostsFile; // empty: ~/.ssh/known_hosts
     std::string directory;      // host folder for files and command; empty: the login folder
     long timeoutSeconds = 30;
+    std::uint64_t maxFileBytes = kMaxFetchBytes; // a longer file is not fetched
 };
 
 enum class HostKeyState {
@@ -43,7 +46,8 @@ public:
     void setLog(std::function<void(const std::string&)> log); // password never in it
     void setAbortFlag(const std::atomic<bool>* abort);
 
-    // TCP connection and key exchange, then the host key against known_hosts.
+    // TCP connection and key exchange, then the host key against known_hosts. Failed says in
+    // lastError what failed: the name, the connection, or the key exchange.
     [[nodiscard]] HostKeyState connect();
     // SHA256 fingerprint of the host's key ("SHA256:..."), after connect.
     std::string fingerprint() const;
@@ -54,21 +58,31 @@ public:
     bool connected() const; // connected and authenticated
 
     // SFTP, names relative to the host folder. get writes a temporary file beside localPath
-    // and renames it on success.
+    // and renames it on success; a file longer than maxFileBytes fails.
     [[nodiscard]] SshResult put(const std::string& localPath, const std::string& remoteName);
     [[nodiscard]] SshResult get(const std::string& remoteName, const std::string& localPath);
     [[nodiscard]] SshResult remove(const std::string& remoteName);
+    // Creates the host folder itself (its parent must exist); Failed when it exists already.
+    [[nodiscard]] SshResult makeFolder();
+    // Deletes every file in the host folder and then the folder; Failed when it stays.
+    [[nodiscard]] SshResult removeFolder();
 
     // Runs command in the host folder ("cd DIR && command") on a pseudo-terminal, so that
     // closing the channel hangs up the module. Output goes to the log line by line.
     [[nodiscard]] bool startCommand(const std::string& command);
-    // Waits up to ms for the command to end: 1 when it ended (exitStatus set), 0 while it runs,
-    // -1 when the channel failed.
+    // Waits up to ms for the command to end: 1 when it ended (exitStatus set, -1 for a
+    // signal), 0 while it runs, -1 when the channel failed. All output that is there is read
+    // (at most a megabyte per call, so a call ends in time whatever the command prints).
     int waitCommand(int ms, int& exitStatus);
+    // The last lines the command printed (at most ten, the newest last).
+    std::string outputTail() const;
     // Interrupt (Ctrl-C and SIGINT), then close the channel.
     void stopCommand();
 
     void disconnect();
+    // Cuts the connection at once, from any thread: an operation blocked in the library (an
+    // SFTP open of a FIFO waits for ever) fails. The session is unusable afterwards.
+    void cutConnection();
     const std::string& lastError() const;
 
 private:

@@ -13,13 +13,15 @@ namespace {
 
 const char* const kPython = "/usr/bin/python3";
 
-// argv: port, home, password, permissions. A failed login is answered at once (the default
-// waits 3 s), which keeps the tests short; the client must not depend on either.
+// argv: port, home, password, permissions, address, bytes per second. A failed login is
+// answered at once (the default waits 3 s), which keeps the tests short; the client must not
+// depend on either.
 const char* const kServerScript = R"(import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 port, home, password, perm = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+address, rate = sys.argv[5], int(sys.argv[6])
 logging.basicConfig(level=logging.WARNING)
 authorizer = DummyAuthorizer()
 authorizer.add_user("calc", password, home, perm=perm)
@@ -28,13 +30,17 @@ class Handler(FTPHandler):
 Handler.authorizer = authorizer
 Handler.banner = "test server for calc, password " + password
 Handler.auth_failed_timeout = 0
-server = FTPServer(("127.0.0.1", port), Handler)
+if rate:
+    class Trickle(ThrottledDTPHandler):
+        write_limit = rate
+    Handler.dtp_handler = Trickle
+server = FTPServer((address, port), Handler)
 server.serve_forever()
 )";
 
 } // namespace
 
-FtpServer::FtpServer(const QString& password, bool writable) {
+FtpServer::FtpServer(const QString& password, const FtpOptions& options) {
     if (!error_.isEmpty()) return;
     if (!QFileInfo::exists(kPython)) {
         error_ = QString(kPython) + " is missing";
@@ -49,10 +55,12 @@ FtpServer::FtpServer(const QString& password, bool writable) {
     }
     file.close();
 
-    port_ = freePort();
+    if (options.ipv6) address_ = QHostAddress(QHostAddress::LocalHostIPv6);
+    port_ = freePort(address_);
     // A missing pyftpdlib ends the process.
     (void)launch(QString::fromLatin1(kPython),
-                 {script, QString::number(port_), home(), password, writable ? "elradfmw" : "elr"});
+                 {script, QString::number(port_), home(), password, options.perm,
+                  address_.toString(), QString::number(options.bytesPerSecond)});
 }
 
 QString FtpServer::home() const {

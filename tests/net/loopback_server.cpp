@@ -8,9 +8,9 @@
 
 namespace nettest {
 
-quint16 freePort() {
+quint16 freePort(const QHostAddress& address) {
     QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0)) return 0;
+    if (!server.listen(address, 0)) return 0;
     const quint16 port = server.serverPort();
     server.close();
     return port;
@@ -32,7 +32,7 @@ bool LoopbackServer::launch(const QString& program, const QStringList& args,
                             const QString& logFile) {
     if (!error_.isEmpty()) return false;
     if (port_ == 0) {
-        error_ = QStringLiteral("no free port on 127.0.0.1");
+        error_ = QStringLiteral("no free port on ") + address_.toString();
         return false;
     }
     proc_ = std::make_unique<QProcess>();
@@ -61,7 +61,7 @@ bool LoopbackServer::launch(const QString& program, const QStringList& args,
             return false;
         }
         QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port_);
+        probe.connectToHost(address_, port_);
         if (probe.waitForConnected(200)) {
             probe.abort();
             return true;

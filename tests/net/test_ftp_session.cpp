@@ -1,6 +1,7 @@
 // The FTP session against a real server (pyftpdlib on loopback): transfers, refusals, failures
 // that must come at once, the abort flag, and the password kept out of the log.
 #include "net/ftp_session.h"
+#include "net/line_buffer.h"
 #include "tests/net/test_servers.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -102,6 +104,22 @@ TEST(FtpNames, EncodeAndMask) {
     for (const auto& c : masks) EXPECT_EQ(net::maskSecret(c.text, c.secret), c.masked) << c.text;
 }
 
+// Output without line ends (a command printing one endless line) is handed on in bounded
+// pieces, none of it lost.
+TEST(LineBufferBound, LongLineComesInBoundedPieces) {
+    net::LineBuffer buffer;
+    const std::string endless(3 * net::LineBuffer::kMaxLine + 5, 'x');
+    std::string joined;
+    auto take = [&](const std::string& piece) {
+        EXPECT_LE(piece.size(), net::LineBuffer::kMaxLine);
+        joined += piece;
+    };
+    for (std::size_t at = 0; at < endless.size(); at += 1000)
+        buffer.add(endless.data() + at, std::min<std::size_t>(1000, endless.size() - at), take);
+    buffer.add("y\n", 2, take);
+    EXPECT_EQ(joined, endless + "y");
+}
+
 // Up and back down, in the login folder and in a subfolder, on one control connection.
 TEST_F(TFtpSessionTest, RoundTripOfDollarNameOnOneConnection) {
     const std::string text = "zeile 1\nzeile 2\n\n3 \xC3\xA4\n";
@@ -190,8 +208,10 @@ TEST_F(TFtpSessionTest, WrongPasswordAndRefusedConnectionFailAtOnce) {
     }
 }
 
-TEST_F(TFtpSessionTest, ReadOnlyUserCannotStoreOrDelete) {
-    nettest::FtpServer readOnly(QString::fromStdString(kPassword), false);
+// Regression: a refused DELE counted as "no such file", so an account that may not delete kept
+// an earlier run's files, which were then taken for new ones. pyftpdlib answers 550 to both.
+TEST_F(TFtpSessionTest, RefusedDeleteIsNotAMissingFile) {
+    nettest::FtpServer readOnly(QString::fromStdString(kPassword), {.perm = QStringLiteral("elr")});
     ASSERT_TRUE(readOnly.available()) << readOnly.error().toStdString();
     writeFile((readOnly.home() + "/kq4.err").toStdString(), "0\n");
     writeFile(local("remote$.kq4"), "input\n");
@@ -201,8 +221,31 @@ TEST_F(TFtpSessionTest, ReadOnlyUserCannotStoreOrDelete) {
     ASSERT_EQ(session.connect(), FtpResult::Ok) << session.lastError();
     EXPECT_EQ(session.put(local("remote$.kq4"), "remote$.kq4"), FtpResult::NotFound);
     EXPECT_FALSE(QFile::exists(readOnly.home() + "/remote$.kq4"));
-    EXPECT_EQ(session.remove("kq4.err"), FtpResult::NotFound);
+    EXPECT_EQ(session.remove("kq4.err"), FtpResult::Failed);
+    EXPECT_TRUE(QFile::exists(readOnly.home() + "/kq4.err"));
+    EXPECT_EQ(session.remove("missing.err"), FtpResult::NotFound);
+    EXPECT_EQ(session.makeFolder(), FtpResult::Failed); // "elr" may not make folders either
+    EXPECT_TRUE(session.connected());
     EXPECT_EQ(session.get("kq4.err", local("kq4.err")), FtpResult::Ok) << session.lastError();
+}
+
+// Regression: the URL of an IPv6 address lacked its brackets ("ftp://::1:21/").
+TEST(FtpIpv6, RoundTripOverTheIpv6Loopback) {
+    nettest::FtpServer server(QString::fromStdString(kPassword), {.ipv6 = true});
+    NETTEST_REQUIRE(server.available(), server.error().toStdString());
+    QTemporaryDir local;
+    const std::string in = local.filePath("in").toStdString();
+    writeFile(in, "1 2\n");
+    net::FtpConfig c;
+    c.host = "::1";
+    c.port = server.port();
+    c.user = "calc";
+    c.password = kPassword;
+    TFtpSession session(c);
+    ASSERT_EQ(session.put(in, "remote$.kq4"), FtpResult::Ok) << session.lastError();
+    const std::string back = local.filePath("back").toStdString();
+    ASSERT_EQ(session.get("remote$.kq4", back), FtpResult::Ok) << session.lastError();
+    EXPECT_EQ(readFile(back), "1 2\n");
 }
 
 TEST_F(TFtpSessionTest, LocalFileMissingFailsWithoutServer) {

@@ -3,6 +3,7 @@
 // leaves available() false with the reason; the test is then skipped with it.
 #pragma once
 
+#include <QHostAddress>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -34,8 +35,8 @@ inline bool serversRequired() {
 
 namespace nettest {
 
-// A free TCP port on 127.0.0.1 (bound and released).
-quint16 freePort();
+// A free TCP port on 127.0.0.1 (or the given address), bound and released.
+quint16 freePort(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
 
 // What every server here shares: a fresh folder, its process on a free port, why it is not
 // available, and the stop.
@@ -56,15 +57,24 @@ protected:
 
     QTemporaryDir dir_;
     std::unique_ptr<QProcess> proc_;
+    QHostAddress address_{QHostAddress::LocalHost};
     quint16 port_ = 0;
     QString error_;
 };
 
+// How the FTP server behaves.
+struct FtpOptions {
+    // pyftpdlib's permissions of the user: e list, l fetch, r read, a append, d delete,
+    // f rename, m make folders, w store, and others. "elr" may read only.
+    QString perm = QStringLiteral("elradfmw");
+    bool ipv6 = false;      // on ::1 instead of 127.0.0.1
+    int bytesPerSecond = 0; // files trickle to the client at this rate; 0: at full speed
+};
+
 // pyftpdlib as user "calc" with the given password; the user's home (the FTP root) is home().
-// writable=false gives a user who may read but not store or delete.
 class FtpServer : public LoopbackServer {
 public:
-    explicit FtpServer(const QString& password, bool writable = true);
+    explicit FtpServer(const QString& password, const FtpOptions& options = {});
     QString home() const;
 };
 
