@@ -104,6 +104,32 @@ private slots:
         w->close();
     }
 
+    // Adding a curve from the menu gave the zoomed y range of one diagram to another: a diagram
+    // took the axes of its place in the stack. Each curve keeps its own.
+    void curveFromTheMenuKeepsTheYZoomOfTheOthers() {
+        Node* project = open("cam_dwell.k4p");
+        TGrafik* w = windows_->open(motions(project));
+        w->resize(700, 900);
+        QCoreApplication::processEvents();
+        auto& d = w->pic.diagrams;
+        w->CurveItems[1]->trigger(); // without "Geschwindigkeit" "Beschleunigung" moves up
+        QCOMPARE(d[1].curve, 2);
+        QVERIFY(w->zoom(QRect(d[1].area.left() + 20, d[1].area.top() + 20, 60, 40)));
+        const graphics::TAxis zoomed = d[1].yAxis;
+        QVERIFY(!zoomed.autoRange);
+        for (int item : {1, 3}) { // "Geschwindigkeit" back above it, "Ruck" below it
+            w->CurveItems[static_cast<std::size_t>(item)]->trigger();
+            QVERIFY(w->pic.chosen()[static_cast<std::size_t>(item)]);
+            for (const auto& diagram : d) {
+                QCOMPARE(diagram.yAxis.autoRange, diagram.curve != 2);
+                if (diagram.curve != 2) continue;
+                QCOMPARE(diagram.yAxis.requestedMin, zoomed.requestedMin);
+                QCOMPARE(diagram.yAxis.requestedMax, zoomed.requestedMax);
+            }
+        }
+        w->close();
+    }
+
     void optionsWindowFollowsTheActiveWindow() {
         Node* project = open("slide_gripper.k4p");
         TGrafik* w = windows_->open(motions(project));
@@ -181,7 +207,8 @@ private slots:
                     const QColor c(colour++, 2, 3);
                     script_.colours = {c};
                     o.Style->colours[0]->click();
-                    QCOMPARE(motion->as<model::TPaintObj>()->PaintStyle.sColor, graphics::bgrOf(c));
+                    QCOMPARE(motion->as<model::TPaintObj>()->PaintStyle.sColor,
+                             graphics::bgrOf(c) | model::kPickedColour);
                     const bool member = w->hasMember(motion);
                     entry()->setCheckState(0, member ? Qt::Unchecked : Qt::Checked);
                     QVERIFY2(w->hasMember(motion) == !member, what);
@@ -344,6 +371,8 @@ private slots:
         model::PaintStyle s;
         s.sLine = 3;
         s.minColor = 0x0000AA;
+        s.sColor = model::kPickedColour; // a picked black stays picked
+
         QByteArray b = graphics::encodeStyle(s);
         QCOMPARE(b.size(), 28);
         model::PaintStyle back;
