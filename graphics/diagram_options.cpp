@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "graphics/diagram_window.h"
+#include "graphics/motion_curves.h"
 #include "graphics/prompts.h"
 #include "model/editing.h"
 #include "model/format_real.h"
@@ -110,15 +111,29 @@ StyleBox::StyleBox(Prompts& prompts, QWidget* parent) : QWidget(parent), prompts
                 emit highlightChanged(c);
                 return;
             }
-            *fields[i] = bgrOf(c);
+            *fields[i] = bgrOf(c) | model::kPickedColour;
             show();
             emit styleChanged(style_);
         });
     }
+    for (int i = 0; i < 3; ++i)
+        colours[static_cast<std::size_t>(i)]->setToolTip(
+            QStringLiteral("ohne eigene Wahl: die Farbe der Bewegung im Diagramm"));
     sLine = stylePicker(this, "sLine");
     qLine = stylePicker(this, "qLine");
     g->addWidget(sLine, 0, 2);
     g->addWidget(qLine, 1, 2);
+    BtAuto = new QPushButton(QStringLiteral("automatische Farben"), this);
+    BtAuto->setObjectName(QStringLiteral("BtAuto"));
+    g->addWidget(BtAuto, 2, 2);
+    connect(BtAuto, &QPushButton::clicked, this, [this] {
+        const model::PaintStyle initial;
+        style_.sColor = initial.sColor;
+        style_.qColor = initial.qColor;
+        style_.minColor = initial.minColor;
+        show();
+        emit styleChanged(style_);
+    });
     for (QComboBox* box : {sLine, qLine})
         connect(box, &QComboBox::currentIndexChanged, this, [this, box](int i) {
             if (filling_ || i < 0) return;
@@ -136,6 +151,12 @@ void StyleBox::setStyle(const model::PaintStyle& style, bool enabled) {
     qLine->setCurrentIndex(enabled ? std::min<int>(style.qLine, 4) : -1);
     filling_ = false;
     for (int i = 0; i < 5; ++i) colours[static_cast<std::size_t>(i)]->setEnabled(enabled);
+    BtAuto->setEnabled(enabled);
+    show();
+}
+
+void StyleBox::setAutomatic(const std::array<QColor, 3>& colours) {
+    automatic_ = colours;
     show();
 }
 
@@ -145,11 +166,16 @@ void StyleBox::setHighlight(const QColor& c) {
 }
 
 void StyleBox::show() {
+    const model::PaintStyle initial;
     const std::int32_t values[5] = {style_.sColor, style_.qColor, style_.minColor, style_.maxColor,
                                     style_.DomainColor};
-    for (int i = 0; i < 5; ++i)
-        paintButton(colours[static_cast<std::size_t>(i)], colourOf(values[i]),
-                    colours[static_cast<std::size_t>(i)]->isEnabled());
+    const std::int32_t initials[3] = {initial.sColor, initial.qColor, initial.minColor};
+    for (int i = 0; i < 5; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const bool automatic = i < 3 && values[i] == initials[i] && automatic_[k].isValid();
+        paintButton(colours[k], automatic ? automatic_[k] : colourOf(values[i]),
+                    colours[k]->isEnabled());
+    }
 }
 
 // ---- TDlgDiagOpt ----
@@ -343,7 +369,8 @@ void TDlgDiagOpt::treeItemChanged(QTreeWidgetItem* item) {
     } else {
         window_->removeMember(node);
     }
-    applyCurves(); // "mit Forderungen" depends on the members
+    applyCurves();          // "mit Forderungen" depends on the members
+    treeSelectionChanged(); // the selected motion's colours depend on its place
 }
 
 void TDlgDiagOpt::treeSelectionChanged() {
@@ -351,6 +378,15 @@ void TDlgDiagOpt::treeSelectionChanged() {
     motion_ = items.isEmpty() ? nullptr
                               : static_cast<Node*>(items[0]->data(0, Qt::UserRole).value<void*>());
     auto* m = motion_ != nullptr ? motion_->as<model::TPaintObj>() : nullptr;
+    // The colours the motion has in the bound window (or would have as its next member).
+    std::array<QColor, 3> automatic;
+    if (m != nullptr && window_ != nullptr) {
+        const auto& members = window_->pic.members;
+        const auto at = std::find(members.begin(), members.end(), motion_);
+        const MotionColours c = motionColours(*m, static_cast<std::size_t>(at - members.begin()));
+        automatic = {c.s, c.q, c.bound};
+    }
+    Style->setAutomatic(automatic);
     Style->setStyle(m != nullptr ? m->PaintStyle : model::PaintStyle{}, m != nullptr);
 }
 

@@ -38,10 +38,16 @@ public:
     model::PaintStyle style() const { return style_; }
     void setHighlight(const QColor& c);
     QColor highlight() const { return highlight_; }
+    // What the s, q and bound buttons show while those colours are left to the diagram (invalid
+    // colours: their values).
+    void setAutomatic(const std::array<QColor, 3>& colours);
 
-    // sColor, qColor, minColor, maxColor, DomainColor, then activColor.
+    // sColor, qColor, minColor, maxColor, DomainColor, then activColor. A picked colour carries
+    // model::kPickedColour.
     std::array<QPushButton*, 6> colours{};
     QComboBox *sLine = nullptr, *qLine = nullptr;
+    // "automatische Farben": s, q and bound colours back to the diagram's.
+    QPushButton* BtAuto = nullptr;
 
 signals:
     void styleChanged(const model::PaintStyle& style);
@@ -51,6 +57,7 @@ private:
     void show();
     Prompts& prompts_;
     model::PaintStyle style_;
+    std::array<QColor, 3> automatic_;
     QColor highlight_;
     bool filling_ = false;
 };

@@ -116,10 +116,14 @@ TGrafik::TGrafik(DiagramServices& services, std::vector<model::Node*> members, Q
         QAction* a = Menu->addAction(QString::fromUtf8(text));
         a->setCheckable(true);
         connect(a, &QAction::toggled, this, [this, w](bool on) {
+            const int before = sidePanelWidth();
             w->setVisible(on);
             SidePanel->setVisible(!Values->isHidden() || !Spectrum->isHidden());
+            refreshPanels();
+            // The window grows by the panel and shrinks when it goes: the picture keeps its size.
+            if (!isMaximized() && !isFullScreen())
+                resize(width() + sidePanelWidth() - before, height());
             layoutArea();
-            Redraw();
         });
         return a;
     };
@@ -157,6 +161,9 @@ void TGrafik::removeMember(const model::Node* node) {
 
 void TGrafik::Redraw() {
     setWindowTitle(QStringLiteral("Grafik"));
+    refreshPanels();
+    // The panel's width follows the members: when the area moves, it is drawn there.
+    if (layoutArea()) return;
     const QSize size = DrawArea->size();
     if (size.isEmpty()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -165,8 +172,6 @@ void TGrafik::Redraw() {
     for (const model::Node* m : pic.members)
         for (const model::Binding& b : model::bindingRestrictions(*m))
             pic.binding.push_back(b.restriction);
-    if (!Values->isHidden()) Values->fill(pic.members);
-    if (!Spectrum->isHidden()) Spectrum->setMembers(pic.members);
     bitmap_ = QImage(size, QImage::Format_RGB32);
     {
         QPainter p(&bitmap_);
@@ -184,17 +189,31 @@ DrawFn TGrafik::drawFunction() const {
         [pic = pic](QPainter& p, int w, int h, int rho) mutable { drawPicture(p, w, h, pic, rho); };
 }
 
-void TGrafik::layoutArea() {
-    const int side = SidePanel->isVisible() ? std::min(320, width() / 3) : 0;
+void TGrafik::refreshPanels() {
+    if (!Values->isHidden()) Values->fill(pic.members);
+    if (!Spectrum->isHidden()) Spectrum->setMembers(pic.members);
+}
+
+int TGrafik::sidePanelWidth() const {
+    constexpr int kSpectrumWidth = 280, kMostWidth = 640;
+    int side = 0;
+    if (!Values->isHidden()) side = Values->neededWidth();
+    if (!Spectrum->isHidden()) side = std::max(side, kSpectrumWidth);
+    return std::min(side, std::max(kMostWidth, width() / 2));
+}
+
+bool TGrafik::layoutArea() {
+    const int side = sidePanelWidth();
     if (side > 0)
         SidePanel->setGeometry(width() - side - kMargin, kMargin, side, height() - 2 * kMargin);
     const int w = width() - side;
     const QSize usable(w - 2 * kMargin, height() - 2 * kMargin);
     const QSize size = drawingAreaSize(usable, landscape);
     const QRect r(QPoint((w - size.width()) / 2, (height() - size.height()) / 2), size);
-    if (DrawArea->geometry() == r) return;
+    if (DrawArea->geometry() == r) return false;
     DrawArea->setGeometry(r);
     Redraw();
+    return true;
 }
 
 void TGrafik::resizeEvent(QResizeEvent* event) {

@@ -93,7 +93,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void layoutArea();
+    // Places the side panel and the drawing area; redraws and says so when the area moved.
+    bool layoutArea();
+    // The side panel's width: the whole table of values, room for the spectrum; 0 when hidden.
+    int sidePanelWidth() const;
+    void refreshPanels();
     void updateMenu();
 
     DiagramServices& services_;

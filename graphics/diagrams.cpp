@@ -65,7 +65,10 @@ bool decodeStyle(const QByteArray& bytes, model::PaintStyle& s) {
     r.sLine = d[1] <= 4 ? d[1] : 0;
     std::int32_t* fields[6] = {&r.qColor,   &r.sColor,      &r.minColor,
                                &r.maxColor, &r.DomainColor, &r.Spare};
-    for (int i = 0; i < 6; ++i) *fields[i] = qFromLittleEndian<qint32>(d + 4 + 4 * i) & 0x00FFFFFF;
+    // The colour and the mark of a picked one; the highlight in Spare is a plain colour.
+    for (int i = 0; i < 6; ++i)
+        *fields[i] = qFromLittleEndian<qint32>(d + 4 + 4 * i) &
+                     (i < 5 ? 0x00FFFFFF | model::kPickedColour : 0x00FFFFFF);
     s = r;
     return true;
 }

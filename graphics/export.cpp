@@ -20,9 +20,11 @@ namespace graphics {
 
 namespace {
 
-// Metafiles and vector files are laid out in tenths of a millimetre, curves at rho 10.
+// Metafiles and vector files are laid out in tenths of a millimetre, and their curves traced at
+// one point per unit, the resolution of the output (ten units per point left a curve of many
+// harmonics angular and cut its peaks).
 constexpr int unitsPerMm = 10;
-constexpr int vectorRho = 10;
+constexpr int vectorRho = 1;
 
 double bitmapFactor(int resolution, double screenPpi) {
     switch (resolution) {

@@ -4,6 +4,7 @@
 #include <QPen>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -14,6 +15,48 @@ namespace graphics {
 
 QColor colorOf(std::int32_t bgr) {
     return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+namespace {
+
+// Ten hues, dark enough for a hairline on white and their lighter q shade to show, none of
+// them grey (stale results) or the bright green of the highlight.
+constexpr std::array<QRgb, kPaletteSize> kPalette = {
+    0x1F77B4, // blue
+    0xD62728, // red
+    0x2CA02C, // green
+    0xE36C00, // orange
+    0x9467BD, // purple
+    0x8C564B, // brown
+    0xC51B8A, // magenta
+    0x7F7F00, // olive
+    0x008B8B, // teal
+    0x393B79, // navy
+};
+
+// Halfway to white: the q curve beside the s curve of the same motion.
+QColor lighter(const QColor& c) {
+    auto mix = [](int v) { return v + (255 - v) * 9 / 20; };
+    return QColor(mix(c.red()), mix(c.green()), mix(c.blue()));
+}
+
+} // namespace
+
+MotionColours motionColours(const model::TPaintObj& motion, std::size_t index) {
+    const model::PaintStyle& st = motion.PaintStyle;
+    const model::PaintStyle initial;
+    MotionColours c;
+    c.s = st.sColor == initial.sColor ? QColor(kPalette[index % kPalette.size()])
+                                      : colorOf(st.sColor);
+    c.q = st.qColor == initial.qColor ? lighter(c.s) : colorOf(st.qColor);
+    c.bound = st.minColor == initial.minColor ? c.s : colorOf(st.minColor);
+    return c;
+}
+
+QString motionLabel(const model::Node& member) {
+    const auto* h = member.as<model::THSHeader>();
+    return QString::fromStdString(h != nullptr && !h->ShortName.empty() ? h->ShortName
+                                                                        : member.obj().Caption);
 }
 
 FastSeries::FastSeries(const model::TPaintObj& motion, int n, bool q) {
@@ -82,8 +125,6 @@ void FastSeries::evaluate(const AngleGrid& grid, std::vector<double>& out) const
     }
 }
 
-namespace {
-
 Qt::PenStyle penStyle(int code) {
     switch (code) {
     case 1:
@@ -98,6 +139,8 @@ Qt::PenStyle penStyle(int code) {
         return Qt::SolidLine;
     }
 }
+
+namespace {
 
 constexpr std::int32_t kGrey = 0x808080;
 
@@ -138,18 +181,19 @@ bool drawsQ(const model::Node& member) {
 }
 
 void paintMotion(QPainter& p, const TAxis& x, const TAxis& y, const model::Node& member, int curve,
-                 const AngleGrid& grid) {
+                 const AngleGrid& grid, const MotionColours& colours) {
     const auto* m = member.as<model::TPaintObj>();
     if (m == nullptr || !m->HasResults) return;
     const model::PaintStyle& st = m->PaintStyle;
+    const QColor grey = colorOf(kGrey);
     if (curve >= 0 && curve <= 3) {
-        traceInto(p, x, y, grid, FastSeries(*m, curve, false),
-                  colorOf(m->ResultsCurrent ? st.sColor : kGrey), st.sLine);
+        traceInto(p, x, y, grid, FastSeries(*m, curve, false), m->ResultsCurrent ? colours.s : grey,
+                  st.sLine);
         if (drawsQ(member))
             traceInto(p, x, y, grid, FastSeries(*m, curve, true),
-                      colorOf(m->ResultsCurrent ? st.qColor : kGrey), st.qLine);
+                      m->ResultsCurrent ? colours.q : grey, st.qLine);
     } else if (curve == -1 && member.as<model::THSHeader>() != nullptr && m->mSC.Count() > 0) {
-        traceInto(p, x, y, grid, FastSeries(*m), colorOf(st.sColor), st.sLine);
+        traceInto(p, x, y, grid, FastSeries(*m), colours.s, st.sLine);
     }
 }
 

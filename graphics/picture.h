@@ -50,15 +50,18 @@ struct Picture {
     std::vector<const model::Node*> binding;
 
     Picture();
-    // Gives diagram i the curve type of the i-th chosen curve (order: 0, 1, 2, 3, torque).
+    // Puts the diagrams of the chosen curves first, in the order 0, 1, 2, 3, torque; each
+    // diagram keeps its axes with its curve.
     void choose(const std::array<bool, 5>& curves);
     std::array<bool, 5> chosen() const;
 };
 
-// Draws the whole picture into a device area of size w × h with curve resolution rho (1 screen
-// and bitmaps, 2 printer, 10 metafiles): white background, layout from the painter's font,
-// axes scaled (automatic ranges from the members' curves and restrictions), every shown
-// diagram painted. The axes of pic are updated (zoom works on them afterwards).
+// Draws the whole picture into a device area of size w × h with curve resolution rho (device
+// units per traced point: 1 screen, bitmaps and the 0.1 mm of metafiles, SVG and PDF, 2
+// printer): white background, layout from the painter's font, axes scaled (automatic ranges
+// from the members' curves and restrictions), every shown diagram painted, each member in its
+// colours (motionColours of its place in the list), and a legend of the members above the
+// diagrams. The axes of pic are updated (zoom works on them afterwards).
 void drawPicture(QPainter& p, int w, int h, Picture& pic, int resolution);
 
 } // namespace graphics

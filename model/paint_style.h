@@ -19,6 +19,12 @@ struct PaintStyle {
     friend bool operator==(const PaintStyle&, const PaintStyle&) = default;
 };
 
+// A colour the user picked carries this mark in its top byte, which no colour uses. The s, q
+// and bound colours left at their initial values above (every file that never picked one) are
+// drawn in the diagram's palette colour of the motion instead; the mark keeps a picked black
+// or red apart from them. The project file and the settings store keep the mark with the value.
+inline constexpr std::int32_t kPickedColour = 0x02000000;
+
 // The diagram default record that every new motion specification copies. The diagram
 // defaults dialog changes it; it starts with the values above.
 PaintStyle& diagramDefaults();

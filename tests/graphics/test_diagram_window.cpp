@@ -4,9 +4,11 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -94,13 +96,73 @@ private slots:
         QVERIFY(!d[1].yAxis.autoRange && d[0].yAxis.autoRange);
         w->autoScale();
         QVERIFY(d[1].yAxis.autoRange && d[0].xAxis.autoRange);
-        // The side panels: characteristic values and spectrum beside a narrower picture.
-        const int before = w->DrawArea->width();
+        // The side panels: characteristic values and spectrum beside the picture, which keeps
+        // its size in a window grown by the panel.
+        const QSize before = w->DrawArea->size();
         w->ValuesItem->trigger();
         w->SpectrumItem->trigger();
-        QVERIFY(w->SidePanel->isVisible() && w->DrawArea->width() < before);
+        QVERIFY(w->SidePanel->isVisible() && w->DrawArea->size() == before && w->width() > 700);
         QCOMPARE(w->Values->columnCount(), 1);
         QCOMPARE(w->Spectrum->amplitudes().size(), std::size_t{1});
+        w->close();
+    }
+
+    // Adding a curve from the menu gave the zoomed y range of one diagram to another: a diagram
+    // took the axes of its place in the stack. Each curve keeps its own.
+    void curveFromTheMenuKeepsTheYZoomOfTheOthers() {
+        Node* project = open("cam_dwell.k4p");
+        TGrafik* w = windows_->open(motions(project));
+        w->resize(700, 900);
+        QCoreApplication::processEvents();
+        auto& d = w->pic.diagrams;
+        w->CurveItems[1]->trigger(); // without "Geschwindigkeit" "Beschleunigung" moves up
+        QCOMPARE(d[1].curve, 2);
+        QVERIFY(w->zoom(QRect(d[1].area.left() + 20, d[1].area.top() + 20, 60, 40)));
+        const graphics::TAxis zoomed = d[1].yAxis;
+        QVERIFY(!zoomed.autoRange);
+        for (int item : {1, 3}) { // "Geschwindigkeit" back above it, "Ruck" below it
+            w->CurveItems[static_cast<std::size_t>(item)]->trigger();
+            QVERIFY(w->pic.chosen()[static_cast<std::size_t>(item)]);
+            for (const auto& diagram : d) {
+                QCOMPARE(diagram.yAxis.autoRange, diagram.curve != 2);
+                if (diagram.curve != 2) continue;
+                QCOMPARE(diagram.yAxis.requestedMin, zoomed.requestedMin);
+                QCOMPARE(diagram.yAxis.requestedMax, zoomed.requestedMax);
+            }
+        }
+        w->close();
+    }
+
+    // At the window's first size the values were cut at the panel's edge ("-0.0" for
+    // -0.0118816) and the spectrum's harmonic numbers ran together. The window makes room for
+    // the whole table; no label of the spectrum overlaps another or leaves the panel.
+    void sidePanelsShowTheirTextWholeAtTheFirstSize() {
+        Node* project = open("slide_gripper.k4p");
+        TGrafik* w = windows_->open(motions(project));
+        QCoreApplication::processEvents();
+        w->ValuesItem->trigger();
+        w->SpectrumItem->trigger();
+        QCoreApplication::processEvents();
+        const graphics::ValuesTable& v = *w->Values;
+        QCOMPARE(v.columnCount(), 3);
+        QCOMPARE(v.horizontalScrollBar()->maximum(), 0);
+        QVERIFY(v.viewport()->width() >= v.horizontalHeader()->length());
+        const QFontMetrics fm(v.font());
+        for (int c = 0; c < v.columnCount(); ++c)
+            for (int r = 0; r < v.rowCount(); ++r)
+                if (const QTableWidgetItem* item = v.item(r, c))
+                    QVERIFY2(fm.horizontalAdvance(item->text()) < v.columnWidth(c),
+                             qPrintable(item->text()));
+        w->Spectrum->resize(160, w->Spectrum->height()); // narrow: fewer harmonic numbers
+        const auto labels = w->Spectrum->labels();
+        QVERIFY(labels.size() > 4); // title, scale, some harmonic numbers
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            QVERIFY2(w->Spectrum->rect().contains(labels[i].rect), qPrintable(labels[i].text));
+            QCOMPARE(labels[i].rect.width(), fm.horizontalAdvance(labels[i].text));
+            for (std::size_t k = 0; k < i; ++k)
+                QVERIFY2(!labels[i].rect.intersects(labels[k].rect),
+                         qPrintable(labels[i].text + " " + labels[k].text));
+        }
         w->close();
     }
 
@@ -181,7 +243,8 @@ private slots:
                     const QColor c(colour++, 2, 3);
                     script_.colours = {c};
                     o.Style->colours[0]->click();
-                    QCOMPARE(motion->as<model::TPaintObj>()->PaintStyle.sColor, graphics::bgrOf(c));
+                    QCOMPARE(motion->as<model::TPaintObj>()->PaintStyle.sColor,
+                             graphics::bgrOf(c) | model::kPickedColour);
                     const bool member = w->hasMember(motion);
                     entry()->setCheckState(0, member ? Qt::Unchecked : Qt::Checked);
                     QVERIFY2(w->hasMember(motion) == !member, what);
@@ -344,6 +407,8 @@ private slots:
         model::PaintStyle s;
         s.sLine = 3;
         s.minColor = 0x0000AA;
+        s.sColor = model::kPickedColour; // a picked black stays picked
+
         QByteArray b = graphics::encodeStyle(s);
         QCOMPARE(b.size(), 28);
         model::PaintStyle back;

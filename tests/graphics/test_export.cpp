@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -23,6 +24,8 @@
 #include <uemf_safe.h>
 
 #include "graphics/export.h"
+#include "graphics/motion_curves.h"
+#include "graphics/picture.h"
 
 namespace {
 
@@ -257,6 +260,66 @@ TEST_F(Export, EmfRecordsAreWholeAndCounted) {
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));
     const QByteArray printed = text.readAll();
     EXPECT_TRUE(printed.contains(kText.toUtf8())) << printed.left(3000).toStdString();
+}
+
+// The jerk curve of a PDF was traced at one point per millimetre: a curve of many harmonics
+// came out angular with its peaks cut. s = sin(24 phi + 0.3) / 24³ has the jerk
+// -cos(24 phi + 0.3) per radian; drawn by poppler, the curve reaches every peak within 1 %
+// and never goes beyond. The legend names the motion and a second one without a short name.
+TEST_F(Export, PdfCurveReachesEveryPeakOfAJerkOfManyHarmonics) {
+    constexpr int k = 24;
+    constexpr double phase = 0.3, pi = 3.14159265358979323846;
+    model::Node motion(std::make_unique<model::THSHeader>()),
+        other(std::make_unique<model::THSHeader>());
+    auto& h = *motion.as<model::THSHeader>();
+    h.ShortName = "Greifer";
+    h.sSC.ReSize(2 * k + 2);
+    h.sSC.set(2 * k, std::cos(phase) / (k * k * k));
+    h.sSC.set(2 * k + 1, std::sin(phase) / (k * k * k));
+    h.HasResults = h.ResultsCurrent = true;
+    other.obj().IPar[2] = 2;
+    other.obj().UpdateCaption();
+    graphics::Picture pic;
+    pic.choose({false, false, false, true, false});
+    pic.members = {&motion, &other};
+    graphics::TAxis& y = pic.diagrams[0].yAxis;
+    y.autoRange = false;
+    y.requestedMin = -1.5;
+    y.requestedMax = 1.5;
+    const QString path = dir.filePath("jerk.pdf");
+    ASSERT_FALSE(graphics::exportPicture(
+        path,
+        [&pic](QPainter& p, int w, int h, int rho) { graphics::drawPicture(p, w, h, pic, rho); },
+        options(), 96));
+    const QString text = run("pdftotext", {path, "-"});
+    EXPECT_TRUE(text.contains("Greifer") && text.contains("Bewegungsvorgabe (abs) 2"));
+    // At 254 dpi a pixel is a unit of the layout (0.1 mm): the curve's pixels in the frame.
+    run("pdftoppm",
+        {"-r", "254", "-aaVector", "no", "-png", "-singlefile", path, dir.filePath("jerk")});
+    const QImage image(dir.filePath("jerk.png"));
+    const QColor colour = graphics::motionColours(h, 0).s;
+    std::vector<std::pair<double, double>> points; // (phi, jerk)
+    const QRect frame = pic.diagrams[0].area.adjusted(1, 1, -1, -1);
+    for (int py = frame.top(); py <= frame.bottom(); ++py)
+        for (int px = frame.left(); px <= frame.right(); ++px) {
+            const QColor c = image.pixelColor(px, py);
+            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                    std::abs(c.blue() - colour.blue()) <
+                40)
+                points.emplace_back(pic.diagrams[0].xAxis.UnScale(px), y.UnScale(py));
+        }
+    ASSERT_FALSE(points.empty());
+    const double tol = 0.01;
+    for (const auto& [phi, v] : points) ASSERT_LE(std::fabs(v), 1.0 + tol) << phi;
+    // Maxima at k phi + phase = (2j + 1) pi, minima at 2j pi; a quarter period around each.
+    for (int j = 0; j <= 2 * k; ++j) {
+        const double peak = (j * pi - phase) / k * 180.0 / pi;
+        if (peak < 5.0 || peak > 355.0) continue;
+        double reached = -2.0;
+        for (const auto& [phi, v] : points)
+            if (std::fabs(phi - peak) < 90.0 / k) reached = std::max(reached, j % 2 == 1 ? v : -v);
+        EXPECT_GE(reached, 1.0 - tol) << "peak at " << peak;
+    }
 }
 
 TEST_F(Export, FailuresWriteNothing) {

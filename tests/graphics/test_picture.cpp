@@ -1,9 +1,12 @@
 // The picture drawn into a bitmap on the offscreen platform: a known curve where it belongs,
 // the restriction brackets in their colours, and the automatic ranges.
+#include <QBuffer>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSvgGenerator>
+#include <QXmlStreamReader>
 
 #include <cmath>
 #include <memory>
@@ -97,7 +100,7 @@ TEST_F(PictureTest, SineCurveLiesWhereItMapsOnWhite) {
     EXPECT_DOUBLE_EQ(d.xAxis.max, 360.0);
     for (double phi : {30.0, 90.0, 150.0, 230.0, 270.0, 330.0}) {
         SCOPED_TRACE(phi);
-        EXPECT_TRUE(near(d, phi, sinDeg(phi), Qt::black));
+        EXPECT_TRUE(near(d, phi, sinDeg(phi), graphics::motionColours(h, 0).s));
         EXPECT_EQ(at(d, phi, 0.5 * -sinDeg(phi)), QColor(Qt::white));
     }
 }
@@ -106,7 +109,7 @@ TEST_F(PictureTest, StaleResultsAreGrey) {
     h.ResultsCurrent = false;
     const auto& d = draw();
     EXPECT_TRUE(near(d, 90, 1.0, QColor(0x80, 0x80, 0x80)));
-    EXPECT_FALSE(near(d, 90, 1.0, Qt::black));
+    EXPECT_FALSE(near(d, 90, 1.0, graphics::motionColours(h, 0).s));
 }
 
 // The restriction used to widen the range with its upper values though it has no upper bound.
@@ -114,7 +117,7 @@ TEST_F(PictureTest, RestrictionRangeTakesOnlyTheBoundsItHas) {
     const auto& d = draw();
     EXPECT_LE(d.yAxis.min, -1.25);
     EXPECT_LT(d.yAxis.max, 2.0);
-    const QColor minColor = graphics::colorOf(h.PaintStyle.minColor);
+    const QColor minColor = graphics::motionColours(h, 0).bound;
     EXPECT_EQ(at(d, 150, -1.25), minColor);
     EXPECT_EQ(at(d, 100, -1.25, 3), minColor); // the end stroke points downward
     EXPECT_EQ(at(d, 150, -1.25, 3), QColor(Qt::white));
@@ -139,6 +142,61 @@ TEST_F(PictureTest, NoResultsAndNoMembersDrawMinusOneToOne) {
     EXPECT_DOUBLE_EQ(d.yAxis.min, -1.0);
     EXPECT_DOUBLE_EQ(d.yAxis.max, 1.0);
     EXPECT_EQ(image.pixelColor(2, 2), QColor(Qt::white));
+}
+
+// Every motion was drawn black (q red) however many a diagram showed, every bracket blue. Each
+// motion (s = 6i + sin phi, bound 6i - 1.5) now has a colour of its own, its q another, its
+// bracket its colour; a colour the user picked (black too) or an older file's own stays.
+TEST_F(PictureTest, MotionsAreToldApartByColourUnlessTheUserPickedOne) {
+    const struct {
+        std::int32_t sColor;
+        QColor expected; // invalid: a colour of the diagram's own
+    } cases[] = {{PaintStyle{}.sColor, {}},
+                 {PaintStyle{}.sColor, {}},
+                 {kPickedColour, QColor(Qt::black)},
+                 {0x123456, QColor(0x56, 0x34, 0x12)}};
+    std::vector<std::unique_ptr<Node>> nodes;
+    pic.members.clear();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        nodes.push_back(std::make_unique<Node>(std::make_unique<THSHeader>()));
+        auto& m = *nodes.back()->as<THSHeader>();
+        (void)h.CopyTo(m);
+        m.sSC.set(0, i == 0 ? 0.5 : 0.0); // eta: the first draws q = s + 2
+        m.sSC.set(1, 6.0 * double(i));
+        m.qSC = m.sSC;
+        m.qSC.set(1, 6.0 * double(i) + 2.0);
+        m.HasResults = m.ResultsCurrent = true;
+        m.PaintStyle.sColor = cases[i].sColor;
+        auto r = std::make_unique<TRestr>();
+        (void)restr->CopyTo(*r);
+        r->GlobalPar = restr->GlobalPar;
+        r->GlobalPar[6] = 6.0 * double(i) - 1.5;
+        nodes.back()->children.push_back(std::make_unique<Node>(std::move(r)));
+        pic.members.push_back(nodes.back().get());
+    }
+    image = QImage(500, 900, QImage::Format_RGB32);
+    const auto& d = draw();
+    const auto drawn = [&](double phi, double v) { // the colour within a pixel, not white
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                if (const QColor c = at(d, phi + dx / d.xAxis.scale, v, dy); c != Qt::white)
+                    return c;
+        return QColor();
+    };
+    std::vector<QColor> seen;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const QColor s = drawn(90, 6.0 * double(i) + 1.0);
+        if (cases[i].expected.isValid())
+            EXPECT_EQ(s, cases[i].expected);
+        else
+            EXPECT_TRUE(s.isValid() && s != Qt::black && s != QColor(0x80, 0x80, 0x80) &&
+                        std::count(seen.begin(), seen.end(), s) == 0);
+        seen.push_back(s);
+        EXPECT_EQ(drawn(150, 6.0 * double(i) - 1.5), s); // the bracket
+    }
+    const QColor q = drawn(90, 3.0);
+    EXPECT_TRUE(q.isValid() && std::count(seen.begin(), seen.end(), q) == 0);
 }
 
 TEST(Picture, ChosenCurvesRoundTrip) {

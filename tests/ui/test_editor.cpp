@@ -301,7 +301,8 @@ private slots:
             script_.colours = {colour};
             options.Style->colours[1]->click();
             QCOMPARE(r->parent->as<model::TPaintObj>()->PaintStyle.qColor,
-                     colour.red() | colour.green() << 8 | colour.blue() << 16);
+                     colour.red() | colour.green() << 8 | colour.blue() << 16 |
+                         model::kPickedColour);
             QVERIFY(model::projectObj(*project).Changed);
             QCOMPARE(e.current(), shown);
             QCOMPARE(e.undoStack()->count(), 1);
