@@ -148,6 +148,9 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
 TDlgMain::~TDlgMain() {
     // A run that is still going ends here without touching the window.
     tree_.removeObserver(*this);
+    // The histories keep nodes of the projects; their end changes no menu any more.
+    history_->group()->disconnect(this);
+    history_.reset();
     // The editor observes the projects, which go with this window's members.
     delete DlgRestr;
     DlgRestr = nullptr;
