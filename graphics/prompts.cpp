@@ -55,6 +55,9 @@ Answer DialogPrompts::message(QWidget* parent, const model::Message& m, Buttons 
         break;
     case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        // Yes/No questions ask before something is given up (unsaved changes, a running
+        // calculation, an object): Enter answers No, as Escape does.
+        box.setDefaultButton(QMessageBox::No);
         break;
     case Buttons::YesNoAbort:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Abort);

@@ -36,7 +36,8 @@ QString suffixForFilter(const FileRequest& request, int index);
 class Prompts {
 public:
     virtual ~Prompts() = default;
-    // A message dialog of the message's kind; "\r" in the text is a line break.
+    // A message dialog of the message's kind; "\r" in the text is a line break. In a Yes/No
+    // question No is the default button.
     virtual Answer message(QWidget* parent, const model::Message& m, Buttons buttons) = 0;
     // An existing file to open, or empty when cancelled.
     virtual QString openFile(QWidget* parent, FileRequest& request) = 0;

@@ -1,5 +1,6 @@
-// Why an object is inconsistent: the first rule of its consistency check that fails, named
-// with the slots and values at fault.
+// Why an object is inconsistent: the first rule of its consistency check that fails, in the
+// words of the editor's fields (start and end, minimum and maximum requirement, shift range)
+// with the values at fault, written with the given decimal separator.
 #pragma once
 
 #include <optional>
@@ -9,6 +10,6 @@
 
 namespace model {
 
-std::optional<std::string> inconsistencyReason(TNLMember& obj);
+std::optional<std::string> inconsistencyReason(TNLMember& obj, char decimalPoint = '.');
 
 } // namespace model

@@ -1,9 +1,11 @@
 #include "model/editing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <tuple>
 
+#include "model/format_real.h"
 #include "model/series.h"
 
 namespace model {
@@ -103,6 +105,44 @@ int harmonicBudget(const Node& motionSpec) {
     return static_cast<int>(std::clamp<long>(k, 1, 240));
 }
 
+std::optional<std::string> fewHarmonicsReason(const Node& motionSpec, char decimalPoint) {
+    if (motionSpec.kind() != ObjectKind::AbsSpec) return std::nullopt;
+    std::vector<double> angles;
+    for (const auto& c : motionSpec.children) {
+        const auto* r = c->as<TRestr>();
+        if (r == nullptr || r->IPar[1] <= 0) continue; // switched off: not calculated
+        const int k = r->code();
+        if (isPointKind(k) || isIntervalKind(k)) angles.push_back(r->RPar[2]);
+        if (isIntervalKind(k)) angles.push_back(r->RPar[4]);
+    }
+    for (double& a : angles) {
+        a = std::fmod(a, 360.0);
+        if (a < 0) a += 360.0;
+    }
+    std::sort(angles.begin(), angles.end());
+    double closest = 360.0;
+    for (std::size_t i = 0; i < angles.size(); ++i) {
+        const double next = i + 1 < angles.size() ? angles[i + 1] : angles.front() + 360.0;
+        const double gap = next - angles[i];
+        if (gap > 1e-6) closest = std::min(closest, gap);
+    }
+    if (closest >= 360.0) return std::nullopt; // fewer than two distinct angles
+    const int k = motionSpec.obj().IPar[3];
+    const int needed = static_cast<int>(std::ceil(180.0 / closest - 1e-9));
+    if (k >= needed) return std::nullopt;
+    std::string gap = FormatReal(closest, 4);
+    if (!gap.empty() && gap[0] == ' ') gap.erase(0, 1);
+    if (const std::size_t p = gap.find('.'); p != std::string::npos) gap[p] = decimalPoint;
+    std::string reason = "K = " + std::to_string(k) +
+                         " ist zu klein: Winkel der Restriktionen liegen nur " + gap +
+                         "° auseinander; so kurze Abschnitte formt erst eine Reihe mit K ≥ " +
+                         std::to_string(needed) + " Harmonischen";
+    if (const int budget = harmonicBudget(motionSpec); budget < needed)
+        reason += "; das Projekt lässt hier höchstens K = " + std::to_string(budget) +
+                  " zu (die anderen Bewegungsvorgaben brauchen den Rest)";
+    return reason;
+}
+
 bool normaliseOptimisationSettings(TProject& p) {
     const auto before = std::make_tuple(p.IPar[4], p.IPar[5], p.RPar[1]);
     const bool advanced = p.IPar[6] == 1;
@@ -125,6 +165,16 @@ Node* setGlobal(Node& restriction, int group) {
     notifyChanged(*project, ChangeFlags::Values);
     refreshCaptions(*project);
     return &g;
+}
+
+void fitShiftRanges(TRestr& r) {
+    auto& P = r.RPar;
+    const bool interval = isIntervalKind(r.code());
+    const bool first = P[9] <= P[2] && P[2] <= P[10];
+    const bool second = !interval || (P[11] <= P[4] && P[4] <= P[12] && P[10] <= P[11]);
+    if (first && second) return;
+    P[9] = P[10] = P[2];
+    if (interval) P[11] = P[12] = P[4];
 }
 
 void clearGlobal(Node& restriction) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "model/tree.h"
@@ -45,6 +46,12 @@ void applyState(Node& node, const EditState& state, bool restoreModified);
 // less what the others use; never below 1.
 int harmonicBudget(const Node& motionSpec);
 
+// Why the harmonic count K of the absolute motion specification is too small for its
+// restrictions, if it is: a series of K harmonics shapes no section shorter than half the period
+// of its highest harmonic, 180/K degrees, so restriction angles (points, interval ends) closer
+// together than that ask for more harmonics. Numbers with the given decimal separator.
+std::optional<std::string> fewHarmonicsReason(const Node& motionSpec, char decimalPoint = '.');
+
 // The project's advanced optimisation settings as the editor shows them: with them on,
 // values out of range (IPar[4] 2..40, IPar[5] 5..500, RPar[1] 0.0001..1) go back to 8, 20 and
 // 0.25; with them off, the defaults are written. True when something changed.
@@ -55,6 +62,12 @@ bool normaliseOptimisationSettings(TProject& project);
 // Returns the group node (nullptr when cleared).
 Node* setGlobal(Node& restriction, int group);
 void clearGlobal(Node& restriction);
+
+// The shift ranges of a restriction that joins a group: where they do not hold its angles
+// (φ1 in RPar[9..10], φ2 in RPar[11..12] after the first range), they become the angles
+// themselves, so that the restriction stays consistent and shifts nowhere until they are
+// widened.
+void fitShiftRanges(TRestr& restriction);
 
 // The group node the restriction's member is in, if any.
 Node* groupOf(const Node& restriction);

@@ -48,7 +48,6 @@ inline constexpr const char* kCopyMemberRefused =
 class TNLMember {
 public:
     TNLMember() = default;
-    TNLMember(const TNLMember&) = delete;
     TNLMember& operator=(const TNLMember&) = delete;
     virtual ~TNLMember() = default;
 
@@ -63,6 +62,9 @@ public:
     Node* node = nullptr; // the tree node that owns this object; set by the node
 
     virtual ObjectKind kind() const = 0;
+    // A copy of every field, owned by no node: what a tree command keeps of an object to put it
+    // back as it was (tree_command.h).
+    virtual std::unique_ptr<TNLMember> clone() const = 0;
 
     // Copies IPar[1..8] (not IPar[9]), RPar[1..12], Caption and SortKey.
     void CopyBaseTo(TNLMember& dest) const;
@@ -77,6 +79,14 @@ public:
     virtual bool ReadRecord(RecordReader& r);
 
 protected:
+    // For clone() only: a node owns exactly one object.
+    TNLMember(const TNLMember&) = default;
+    template <class T> static std::unique_ptr<TNLMember> cloneOf(const T& object) {
+        std::unique_ptr<TNLMember> copy(new T(object));
+        copy->node = nullptr;
+        return copy;
+    }
+
     // The two lines of a parameter block with the given slots.
     static void writeBlock(RecordWriter& w, const std::array<std::int32_t, 10>& ip,
                            const std::array<double, 13>& rp);
@@ -109,6 +119,7 @@ public:
     double ResultSeconds = -1.0;
 
     ObjectKind kind() const override { return ObjectKind::Project; }
+    std::unique_ptr<TNLMember> clone() const override { return cloneOf(*this); }
     void UpdateCaption() override;
     bool CheckValid() override { return Valid = true; }
     std::optional<Message> CopyTo(TNLMember& dest) const override;
@@ -173,6 +184,7 @@ public:
     double TestTheta = 0.0;
 
     ObjectKind kind() const override { return ObjectKind::AbsSpec; }
+    std::unique_ptr<TNLMember> clone() const override { return cloneOf(*this); }
     void UpdateCaption() override;
     bool CheckValid() override;
     void Save(RecordWriter& w, std::int32_t count9) const override;
@@ -184,6 +196,7 @@ public:
 class TRelHeader : public TPaintObj {
 public:
     ObjectKind kind() const override { return ObjectKind::RelSpec; }
+    std::unique_ptr<TNLMember> clone() const override { return cloneOf(*this); }
     void UpdateCaption() override;
     bool CheckValid() override { return Valid = true; }
     void Duplicate(TRelHeader& dest) const { (void)CopyTo(dest); }
@@ -197,6 +210,7 @@ public:
     std::array<double, 5> ActualQ{};    // [1..4]
 
     ObjectKind kind() const override { return ObjectKind::Restriction; }
+    std::unique_ptr<TNLMember> clone() const override { return cloneOf(*this); }
     void UpdateCaption() override;
     bool CheckValid() override;
     std::optional<Message> CopyTo(TNLMember& dest) const override;
@@ -214,6 +228,7 @@ public:
 class TGroupHeader : public TNLMember {
 public:
     ObjectKind kind() const override { return ObjectKind::Group; }
+    std::unique_ptr<TNLMember> clone() const override { return cloneOf(*this); }
     void UpdateCaption() override;
     bool CheckValid() override { return Valid = true; }
     std::optional<Message> CopyTo(TNLMember& dest) const override;
@@ -224,6 +239,7 @@ public:
     Node* RefTNR = nullptr; // the node of the referenced restriction; not owned
 
     ObjectKind kind() const override { return ObjectKind::GroupMember; }
+    std::unique_ptr<TNLMember> clone() const override { return cloneOf(*this); }
     void UpdateCaption() override;
     bool CheckValid() override;
     std::optional<Message> CopyTo(TNLMember& dest) const override;

@@ -1,5 +1,7 @@
 #include "model/tree.h"
 
+#include "model/editing.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
@@ -513,7 +515,11 @@ Node* motionSpecForNewRestriction(Node& selected) {
     Node& project = *projectOf(&selected);
     if (childrenOf<THSHeader>(project).size() > 9 || projectObj(project).IPar[3] > 9)
         return nullptr;
-    return &findOrCreateAbs(project, 0);
+    Node& motion = findOrCreateAbs(project, 0);
+    // A new motion starts with enough harmonics to meet its restrictions, as far as the budget
+    // of the project leaves them.
+    motion.obj().IPar[3] = std::min(kNewMotionHarmonics, harmonicBudget(motion));
+    return &motion;
 }
 
 } // namespace
@@ -561,6 +567,72 @@ Node* ProjectTree::newRelRestriction(Node& selected) {
     r->IPar[3] = 40;
     Node& node = addChild(*rel, std::move(r));
     updateCurrency(*projectOf(rel));
+    return &node;
+}
+
+Node* ProjectTree::holderFor(Node& selected, int code) {
+    if (isRelativeKind(code)) return selfOrParentOfKind(selected, ObjectKind::RelSpec);
+    if (isPointKind(code) || isIntervalKind(code) || isSpectrumKind(code))
+        return selfOrParentOfKind(selected, ObjectKind::AbsSpec);
+    return nullptr;
+}
+
+bool ProjectTree::canMoveRestriction(const Node& restriction, Node& target) {
+    const auto* r = restriction.as<TRestr>();
+    if (r == nullptr) return false;
+    Node* holder = holderFor(target, r->code());
+    return holder != nullptr && holder != restriction.parent &&
+           projectOf(holder) == projectOf(&restriction);
+}
+
+namespace {
+
+// A restriction's motion numbers for the motion specification that holds it: a relative one
+// gives both, an absolute one the first; a switched-off restriction stays off.
+void numberFor(TRestr& r, const Node& holder) {
+    const TNLMember& h = holder.obj();
+    const std::int32_t first =
+        holder.kind() == ObjectKind::RelSpec ? absNumber(h.IPar[1]) : h.IPar[2];
+    r.IPar[1] = r.IPar[1] < 0 ? -first : first;
+    if (holder.kind() == ObjectKind::RelSpec) r.IPar[2] = h.IPar[2];
+}
+
+} // namespace
+
+bool ProjectTree::moveRestriction(Node& restriction, Node& target) {
+    if (!canMoveRestriction(restriction, target)) return false;
+    Node& holder = *holderFor(target, restriction.as<TRestr>()->code());
+    Node& from = *restriction.parent;
+    ChangeBatch batch(this);
+    const auto at =
+        from.children.begin() + static_cast<std::ptrdiff_t>(restriction.indexInParent());
+    std::unique_ptr<Node> moving = std::move(*at);
+    from.children.erase(at);
+    changed(from, ChangeFlags::Structure);
+    moving->parent = &holder;
+    holder.children.push_back(std::move(moving));
+    changed(holder, ChangeFlags::Structure);
+    // The edit sorts the siblings and lets the results of the new holder go stale.
+    editObject(restriction, [&](TNLMember& o) { numberFor(static_cast<TRestr&>(o), holder); });
+    return true;
+}
+
+Node* ProjectTree::pasteRestriction(Node& selected, const TRestr& copy) {
+    Node* holder = holderFor(selected, copy.code());
+    if (holder == nullptr) return nullptr;
+    ChangeBatch batch(this);
+    auto r = std::make_unique<TRestr>();
+    (void)copy.CopyTo(*r);
+    numberFor(*r, *holder);
+    // Groups are the project's own: the copy joins none. Its actual values come with the next
+    // calculation.
+    r->Global = false;
+    r->IPar[8] = 0;
+    r->GlobalPar = r->RPar;
+    r->ActualS = {};
+    r->ActualQ = {};
+    Node& node = addChild(*holder, std::move(r));
+    updateCurrency(*projectOf(holder));
     return &node;
 }
 
@@ -723,8 +795,9 @@ void ProjectTree::removeNode(Node& node, std::vector<Node*>& candidates) {
     removing(node);
     if (node.parent != nullptr) {
         Node& parent = *node.parent;
-        parent.children.erase(parent.children.begin() +
-                              static_cast<std::ptrdiff_t>(node.indexInParent()));
+        const auto at = parent.children.begin() + static_cast<std::ptrdiff_t>(node.indexInParent());
+        if (keepRemoved != nullptr) keepRemoved->push_back(std::move(*at));
+        parent.children.erase(at);
         changed(parent, ChangeFlags::Structure);
     } else {
         const std::size_t i = indexOf(node);

@@ -23,6 +23,9 @@ inline constexpr int kMaxGroups = 1000;
 
 inline constexpr const char* kTooManySpecs =
     "Ein Projekt kann maximal 10 Bewegungsvorgaben enthalten.";
+// The number of harmonics a new motion specification starts with, as far as the project's
+// harmonic budget allows.
+inline constexpr int kNewMotionHarmonics = 20;
 
 class ProjectTree;
 
@@ -127,6 +130,9 @@ public:
 
     std::vector<std::unique_ptr<Node>> roots; // read freely; change only through operations
     bool Deleting = false;
+    // While set, the nodes that a deletion takes out of a project are handed over here instead of
+    // being freed (after they were reported removed), so that a tree command can put them back.
+    std::vector<std::unique_ptr<Node>>* keepRemoved = nullptr;
 
     // Observers are not owned; one must be removed before it is destroyed.
     void addObserver(ProjectObserver& o);
@@ -161,6 +167,21 @@ public:
     Node* newSpectrumRestriction(Node& selected);
     // "Restriktion (&relativ)": kind 40 under the relative specification of the selection.
     Node* newRelRestriction(Node& selected);
+
+    // The motion specification of the selection (itself or the parent) that can hold a
+    // restriction of kind code: an absolute one for absolute and spectrum kinds, a relative one
+    // for relative kinds; none otherwise.
+    static Node* holderFor(Node& selected, int code);
+    // Whether the restriction may move under target's motion specification (holderFor): another
+    // one of the same project.
+    static bool canMoveRestriction(const Node& restriction, Node& target);
+    // Moves the restriction under that motion specification: it takes the number(s) of its new
+    // motion specification (a switched-off one stays off), keeps its group, and counts as edited
+    // (the results of its new motion specification are no longer current). False when it may not.
+    bool moveRestriction(Node& restriction, Node& target);
+    // Pastes a copy of a restriction under the motion specification of the selection that can
+    // hold its kind, numbered for it, in no group, without actual values. nullptr when none can.
+    Node* pasteRestriction(Node& selected, const TRestr& copy);
 
     // "&Löschen" of a node, with the renumbering and clean-up of the main window. The
     // question to ask first (when deletion is confirmed) comes from deleteQuestion. Every

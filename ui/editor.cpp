@@ -282,9 +282,8 @@ void TDlgRestr::buildMotionPage() {
     });
     g->addWidget(label(HSHeader, QStringLiteral("Beschreibung:")), 0, 0);
     g->addWidget(EdShortName, 0, 1, 1, 4);
-    SEdHarm = new QSpinBox(HSHeader);
+    SEdHarm = new TCountEdit(HSHeader);
     SEdHarm->setObjectName(QStringLiteral("SEdHarm"));
-    SEdHarm->setKeyboardTracking(false);
     connect(SEdHarm, &QSpinBox::valueChanged, this, [this](int h) {
         if (refreshing_) return;
         edit([h](TNLMember& o) { o.IPar[3] = h; });
@@ -472,14 +471,22 @@ void TDlgRestr::buildRestrictionPage() {
     g->addWidget(CBsmax, 8, 2, 1, 2);
     g->addWidget(CBvsmin, 9, 0, 1, 2);
     g->addWidget(CBvsmax, 9, 2, 1, 2);
-    g->addWidget(REdvsmin, 10, 0);
-    g->addWidget(REdvsmax, 10, 2);
+    // The variable bounds are the maximum requirements (at beta 1), the bounds below them the
+    // minimum requirements: the words of the reasons.
+    auto* variable = new QHBoxLayout;
+    LVsmin = label(BG, QStringLiteral("Maximalforderung:"), "LVsmin");
+    LVsmax = label(BG, QStringLiteral("Maximalforderung:"), "LVsmax");
+    for (QWidget* w : std::initializer_list<QWidget*>{LVsmin, REdvsmin, LVsmax, REdvsmax})
+        variable->addWidget(w);
+    variable->addStretch(1);
+    g->addLayout(variable, 10, 0, 1, 4);
     auto* bounds = new QHBoxLayout;
     LLe1 = label(BG, QStringLiteral("≤"), "LLe1");
     LLe2 = label(BG, QStringLiteral("≤"), "LLe2");
     Ls = label(BG, QStringLiteral("s"), "Ls");
     for (QWidget* w : std::initializer_list<QWidget*>{REdsmin, LLe1, Ls, LLe2, REdsmax})
         bounds->addWidget(w);
+    bounds->addWidget(label(BG, QStringLiteral("Mindestforderung")));
     bounds->addStretch(1);
     g->addLayout(bounds, 11, 0, 1, 4);
     g->setColumnStretch(4, 1);
@@ -498,12 +505,11 @@ void TDlgRestr::buildSpectrumPage() {
     CBHrmp->setObjectName(QStringLiteral("CBHrmp"));
     CBHrm = new QRadioButton(QStringLiteral("|s_k| + |c_k| ≤ c"), Harm);
     CBHrm->setObjectName(QStringLiteral("CBHrm"));
-    SpEdp = new QSpinBox(Harm);
+    SpEdp = new TCountEdit(Harm);
     SpEdp->setObjectName(QStringLiteral("SpEdp"));
     SpEdp->setRange(0, 3);
-    SpEdk = new QSpinBox(Harm);
+    SpEdk = new TCountEdit(Harm);
     SpEdk->setObjectName(QStringLiteral("SpEdk"));
-    SpEdk->setKeyboardTracking(false);
     auto toDerivative = [this] {
         const int p = SpEdp->value();
         edit([p](TNLMember& o) { o.IPar[3] = 20 + p; });
@@ -665,6 +671,8 @@ void TDlgRestr::globalClicked(bool on) {
         model::setGlobal(n, group);
         model::editObject(n, [](TNLMember& o) {
             auto& r = static_cast<model::TRestr&>(o);
+            // Shift ranges that do not hold the angles start at the angles themselves.
+            model::fitShiftRanges(r);
             r.GlobalPar = r.RPar;
         });
     });
@@ -771,9 +779,14 @@ void TDlgRestr::Refresh() {
         default:
             break;
         }
+        const QString point = QLocale().decimalPoint();
+        const char decimal = point.size() == 1 ? point.at(0).toLatin1() : '.';
         if (page != Error && !obj.CheckValid()) {
             caption += QStringLiteral(" !");
-            if (auto reason = model::inconsistencyReason(obj)) LReason->setText(qs(*reason));
+            if (auto reason = model::inconsistencyReason(obj, decimal))
+                LReason->setText(qs(*reason));
+        } else if (page == HSHeader) {
+            if (auto reason = model::fewHarmonicsReason(*n, decimal)) LReason->setText(qs(*reason));
         }
     }
     LError->setText(error);
@@ -789,7 +802,10 @@ void TDlgRestr::Refresh() {
 }
 
 void TDlgRestr::fillProject(model::TProject& p) {
-    if (!EdPInfo->hasFocus() || !EdPInfo->isModified()) EdPInfo->setText(qs(p.Description));
+    if (!EdPInfo->hasFocus() || !EdPInfo->isModified()) {
+        EdPInfo->setText(qs(p.Description));
+        EdPInfo->setCursorPosition(0); // a long description shows its start
+    }
     EdPInfo->setModified(false);
     LBGCount->setText(QStringLiteral("Anzahl der Bewegungsgesetze: %1").arg(p.IPar[3]));
     LGOCount->setText(QString::fromUtf8("Objekte für globale Optimierung: %1").arg(p.IPar[8]));
@@ -819,6 +835,7 @@ void TDlgRestr::fillProject(model::TProject& p) {
 
 void TDlgRestr::fillMotion(Node& node, model::THSHeader& h) {
     EdShortName->setText(qs(h.ShortName));
+    EdShortName->setCursorPosition(0);
     EdShortName->setModified(false);
     setSpin(SEdHarm, 1, model::harmonicBudget(node), h.IPar[3]);
     REdTheta->setValue(h.RPar[3]);
@@ -974,20 +991,23 @@ void TDlgRestr::saveCoefficients() {
 
 // ---- window ----
 
+void TDlgRestr::placeBesideMainWindow() {
+    if (mainWindow_ == nullptr) return;
+    const QRect main = mainWindow_->frameGeometry();
+    const QScreen* screen = mainWindow_->screen();
+    const QRect avail = screen != nullptr ? screen->availableGeometry() : QRect();
+    const int w = frameGeometry().width();
+    int left = main.right() + 1 + 20;
+    if (avail.isValid() && left + w > avail.right() + 1) {
+        left = main.left() - 20 - w;
+        if (left < avail.left()) left = avail.right() + 1 - 20 - w;
+    }
+    move(left, main.top() + 20);
+}
+
 void TDlgRestr::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (mainWindow_ != nullptr) {
-        const QRect main = mainWindow_->frameGeometry();
-        const QScreen* screen = mainWindow_->screen();
-        const QRect avail = screen != nullptr ? screen->availableGeometry() : QRect();
-        const int w = frameGeometry().width();
-        int left = main.right() + 1 + 20;
-        if (avail.isValid() && left + w > avail.right() + 1) {
-            left = main.left() - 20 - w;
-            if (left < avail.left()) left = avail.right() + 1 - 20 - w;
-        }
-        move(left, main.top() + 20);
-    }
+    placeBesideMainWindow();
     updateAidButtons();
     Refresh();
 }

@@ -32,6 +32,7 @@ class QUndoStack;
 
 namespace ui {
 
+class TCountEdit;
 class TDlgSelOpt;
 class TRealEdit;
 
@@ -45,6 +46,9 @@ public:
     void Select(model::Node* node);
     // Fills the window from the current object.
     void Refresh();
+    // The window's place: 20 pixels right of the main window, else left of it, else inside the
+    // screen's right edge; 20 pixels below its top.
+    void placeBesideMainWindow();
     // The node whose object is shown (a group member's restriction), if any.
     model::Node* current() const { return current_; }
     QUndoStack* undoStack() const { return undo_; }
@@ -72,7 +76,7 @@ public:
     QLabel* LResult = nullptr;         // the result of the last calculation while current
     // Absolute motion specification.
     QLineEdit* EdShortName = nullptr;
-    QSpinBox* SEdHarm = nullptr;
+    TCountEdit* SEdHarm = nullptr;
     TRealEdit *REdTheta = nullptr, *REdEtaMax = nullptr, *REdvEtaMax = nullptr;
     QCheckBox* CBetavar = nullptr;
     QLabel* LEtaRes = nullptr;
@@ -96,10 +100,11 @@ public:
               *REdGlphi4 = nullptr;
     QCheckBox *CBsmin = nullptr, *CBvsmin = nullptr, *CBsmax = nullptr, *CBvsmax = nullptr;
     TRealEdit *REdvsmin = nullptr, *REdsmin = nullptr, *REdvsmax = nullptr, *REdsmax = nullptr;
+    QLabel *LVsmin = nullptr, *LVsmax = nullptr; // "Maximalforderung:" beside the variable bounds
     QPushButton* BtUndo = nullptr;
     // Spectrum restrictions.
     QRadioButton *CBHrmp = nullptr, *CBHrm = nullptr;
-    QSpinBox *SpEdp = nullptr, *SpEdk = nullptr;
+    TCountEdit *SpEdp = nullptr, *SpEdk = nullptr;
     TRealEdit *REdccon = nullptr, *REdcvar = nullptr;
     QCheckBox* CBcvar = nullptr;
     QPushButton* BtUndoHarm = nullptr;

@@ -4,8 +4,10 @@
 #include "net/remote_windows.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -13,6 +15,7 @@
 #include <QPrinterInfo>
 #include <QStatusBar>
 #include <QTreeWidgetItem>
+#include <QUndoGroup>
 #include <QUrl>
 
 #include "calcctl/batch.h"
@@ -26,6 +29,7 @@
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tab_opt.h"
+#include "ui/tree_history.h"
 
 #include "model/project_file.h"
 #include "ui/main_window_support.h"
@@ -39,6 +43,20 @@ namespace {
 
 bool isKind(const Node* n, ObjectKind k) {
     return n != nullptr && n->kind() == k;
+}
+
+// A dialog at least as wide as the window manager needs to show its whole title (with the
+// program's name that the platform appends): the title in the bold application font, and room
+// for the icon and the buttons of the title bar.
+void keepTitleWhole(QDialog& dialog) {
+    QString text = dialog.windowTitle();
+    const QString program = QGuiApplication::applicationDisplayName();
+    if (!program.isEmpty() && text != program) text += QStringLiteral(" — ") + program;
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const int title = QFontMetrics(bold).horizontalAdvance(text) + 120;
+    const QSize least = dialog.minimumSizeHint();
+    if (least.width() < title) dialog.setMinimumSize(title, least.height());
 }
 
 } // namespace
@@ -82,7 +100,14 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     diagrams_ = std::make_unique<graphics::DiagramWindows>(tree_, std::move(services), this);
     diagrams_->readSettings(*net::openUserSettings());
     reports_ = std::make_unique<graphics::ReportWindows>(tree_, std::move(reportServices));
+    history_ = std::make_unique<TreeHistory>(tree_);
+    for (QDialog* d : findChildren<QDialog*>()) keepTitleWhole(*d);
     buildMenus();
+    QUndoGroup* group = history_->group();
+    for (auto signal : {&QUndoGroup::canUndoChanged, &QUndoGroup::canRedoChanged})
+        connect(group, signal, this, [this] { updateMenus(); });
+    connect(group, &QUndoGroup::activeStackChanged, this, [this] { updateMenus(); });
+    connect(group, &QUndoGroup::indexChanged, this, [this] { updateMenus(); });
 
     connect(TVProjects, &QTreeWidget::currentItemChanged, this, &TDlgMain::TVProjectsChange);
     connect(TVProjects, &QTreeWidget::itemExpanded, this, &TDlgMain::TVProjectsExpanding);
@@ -94,6 +119,8 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     connect(TVProjects, &ProjectTreeWidget::dropStatus, this,
             [this](const QString& text) { SB->showMessage(text); });
     connect(TVProjects, &ProjectTreeWidget::copyProjectRequested, this, &TDlgMain::copyProject);
+    connect(TVProjects, &ProjectTreeWidget::moveRestrictionRequested, this,
+            &TDlgMain::moveRestriction);
     connect(TVProjects, &ProjectTreeWidget::rightPressed, this, [this](QTreeWidgetItem* item) {
         if (item != nullptr) EditClick();
     });
@@ -126,6 +153,9 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
 TDlgMain::~TDlgMain() {
     // A run that is still going ends here without touching the window.
     tree_.removeObserver(*this);
+    // The histories keep nodes of the projects; their end changes no menu any more.
+    history_->group()->disconnect(this);
+    history_.reset();
     // The editor observes the projects, which go with this window's members.
     delete DlgRestr;
     DlgRestr = nullptr;
@@ -165,6 +195,10 @@ void TDlgMain::buildMenus() {
     });
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
+    Undo = add(edit, "&Rückgängig", &TDlgMain::UndoClick, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Redo = add(edit, "&Wiederherstellen", &TDlgMain::RedoClick, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    Redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+    edit->addSeparator();
     QMenu* newMenu = edit->addMenu(QStringLiteral("&Neu"));
     NewProject = add(newMenu, "&Projekt", &TDlgMain::NewProjectClick);
     NewMotion = add(newMenu, "&Bewegungsvorgabe (abs)", &TDlgMain::NewMotionClick);
@@ -173,6 +207,14 @@ void TDlgMain::buildMenus() {
     NewRelRestr = add(newMenu, "Restriktion (&relativ)", &TDlgMain::NewRelRestrClick);
     EditObj = add(edit, "&Editieren", &TDlgMain::EditClick, QKeySequence(Qt::CTRL | Qt::Key_E));
     Delete = add(edit, "&Löschen", &TDlgMain::DeleteClick, QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    Copy = add(edit, "&Kopieren", &TDlgMain::CopyClick, QKeySequence(Qt::CTRL | Qt::Key_C));
+    Paste = add(edit, "Ein&fügen", &TDlgMain::PasteClick, QKeySequence(Qt::CTRL | Qt::Key_V));
+    // These keys belong to the tree: in the editor (a window of its own, whose keys the main
+    // window's would otherwise share) they undo its edits and copy its coefficients.
+    for (QAction* a : {Undo, Redo, Copy, Paste}) {
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        TVProjects->addAction(a);
+    }
     edit->addSeparator();
     Calc = add(edit, "&Berechnen", &TDlgMain::CalcClick, QKeySequence(Qt::CTRL | Qt::Key_B));
     CalcAll = add(edit, "&alle Berechnen", &TDlgMain::CalcAllClick);
@@ -251,10 +293,21 @@ void TDlgMain::updateMenus() {
     NewSpecRestr->setEnabled(underAbs && !locked);
     NewRelRestr->setEnabled(underRel && !locked);
     Delete->setEnabled(sel != nullptr && !isKind(sel, ObjectKind::RelSpec) && !locked);
+    const model::TRestr* restr = restrictionOf(sel);
+    Copy->setEnabled(restr != nullptr);
+    Paste->setEnabled(clipboard_ != nullptr && sel != nullptr && !locked &&
+                      model::ProjectTree::holderFor(*sel, clipboard_->code()) != nullptr);
+    // The history of the selected project, not while it is calculated.
+    const QUndoGroup* group = history_->group();
+    Undo->setEnabled(group->canUndo() && !locked);
+    Redo->setEnabled(group->canRedo() && !locked);
+    Undo->setStatusTip(group->undoText());
+    Redo->setStatusTip(group->redoText());
     EditObj->setEnabled(sel != nullptr);
     NewDiagram->setEnabled(sel != nullptr);
     NewReport->setEnabled(sel != nullptr);
     const model::TPaintObj* motion = motionOf(sel);
+    updateTitle();
     SaveTab->setEnabled(motion != nullptr && motion->HasResults && motion->ResultsCurrent);
     PrinterSetup->setEnabled(!QPrinterInfo::availablePrinterNames().isEmpty());
     NewProject->setEnabled(!batchRunning);
@@ -325,6 +378,34 @@ void TDlgMain::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    // The program ends with the main window: the settings are written now, and every other
+    // window goes too (an editor or a diagram left open would keep the program running, and
+    // what was edited there would be lost without a question).
+    writeSettings();
+    diagrams_->writeSettings(*net::openUserSettings());
+    const std::vector<graphics::TGrafik*> diagrams = diagrams_->windows();
+    for (graphics::TGrafik* g : diagrams) g->close();
+    for (const auto& r : tree_.roots)
+        if (QWidget* report = reports_->windowOf(*r)) report->close();
+    for (QWidget* w : findChildren<QWidget*>())
+        if (w->isWindow() && w->isVisible()) w->close();
+}
+
+void TDlgMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // The editor stays beside the main window when this one grows under it.
+    if (DlgRestr != nullptr && DlgRestr->isVisible() &&
+        DlgRestr->frameGeometry().intersects(frameGeometry()))
+        DlgRestr->placeBesideMainWindow();
+}
+
+void TDlgMain::updateTitle() {
+    // The selected project, marked when changed, in the form the platform gives titles
+    // ("name — program"), which it then leaves alone.
+    const Node* project = model::projectOf(selectedNode());
+    const QString product = QString::fromUtf8(kProductName);
+    setWindowTitle(project == nullptr ? product
+                                      : itemText(*project) + QStringLiteral(" — ") + product);
 }
 
 } // namespace ui

@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <unordered_map>
@@ -51,6 +52,7 @@ using graphics::FileRequest;
 using graphics::Prompts;
 
 class ProjectTreeWidget;
+class TreeHistory;
 class TDlgTab;
 class TDlgRestr;
 class TDlgAbout;
@@ -83,6 +85,8 @@ public:
     ~TDlgMain() override;
 
     model::ProjectTree& projects() { return tree_; }
+    // The undo history of the tree operations, one per project.
+    TreeHistory& history() { return *history_; }
     calcctl::Calculation& calculation() { return *calc_; }
     calcctl::BatchCalculation& batch() { return *batch_; }
     ProjectTreeWidget* TVProjects = nullptr;
@@ -128,6 +132,10 @@ public:
     QAction* NewRelRestr = nullptr;
     QAction* EditObj = nullptr;
     QAction* Delete = nullptr;
+    QAction* Undo = nullptr;  // "&Rückgängig": the last tree operation of the selected project
+    QAction* Redo = nullptr;  // "&Wiederherstellen"
+    QAction* Copy = nullptr;  // "&Kopieren": the selected restriction
+    QAction* Paste = nullptr; // "Ein&fügen": under the selected motion specification
     QAction* Calc = nullptr;
     QAction* CalcAll = nullptr;
     QAction* CalcStop = nullptr;
@@ -154,8 +162,13 @@ public:
     // Where the help is looked for, first found first.
     static QStringList helpCandidates();
 
+    // Moves a restriction under the motion specification of target (dropping it there), as one
+    // step of the project's history.
+    void moveRestriction(model::Node* restriction, model::Node* target);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildMenus();
@@ -170,7 +183,10 @@ private:
     void inform(const model::Message& m);
     Answer ask(const model::Message& m, Buttons buttons);
     bool isAlive(const model::Node* node) const;
-    void addNew(const std::variant<model::Node*, model::Message>& result);
+    using NewResult = std::variant<model::Node*, model::Message>;
+    void addNew(const NewResult& result);
+    // A "&Neu" command on the selection, as one step of its project's history.
+    void newObject(const std::function<NewResult(model::Node&)>& op);
 
     void TVProjectsChange(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void TVProjectsExpanding(QTreeWidgetItem* item);
@@ -187,6 +203,12 @@ private:
     void NewSpecRestrClick();
     void NewRelRestrClick();
     void DeleteClick();
+    void UndoClick();
+    void RedoClick();
+    void CopyClick();
+    void PasteClick();
+    void updateTitle();
+    QString itemText(const model::Node& n) const;
     void EditClick();
     void CalcClick();
     void CalcAllClick();
@@ -209,6 +231,8 @@ private:
 
     std::unique_ptr<Prompts> prompts_;
     model::ProjectTree tree_;
+    std::unique_ptr<TreeHistory> history_;     // goes before the projects
+    std::unique_ptr<model::TRestr> clipboard_; // "&Kopieren"
     std::set<const model::Node*> expanded_;
     std::unordered_map<const model::Node*, QTreeWidgetItem*> items_;
     bool rebuilding_ = false;

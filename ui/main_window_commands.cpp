@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QStatusBar>
 #include <QTreeWidgetItem>
+#include <QUndoGroup>
 
 #include "calcctl/batch.h"
 #include "calcctl/calculation.h"
@@ -19,6 +20,7 @@
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tab_opt.h"
+#include "ui/tree_history.h"
 
 #include "calcctl/result_code.h"
 #include "ui/main_window_support.h"
@@ -27,6 +29,36 @@ namespace ui {
 
 using model::Node;
 using model::ObjectKind;
+
+// ---- the history of the tree operations ----
+
+void TDlgMain::UndoClick() {
+    if (!Undo->isEnabled()) return;
+    history_->group()->undo();
+    updateMenus();
+}
+
+void TDlgMain::RedoClick() {
+    if (!Redo->isEnabled()) return;
+    history_->group()->redo();
+    updateMenus();
+}
+
+void TDlgMain::CopyClick() {
+    const model::TRestr* r = restrictionOf(selectedNode());
+    if (r == nullptr) return;
+    clipboard_ = std::make_unique<model::TRestr>();
+    (void)r->CopyTo(*clipboard_);
+    updateMenus();
+}
+
+void TDlgMain::PasteClick() {
+    Node* sel = selectedNode();
+    if (sel == nullptr || clipboard_ == nullptr || !Paste->isEnabled()) return;
+    (void)history_->perform(*model::projectOf(sel), QString::fromUtf8("Einfügen"), [&] {
+        if (Node* n = tree_.pasteRestriction(*sel, *clipboard_)) selectNode(n);
+    });
+}
 
 // ---- new objects ----
 
@@ -44,28 +76,33 @@ void TDlgMain::NewProjectClick() {
     addNew(&tree_.newProject());
 }
 
-void TDlgMain::NewMotionClick() {
+void TDlgMain::newObject(const std::function<NewResult(Node&)>& op) {
     Node* sel = selectedNode();
     if (sel == nullptr) return;
-    addNew(tree_.newMotionSpec(*sel));
+    NewResult result = static_cast<Node*>(nullptr);
+    (void)history_->perform(*model::projectOf(sel), QStringLiteral("Neu"), [&] {
+        result = op(*sel);
+        if (Node* const* n = std::get_if<Node*>(&result); n != nullptr && *n != nullptr)
+            selectNode(*n);
+    });
+    // A refusal changed nothing; it is shown after the step.
+    if (std::holds_alternative<model::Message>(result)) addNew(result);
+}
+
+void TDlgMain::NewMotionClick() {
+    newObject([this](Node& n) { return tree_.newMotionSpec(n); });
 }
 
 void TDlgMain::NewAbsRestrClick() {
-    Node* sel = selectedNode();
-    if (sel == nullptr) return;
-    addNew(tree_.newAbsRestriction(*sel));
+    newObject([this](Node& n) { return tree_.newAbsRestriction(n); });
 }
 
 void TDlgMain::NewSpecRestrClick() {
-    Node* sel = selectedNode();
-    if (sel == nullptr) return;
-    addNew(tree_.newSpectrumRestriction(*sel));
+    newObject([this](Node& n) { return NewResult(tree_.newSpectrumRestriction(n)); });
 }
 
 void TDlgMain::NewRelRestrClick() {
-    Node* sel = selectedNode();
-    if (sel == nullptr) return;
-    addNew(tree_.newRelRestriction(*sel));
+    newObject([this](Node& n) { return NewResult(tree_.newRelRestriction(n)); });
 }
 
 // ---- deletion ----
@@ -86,16 +123,24 @@ void TDlgMain::DeleteClick() {
     if (n == nullptr || n->kind() == ObjectKind::RelSpec) return;
     Node* project = model::projectOf(n);
     if (project == nullptr || model::projectObj(*project).Locked) return;
+    // A whole project leaves with its history and cannot be taken back: with unsaved changes
+    // it is not deleted without the question.
+    const bool wholeProject = n == project;
+    const bool confirm =
+        DelConfirm->isChecked() || (wholeProject && model::projectObj(*project).Changed);
     tree_.Deleting = true;
-    if (DelConfirm->isChecked() &&
-        ask({model::ProjectTree::deleteQuestion(*n), model::MessageKind::Confirmation},
-            Buttons::YesNo) != Answer::Yes) {
+    if (confirm && ask({model::ProjectTree::deleteQuestion(*n), model::MessageKind::Confirmation},
+                       Buttons::YesNo) != Answer::Yes) {
         tree_.Deleting = false;
         return;
     }
     // The model removes the node, announces every removed node and the next selection.
     tree_.Deleting = false;
-    tree_.deleteNode(*n);
+    if (wholeProject)
+        tree_.deleteNode(*n);
+    else
+        (void)history_->perform(*project, QString::fromUtf8("Löschen"),
+                                [&] { tree_.deleteNode(*n); });
     updateMenus();
 }
 
@@ -223,18 +268,28 @@ void TDlgMain::ImportClick() {
             if (model::projectObj(*model::projectOf(sel)).Locked) newProject = true;
         }
     }
-    auto result = model::importFile(tree_, full.toStdString(), sel, newProject);
+    std::variant<Node*, model::Message> result = static_cast<Node*>(nullptr);
+    auto import = [&] {
+        result = model::importFile(tree_, full.toStdString(), sel, newProject);
+        if (Node* const* project = std::get_if<Node*>(&result); project && *project) {
+            model::refreshCaptions(**project);
+            selectNode(*project);
+        }
+    };
+    // A motion read into the selected project is a step of its history; a new project starts
+    // its own.
+    if (!newProject && sel != nullptr)
+        (void)history_->perform(*model::projectOf(sel), QStringLiteral("Import"), import);
+    else
+        import();
     if (const auto* m = std::get_if<model::Message>(&result)) {
         (void)ask(*m, m->text == model::kImportOpenFailed ? Buttons::Abort : Buttons::Ok);
         updateMenus();
         return;
     }
-    Node* project = std::get<Node*>(result);
-    if (project == nullptr) return;
+    if (std::get<Node*>(result) == nullptr) return;
     lastImportPath_ = QFileInfo(full).absolutePath().left(255);
     lastFType_ = type;
-    model::refreshCaptions(*project);
-    selectNode(project);
 }
 
 void TDlgMain::SaveTabClick() {

@@ -20,4 +20,11 @@ inline model::TPaintObj* motionOf(model::Node* n) {
     return n->as<model::TPaintObj>();
 }
 
+// The restriction a node stands for: itself, or a group member's.
+inline model::TRestr* restrictionOf(model::Node* n) {
+    if (n == nullptr) return nullptr;
+    if (auto* m = n->as<model::TGroupMember>()) return m->restriction();
+    return n->as<model::TRestr>();
+}
+
 } // namespace ui

@@ -8,11 +8,13 @@
 
 #include <functional>
 
+#include "calcctl/batch.h"
 #include "calcctl/platform.h"
 #include "model/band.h"
 #include "model/binding.h"
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
+#include "ui/tree_history.h"
 
 #include "ui/main_window_support.h"
 
@@ -46,9 +48,15 @@ bool TDlgMain::isAlive(const model::Node* node) const {
 
 // ---- the tree as an observer of the model ----
 
+QString TDlgMain::itemText(const model::Node& n) const {
+    // A project with unsaved changes is marked.
+    const auto* p = n.as<model::TProject>();
+    return qs(n.obj().Caption) + (p != nullptr && p->Changed ? QStringLiteral("*") : QString());
+}
+
 QTreeWidgetItem* TDlgMain::makeItem(const model::Node& n) {
     auto* item = new QTreeWidgetItem();
-    item->setText(0, qs(n.obj().Caption));
+    item->setText(0, itemText(n));
     item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(&n)));
     items_[&n] = item;
     for (const auto& c : n.children) item->addChild(makeItem(*c));
@@ -114,7 +122,7 @@ void TDlgMain::notifyChanged(const model::Node& node, model::ChangeFlags what) {
             // A moved item may have taken the current one with it.
             showSelection(tree_.selected());
         }
-        if (QTreeWidgetItem* item = itemOf(&node)) item->setText(0, qs(node.obj().Caption));
+        if (QTreeWidgetItem* item = itemOf(&node)) item->setText(0, itemText(node));
     }
     rebuilding_ = false;
 }
@@ -218,7 +226,10 @@ void TDlgMain::fitWidth() {
         if (item->isExpanded())
             for (int i = 0; i < item->childCount(); ++i) walk(item->child(i), level + 1);
     };
-    for (int i = 0; i < TVProjects->topLevelItemCount(); ++i) walk(TVProjects->topLevelItem(i), 0);
+    // The projects show their expand arrows, one indentation in.
+    const int first = TVProjects->rootIsDecorated() ? 1 : 0;
+    for (int i = 0; i < TVProjects->topLevelItemCount(); ++i)
+        walk(TVProjects->topLevelItem(i), first);
     const int tree = widest < 0 ? 280 : widest + 2 * indent + 2 * TVProjects->frameWidth() + 20;
     const int extra = width() - TVProjects->width();
     // The menu bar stays whole.
@@ -226,6 +237,15 @@ void TDlgMain::fitWidth() {
 }
 
 // ---- drag and drop ----
+
+void TDlgMain::moveRestriction(model::Node* restriction, model::Node* target) {
+    if (!isAlive(restriction) || !isAlive(target)) return;
+    Node* project = model::projectOf(restriction);
+    if (model::projectObj(*project).Locked || batch_->running()) return;
+    (void)history_->perform(*project, QStringLiteral("Verschieben"), [&] {
+        if (tree_.moveRestriction(*restriction, *target)) selectNode(restriction);
+    });
+}
 
 void TDlgMain::copyProject(model::Node* project) {
     if (!isAlive(project) || project->parent != nullptr) return;

@@ -11,7 +11,8 @@ ProjectTreeWidget::ProjectTreeWidget(QWidget* parent) : QTreeWidget(parent) {
     setObjectName(QStringLiteral("TVProjects"));
     setHeaderHidden(true);
     setColumnCount(1);
-    setRootIsDecorated(false);
+    // The projects show their expand arrows.
+    setRootIsDecorated(true);
     setIndentation(19);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -34,15 +35,29 @@ model::Node* ProjectTreeWidget::nodeOf(const QTreeWidgetItem* item) {
     return reinterpret_cast<model::Node*>(item->data(0, Qt::UserRole).value<quintptr>());
 }
 
+namespace {
+
+bool isRestriction(const QTreeWidgetItem* item) {
+    const model::Node* n = ProjectTreeWidget::nodeOf(item);
+    return n != nullptr && n->kind() == model::ObjectKind::Restriction;
+}
+
+} // namespace
+
 bool ProjectTreeWidget::dropAllowed(const QTreeWidgetItem* dragged, const QPoint& pos) const {
-    return dragged != nullptr && dragged->parent() == nullptr && itemAt(pos) == nullptr;
+    if (dragged == nullptr) return false;
+    const QTreeWidgetItem* target = itemAt(pos);
+    if (dragged->parent() == nullptr) return target == nullptr;
+    return isRestriction(dragged) && target != nullptr &&
+           model::ProjectTree::canMoveRestriction(*nodeOf(dragged), *nodeOf(target));
 }
 
 void ProjectTreeWidget::startDrag(Qt::DropActions) {
-    // Only projects are dragged, and only to be copied.
+    // Projects are dragged to be copied, restrictions to be moved.
     QTreeWidgetItem* item = currentItem();
-    if (item == nullptr || item->parent() != nullptr) return;
+    if (item == nullptr || (item->parent() != nullptr && !isRestriction(item))) return;
     dragged_ = item;
+    // Always a copy for the view: a move would have it take the dragged item out itself.
     QTreeWidget::startDrag(Qt::CopyAction);
     dragged_ = nullptr;
     emit dropStatus(QString());
@@ -57,9 +72,11 @@ void ProjectTreeWidget::dragEnterEvent(QDragEnterEvent* event) {
 
 void ProjectTreeWidget::dragMoveEvent(QDragMoveEvent* event) {
     if (event->source() == this && dropAllowed(dragged_, event->position().toPoint())) {
+        const bool project = dragged_->parent() == nullptr;
         event->setDropAction(Qt::CopyAction);
         event->accept();
-        emit dropStatus(QStringLiteral("Projekt kopieren"));
+        emit dropStatus(project ? QStringLiteral("Projekt kopieren")
+                                : QStringLiteral("Restriktion verschieben"));
     } else {
         event->ignore();
         emit dropStatus(QString());
@@ -77,11 +94,16 @@ void ProjectTreeWidget::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    // The view itself is not changed here: the model copies the project and tells the window.
+    // The view itself is not changed here: the model copies the project or moves the
+    // restriction and tells the window.
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    model::Node* project = nodeOf(dragged_);
-    if (project != nullptr) emit copyProjectRequested(project);
+    model::Node* dragged = nodeOf(dragged_);
+    if (dragged == nullptr) return;
+    if (dragged_->parent() == nullptr)
+        emit copyProjectRequested(dragged);
+    else
+        emit moveRestrictionRequested(dragged, nodeOf(itemAt(event->position().toPoint())));
 }
 
 void ProjectTreeWidget::mousePressEvent(QMouseEvent* event) {

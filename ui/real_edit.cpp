@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QRegularExpression>
 
 #include "model/format_real.h"
 
@@ -169,6 +170,48 @@ void TRealEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // A context menu of the field takes the focus only for a moment.
     if (event->reason() != Qt::PopupFocusReason) commit();
+}
+
+TCountEdit::TCountEdit(QWidget* parent) : QSpinBox(parent) {
+    setKeyboardTracking(false);
+}
+
+QValidator::State TCountEdit::validate(QString& input, int& pos) const {
+    const QString t = input.trimmed();
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]*$"));
+    if (!number.match(t).hasMatch()) return QValidator::Invalid;
+    bool ok = false;
+    const int v = t.toInt(&ok);
+    if (ok && v >= minimum() && v <= maximum()) return QSpinBox::validate(input, pos);
+    // Typed on; refused when the entry ends.
+    return QValidator::Intermediate;
+}
+
+bool TCountEdit::refused() {
+    QString t = text();
+    int pos = 0;
+    if (validate(t, pos) == QValidator::Acceptable) return false;
+    QApplication::beep();
+    setValue(value()); // the last value back
+    return true;
+}
+
+void TCountEdit::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && refused()) {
+        selectAll();
+        event->accept();
+        return;
+    }
+    QSpinBox::keyPressEvent(event);
+}
+
+void TCountEdit::focusOutEvent(QFocusEvent* event) {
+    const bool back = event->reason() != Qt::PopupFocusReason && refused();
+    QSpinBox::focusOutEvent(event);
+    if (back) {
+        setFocus();
+        selectAll();
+    }
 }
 
 } // namespace ui

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QSpinBox>
 
 namespace ui {
 
@@ -52,6 +53,25 @@ private:
 
     double min_ = 0.0, max_ = 0.0;
     bool edited_ = false;
+};
+
+// A whole-number field with arrows (a count such as the number of harmonics): any signed
+// number may be typed, and one outside the range is refused on Enter or on leaving the field
+// like an unreadable entry of TRealEdit: a beep, the last value back and the focus kept.
+class TCountEdit : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit TCountEdit(QWidget* parent = nullptr);
+
+protected:
+    QValidator::State validate(QString& input, int& pos) const override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    // True, after the beep and with the last value shown again, when the text is no number of
+    // the range.
+    bool refused();
 };
 
 } // namespace ui

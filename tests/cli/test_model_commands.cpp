@@ -47,7 +47,7 @@ TEST_F(Cli, ShowPrintsTheIndentedTree) {
 TEST_F(Cli, CheckReportsInconsistentObjects) {
     CliRun ok = runTool({"check", kExamples + "cam_dwell.k4p"});
     EXPECT_EQ(ok.status, 0);
-    // Make the dwell interval empty (phi2 = phi1): inconsistent, with the slots named.
+    // Make the dwell interval empty (phi2 = phi1): inconsistent, and why.
     std::string bytes = readFile(kExamples + "cam_dwell.k4p");
     const std::string from =
         "1.50000000000000E+0002   0.00000000000000E+0000   2.10000000000000E+0002";
@@ -61,9 +61,12 @@ TEST_F(Cli, CheckReportsInconsistentObjects) {
     EXPECT_NE(bad.out.find("Bewegungsvorgabe (abs) 1 / ! [s0]: ( 150.0 ...  150.0)"),
               std::string::npos)
         << bad.out;
-    EXPECT_NE(bad.out.find("RPar[4] = 150.0 muss größer als RPar[2] = 150.0 sein"),
-              std::string::npos)
-        << bad.out;
+    // A reason of its own, with the value at fault, in the words of the editor's fields.
+    const std::string line = bad.out.substr(0, bad.out.find('\n'));
+    const std::string reason = line.substr(line.rfind(": ") + 2);
+    EXPECT_NE(reason, "inkonsistent");
+    EXPECT_NE(reason.find("150.0"), std::string::npos) << reason;
+    EXPECT_EQ(reason.find("Par["), std::string::npos) << reason;
     CliRun ex = runTool({"export-kq4", path("bad.k4p"), "-o", path("x.kq4")});
     EXPECT_EQ(ex.status, 1);
     EXPECT_FALSE(std::filesystem::exists(path("x.kq4")));

@@ -67,6 +67,7 @@ TEST_F(CalcInputFile, RecordOrderNumbersAndSideEffects) {
     ProjectTree tree;
     Node& p = tree.newProject();
     for (int i = 0; i < 3; ++i) std::get<Node*>(tree.newMotionSpec(p));
+    for (int m = 1; m <= 3; ++m) findAbs(p, m)->obj().IPar[3] = 1; // one harmonic each
     Node* rel = tree.newRelRestriction(*findRel(p, 2, 3));
     rel->obj().RPar[8] = 1.0;
     rel->obj().RPar[2] = 45.0;

@@ -164,7 +164,14 @@ TEST(Consistency, ReasonAgreesWithTheCheck) {
         for (int k = 1; k <= 12; ++k) r.RPar[static_cast<std::size_t>(k)] = v(rng);
         r.Global = coin(rng) == 1;
         const bool valid = r.CheckValid();
-        EXPECT_EQ(!inconsistencyReason(r).has_value(), valid) << "case " << i;
+        const auto reason = inconsistencyReason(r, ',');
+        EXPECT_EQ(!reason.has_value(), valid) << "case " << i;
+        // In the words of the editor's fields, not of the record's slots, and numbers with the
+        // separator asked for.
+        if (reason) {
+            EXPECT_EQ(reason->find("Par["), std::string::npos) << *reason;
+            EXPECT_EQ(reason->find('.'), std::string::npos) << *reason;
+        }
     }
 }
 

@@ -359,6 +359,58 @@ private slots:
         }
     }
 
+    // Switching on "Verschiebung zulassen" made the restriction inconsistent at once: its shift
+    // ranges 0 ... 0 held none of its angles. Ranges that hold them are kept.
+    void shiftRangesStartAtTheAngles() {
+        auto w = makeWindow();
+        ui::TDlgRestr& e = *w->DlgRestr;
+        Node* project = projectWithSpecs(*w, 2);
+        Node* point = firstRestriction(project, 1);
+        Node* range = firstRestriction(project, 2);
+        w->selectNode(range);
+        e.RBInterval->click();
+        enter(e.REdphimin, QStringLiteral("30"));
+        enter(e.REdphimax, QStringLiteral("75"));
+        enter(e.REdsmax, QStringLiteral("1"));
+        QVERIFY(restr(range).CheckValid());
+        w->selectNode(point);
+        enter(e.REdphimax, QStringLiteral("40"));
+        for (Node* n : {point, range}) {
+            w->selectNode(n);
+            e.CBGlob->click();
+            const auto& P = restr(n).RPar;
+            QVERIFY(restr(n).Global && restr(n).CheckValid());
+            QVERIFY(e.LReason->text().isEmpty());
+            QVERIFY(P[9] == P[2] && P[10] == P[2]);
+            if (n == range) QVERIFY(P[11] == P[4] && P[12] == P[4]);
+        }
+        enter(e.REdglphi1, QStringLiteral("20"));
+        enter(e.REdGlphi2, QStringLiteral("35"));
+        e.CBGlob->click();
+        e.CBGlob->click();
+        QCOMPARE(restr(range).RPar[9], 20.0);
+        QCOMPARE(restr(range).RPar[10], 35.0);
+    }
+
+    // Typing 999 into K gave 9, and -5 gave 5, without a word: an entry outside the range is
+    // refused (with the beep) and K stays as it was.
+    void countsOutsideTheirRangeAreRefused() {
+        auto w = makeWindow();
+        ui::TDlgRestr& e = *w->DlgRestr;
+        Node* project = projectWithSpecs(*w, 1);
+        Node* motion = childrenOfKind(*project, ObjectKind::AbsSpec)[0];
+        w->selectNode(motion);
+        const int k = motion->obj().IPar[3];
+        const std::pair<const char*, int> typed[] = {{"999", k}, {"-5", k}, {"0", k}, {"7", 7}};
+        for (const auto& [text, expected] : typed) {
+            e.SEdHarm->selectAll();
+            QTest::keyClicks(e.SEdHarm, QString::fromLatin1(text));
+            QTest::keyClick(e.SEdHarm, Qt::Key_Return);
+            QCOMPARE(motion->obj().IPar[3], expected);
+            QCOMPARE(e.SEdHarm->text(), QString::number(expected));
+        }
+    }
+
     // A calculated motion: the coefficient listing copied and saved, Test, and the eta aids.
     void coefficientsTestAndEtaAids() {
         auto w = makeWindow();

@@ -15,8 +15,10 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTranslator>
 #include <QTreeWidget>
+#include <QUndoGroup>
 #include <QtTest>
 
 #include <cmath>
@@ -25,7 +27,9 @@
 
 #include "calcctl/batch.h"
 #include "calcctl/calculation.h"
+#include "graphics/diagram_options.h"
 #include "graphics/diagrams.h"
+#include "graphics/prompts.h"
 #include "graphics/reports.h"
 #include "model/project_file.h"
 #include "tests/model/change_recorder.h"
@@ -35,7 +39,9 @@
 #include "ui/editor.h"
 #include "ui/main_window.h"
 #include "ui/project_tree_widget.h"
+#include "ui/real_edit.h"
 #include "ui/tab_opt.h"
+#include "ui/tree_history.h"
 
 using model::Node;
 using model::ObjectKind;
@@ -103,7 +109,7 @@ private slots:
         w->NewProject->trigger();
         auto r = rows(*w);
         QCOMPARE(r.size(), std::size_t{1});
-        QCOMPARE(r[0].text, QStringLiteral("neues Projekt"));
+        QCOMPARE(r[0].text, QStringLiteral("neues Projekt*")); // not saved yet
         Node* project = w->selectedNode();
         QVERIFY(project != nullptr && project->kind() == ObjectKind::Project);
         // A project without a file: only save-as; nothing to calculate yet.
@@ -507,7 +513,7 @@ private slots:
         QCOMPARE(script_.requests[0].filters.size(), 3);
         QCOMPARE(script_.requests[0].filterIndex, 0);
         Node* project = w->selectedNode();
-        QCOMPARE(w->itemOf(project)->text(0), QStringLiteral("two_drives_relative.kq4"));
+        QCOMPARE(w->itemOf(project)->text(0), QStringLiteral("two_drives_relative.kq4*"));
         QCOMPARE(childrenOfKind(*project, ObjectKind::AbsSpec).size(), std::size_t{2});
         QVERIFY(model::projectObj(*project).Changed);
         QVERIFY(!w->SaveProj->isEnabled());
@@ -538,7 +544,7 @@ private slots:
         w->Import->trigger();
         QCOMPARE(w->projects().roots.size(), std::size_t{2});
         Node* second = w->selectedNode();
-        QCOMPARE(w->itemOf(second)->text(0), QStringLiteral("n.kqw"));
+        QCOMPARE(w->itemOf(second)->text(0), QStringLiteral("n.kqw*"));
         QCOMPARE(childrenOfKind(*second, ObjectKind::AbsSpec)[0]->as<model::THSHeader>()->ShortName,
                  std::string("(aus: n.kqw) Hubkurve"));
         QCOMPARE(w->lastImportType(), 3);
@@ -1062,6 +1068,138 @@ private slots:
         QTreeWidgetItem* item = w->itemOf(source);
         QVERIFY(!w->TVProjects->dropAllowed(item, w->TVProjects->visualItemRect(item).center()));
         QVERIFY(!w->TVProjects->dropAllowed(item->child(0), QPoint(5, 2000)));
+    }
+
+    // The program once kept running with an editor or a diagram open after "trotzdem beenden?"
+    // was answered Yes: the edits made there were lost, and the settings never written.
+    void quittingClosesEveryWindowAndWritesTheSettings() {
+        auto w = makeWindow();
+        w->show();
+        Node* project = openExample(*w, "cam_dwell.k4p");
+        w->EditObj->trigger();
+        w->NewDiagram->trigger();
+        w->NewReport->trigger();
+        w->diagrams().options()->show();
+        model::editObject(*project, [](model::TNLMember& o) { o.IPar[4] = 9; });
+        auto visible = [] {
+            QStringList titles;
+            for (QWidget* t : QApplication::topLevelWidgets())
+                if (t->isVisible()) titles << t->windowTitle();
+            return titles;
+        };
+        QVERIFY(visible().size() >= 5);
+        QVERIFY(!QSettings("Norbeck", "Tervas").contains("V0398/Options/Position"));
+        script_.answers = {Answer::Yes};
+        QVERIFY(w->close());
+        QCOMPARE(visible(), QStringList());
+        QVERIFY(QSettings("Norbeck", "Tervas").contains("V0398/Options/Position"));
+    }
+
+    // Enter on "trotzdem beenden?" (and every Yes/No question) keeps what would be given up.
+    void enterOnAYesNoQuestionAnswersNo() {
+        graphics::DialogPrompts prompts;
+        std::function<void()> pressEnter = [&] {
+            for (QWidget* t : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(t); box && box->isVisible())
+                    return QTest::keyClick(box, Qt::Key_Return);
+            QTimer::singleShot(10, pressEnter);
+        };
+        QTimer::singleShot(0, pressEnter);
+        QCOMPARE(prompts.message(nullptr, {ui::kCloseUnsaved, model::MessageKind::Confirmation},
+                                 Buttons::YesNo),
+                 Answer::No);
+    }
+
+    // Deleting had no way back. Each project keeps its own history of tree operations, the
+    // active one following the selection; Ctrl+Z belongs to the tree in the main window and to
+    // the shown object's edits in the editor.
+    void treeOperationsAreUndoneProjectByProject() {
+        auto w = makeWindow();
+        w->show();
+        Node* a = projectWithSpecs(*w, 2);
+        Node* b = projectWithSpecs(*w, 1);
+        auto motions = [](Node* p) { return childrenOfKind(*p, ObjectKind::AbsSpec).size(); };
+        w->selectNode(childrenOfKind(*a, ObjectKind::AbsSpec)[0]);
+        w->Delete->trigger();
+        w->selectNode(childrenOfKind(*b, ObjectKind::AbsSpec)[0]);
+        w->NewAbsRestr->trigger();
+        Node* added = w->selectedNode();
+        w->selectNode(a);
+        QVERIFY(w->Undo->isEnabled() && !w->Redo->isEnabled());
+        w->Undo->trigger();
+        QCOMPARE(motions(a), std::size_t{2});
+        QCOMPARE(added->parent, childrenOfKind(*b, ObjectKind::AbsSpec)[0]); // b's stays
+        QVERIFY(w->Redo->isEnabled());
+        w->Redo->trigger();
+        QCOMPARE(motions(a), std::size_t{1});
+
+        // In the editor Ctrl+Z takes back its edit, in the tree the tree operation.
+        w->selectNode(added);
+        w->EditObj->trigger();
+        ui::TDlgRestr& e = *w->DlgRestr;
+        e.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&e));
+        e.REdsmax->setFocus();
+        e.REdsmax->selectAll();
+        QTest::keyClicks(e.REdsmax, QStringLiteral("3"));
+        QTest::keyClick(e.REdsmax, Qt::Key_Return);
+        QCOMPARE(added->obj().RPar[8], 3.0);
+        QTest::keyClick(e.REdsmax, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(added->obj().RPar[8], 0.0);
+        QCOMPARE(childrenOfKind(*b, ObjectKind::AbsSpec)[0]->children.size(), std::size_t{2});
+        w->windowHandle()->requestActivate();
+        QTRY_COMPARE(QApplication::activeWindow(), w.get());
+        w->TVProjects->setFocus();
+        QTest::keyClick(w->TVProjects, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(childrenOfKind(*b, ObjectKind::AbsSpec)[0]->children.size(), std::size_t{1});
+
+        // A group made in the editor (nodes added outside the history) ends a's history; closing
+        // a project ends its own.
+        w->selectNode(childrenOfKind(*a, ObjectKind::AbsSpec)[0]->children[0].get());
+        QVERIFY(w->Undo->isEnabled());
+        e.CBGlob->click();
+        QCOMPARE(childrenOfKind(*a, ObjectKind::Group).size(), std::size_t{1});
+        QVERIFY(!w->Undo->isEnabled() && !w->Redo->isEnabled());
+        const auto stacks = w->history().group()->stacks().size();
+        w->selectNode(b);
+        script_.answers = {Answer::No};
+        w->CloseProj->trigger();
+        QCOMPARE(w->history().group()->stacks().size(), stacks - 1);
+    }
+
+    // A restriction dragged onto another motion specification moves there, and one copied in
+    // the tree (Ctrl+C, Ctrl+V) is pasted under the selected one; each is one undo step.
+    void movingAndPastingRestrictions() {
+        auto w = makeWindow();
+        Node* project = projectWithSpecs(*w, 2);
+        const auto specs = childrenOfKind(*project, ObjectKind::AbsSpec);
+        Node* r = specs[0]->children[0].get();
+        w->show();
+        QTreeWidgetItem* item = w->itemOf(r);
+        auto centre = [&](const Node* n) {
+            return w->TVProjects->visualItemRect(w->itemOf(n)).center();
+        };
+        QVERIFY(w->TVProjects->dropAllowed(item, centre(specs[1])));
+        QVERIFY(w->TVProjects->dropAllowed(item, centre(specs[1]->children[0].get())));
+        emit w->TVProjects->moveRestrictionRequested(r, specs[1]);
+        QCOMPARE(r->parent, specs[1]);
+        QCOMPARE(r->obj().IPar[1], 2);
+        QCOMPARE(w->selectedNode(), r);
+        w->Undo->trigger();
+        QCOMPARE(r->parent, specs[0]);
+        QCOMPARE(r->obj().IPar[1], 1);
+
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->TVProjects->setFocus();
+        QVERIFY(!w->Paste->isEnabled());
+        QTest::keyClick(w->TVProjects, Qt::Key_C, Qt::ControlModifier);
+        w->selectNode(specs[1]);
+        QTest::keyClick(w->TVProjects, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(specs[1]->children.size(), std::size_t{2});
+        QCOMPARE(w->selectedNode()->obj().IPar[1], 2);
+        QTest::keyClick(w->TVProjects, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(specs[1]->children.size(), std::size_t{1});
     }
 };
 
