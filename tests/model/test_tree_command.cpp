@@ -138,7 +138,8 @@ TEST(TreeUndo, EveryOperationGoesBackExactlyAndForthAgain) {
         tree.select(selected);
         const std::string before = state(p);
         const std::vector<Node*> nodesBefore = nodesOf(p);
-        auto cmd = TreeCommand::record(tree, p, [&] { op(tree, p); });
+        const auto& operation = op; // a lambda cannot capture a structured binding in clang 14
+        auto cmd = TreeCommand::record(tree, p, [&] { operation(tree, p); });
         ASSERT_NE(cmd, nullptr);
         const std::string after = state(p);
         const std::vector<Node*> nodesAfter = nodesOf(p);
