@@ -200,6 +200,23 @@ private slots:
         QVERIFY(model::projectObj(*project).Changed && restr(r).Modified);
     }
 
+    // Regression: an example whose trial count lay below the field's range was changed (and
+    // marked changed) by showing its project. Every object of every example shown: the project
+    // stays as its file holds it.
+    void showingTheExamplesChangesNothing() {
+        auto w = makeWindow();
+        w->ShowEditor->setChecked(true);
+        const QStringList names = QDir(kExamples).entryList({QStringLiteral("*.k4p")});
+        QVERIFY(names.size() >= 3);
+        for (const QString& name : names) {
+            Node* project = openExample(*w, name);
+            const std::string before = model::writeProject(*project);
+            model::forEachNode(*project, [&](Node& n) { w->selectNode(&n); });
+            QVERIFY2(!model::projectObj(*project).Changed, qPrintable(name));
+            QVERIFY2(model::writeProject(*project) == before, qPrintable(name));
+        }
+    }
+
     // Every committed change marks the project changed, its text fields too, and so do both
     // undos, so that closing asks.
     void textsAndUndoMarkTheProjectChanged() {
