@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -98,9 +99,12 @@ TEST_F(ReportCommand, DecimalSeparatorFollowsTheLocale) {
         EnvVar lc("LC_ALL", "de_DE.UTF-8");
         de = runTool({"report", file}).out;
     }
-    EXPECT_NE(c.find(R"(\tab 0\tab \tab  4.16667)"), std::string::npos);
-    EXPECT_NE(de.find(R"(\tab 0\tab \tab  4,16667)"), std::string::npos);
-    EXPECT_EQ(de.find(R"(\tab 0\tab \tab  4.16667)"), std::string::npos);
+    // The constant term of the coefficient table.
+    const std::regex point(R"(\\tab 0\\tab \\tab [ -][0-9]+\.[0-9])"),
+        comma(R"(\\tab 0\\tab \\tab [ -][0-9]+,[0-9])");
+    EXPECT_TRUE(std::regex_search(c, point));
+    EXPECT_TRUE(std::regex_search(de, comma));
+    EXPECT_FALSE(std::regex_search(de, point));
     // Asking for the separator leaves the program's own locale as it was.
     EXPECT_EQ(std::setlocale(LC_NUMERIC, nullptr), before);
 }

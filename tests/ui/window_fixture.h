@@ -8,10 +8,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "calcctl/calculation.h"
+#include "tests/support/changed_project.h"
 #include "tests/support/fake_prompts.h"
 #include "ui/main_window.h"
 
@@ -70,5 +72,15 @@ protected:
         script_.files.push_back(kExamples + name);
         w.OpenProj->trigger();
         return w.selectedNode();
+    }
+    // The example NAME as a file in another state (stale results, an older version), in the
+    // scratch folder under its own name; the path.
+    QString changedExample(const QString& name, const std::function<void(model::Node&)>& change) {
+        const std::string text =
+            tervana::test::changedProject((kExamples + name).toStdString(), change);
+        QFile f(path(name));
+        if (text.empty() || !f.open(QIODevice::WriteOnly)) return {};
+        f.write(QByteArray::fromStdString(text));
+        return path(name);
     }
 };
