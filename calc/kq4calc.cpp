@@ -83,6 +83,9 @@ void calculate(RunState& run) {
     }
     randomSearch(run, first);
     if (run.minimumFeasible && run.code == ResultCode::NotFeasible) run.code = ResultCode::Normal;
+    // A trial that met the maximal requirements has had its result written; a later trial of
+    // the same pass that did not must not turn that into "not met".
+    if (run.resultsWritten > 0 && run.bestBeta >= p.betaMax) run.code = ResultCode::AllSatisfied;
     if (run.bestBeta == 0.0 && run.resultsWritten == 0) run.code = ResultCode::NotFeasible;
 }
 

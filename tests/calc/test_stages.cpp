@@ -306,6 +306,29 @@ TEST_F(Calculation, ProgressOfTheRandomSearch) {
     EXPECT_EQ(last.substr(last.size() - 8), "100.00 %");
 }
 
+TEST_F(Calculation, MaximumReachedByATrialIsReportedWhateverTheLaterTrialsFind) {
+    // s(phi) - s(0) >= beta with |a1| + |b1| <= 1 (one harmonic) can reach beta 1 only where
+    // max(1 - cos phi, |sin phi|) >= 1: not at the input's 60 degrees (beta about 0.866), but at
+    // 132 degrees, where the first trial moves the restriction (0.9 -> u = 0.4, 72 degrees);
+    // the second trial moves it back (0.1 -> u = -0.4) and meets only beta 0.866 again.
+    Records rs = simpleProject(1, 1);
+    rs[0].IPar[4] = 1;   // one pass
+    rs[0].IPar[5] = 2;   // of two trials
+    rs[0].IPar[8] = 1;   // one group
+    rs[0].RPar[1] = 1.0; // step width
+    rs.push_back(makeRecord({1, 0, 0, 0, 0, -1, 0}, {0, 0, 0, 0, 0, 0, 0, 0}));
+    rs.push_back(makeRecord({1, 0, 0, 0, 0, 1, -1, 1}, {0, 60, 0, 0, 1, 0, 0, 0, 0, 180}));
+    rs.push_back(makeRecord({1, 0, 20, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 1}));
+    writeFile("m.kq4", recordText(rs));
+    RunEnvironment env = environment();
+    std::vector<double> draws{0.9, 0.1};
+    std::size_t next = 0;
+    env.random = [&] { return draws[next++ % draws.size()]; };
+    EXPECT_EQ(KQ4CALC({"m.kq4", "0"}, env), ResultCode::AllSatisfied);
+    EXPECT_EQ(next, 2u);
+    EXPECT_EQ(readCoefficients("m.fk1", 1).beta, 1.0);
+}
+
 TEST_F(Calculation, NoTrialsWriteNoVariedRecords) {
     std::filesystem::copy_file(example("global_groups.kq4"), "g.kq4");
     Records rs = records("g.kq4");
