@@ -13,5 +13,6 @@ namespace calc {
 void writeMps(std::ostream& out, const LPProgram& lp, const std::vector<double>& cost,
               const char* name);
 void dumpProgram(const LPProgram& lp, const std::vector<double>& cost);
+bool dumpWanted(); // KQ4_DUMP_LP is set
 
 } // namespace calc
