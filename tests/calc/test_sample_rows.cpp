@@ -21,7 +21,8 @@ class SampleRowsOf : public InScratchDir {};
 } // namespace
 
 TEST_F(SampleRowsOf, TheExamplesAgreeWithTheirWholeBuilds) {
-    // Dynamic rows at several frequency ratios, relative restrictions, points and spectra.
+    // Dynamic rows at several frequency ratios, relative restrictions, points, an interval whose
+    // start moves with beta and a polynomial term.
     struct Case {
         const char* example;
         int stride;
