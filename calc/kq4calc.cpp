@@ -1,5 +1,6 @@
 #include "calc/kq4calc.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -106,6 +107,9 @@ RunEnvironment systemEnvironment() {
     env.beep = terminalBeep;
     env.random = seededGenerator(std::getenv("KQ4_SEED"));
     env.warmStarts = std::getenv("KQ4_COLD_START") == nullptr;
+    if (const char* stride = std::getenv("KQ4_SAMPLE_STRIDE"); stride != nullptr)
+        env.sampleStride = std::max(1, std::atoi(stride));
+    env.steepestEdge = std::getenv("KQ4_MULTIPLIER_RULE") == nullptr;
     return env;
 }
 

@@ -52,10 +52,15 @@ void writeMps(std::ostream& out, const LPProgram& lp, const std::vector<double>&
     out << "ENDATA\n";
 }
 
+bool dumpWanted() {
+    const char* dir = std::getenv("KQ4_DUMP_LP");
+    return dir != nullptr && *dir != '\0';
+}
+
 void dumpProgram(const LPProgram& lp, const std::vector<double>& cost) {
     static int counter = 0;
+    if (!dumpWanted()) return;
     const char* dir = std::getenv("KQ4_DUMP_LP");
-    if (dir == nullptr || *dir == '\0') return;
     char name[32];
     std::snprintf(name, sizeof name, "lp%04d", ++counter);
     std::ofstream out(std::string(dir) + "/" + name + ".mps", std::ios::binary);

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "calc/lp_dump.h"
 #include "calc/msout.h"
+#include "calc/sample_rows.h"
 #include "calc/whole_cycle.h"
 #include "fio/format.h"
 
@@ -48,15 +50,26 @@ public:
     }
 
 private:
-    ResultCode build(double b) {
+    // Builds the program of level b, with the rows of every `stride`-th sample angle (0: as
+    // the run's environment says).
+    ResultCode build(double b, int stride = 0) {
         // Room for the rows the refinement may insert (a quarter of the largest program).
         if (p_.wholeCycleTolerance > 0.0) lp_.spareRows = std::max(kMaxRows / 4, 32);
+        lp_.sampleStride = stride > 0 ? stride : run_.env->sampleStride;
         const ResultCode c = MSMOD(in_, run_.records, b, lp_, run_.listing);
         if (c == ResultCode::Normal) {
-            run_.rowRecord = lp_.rowRecord;
+            run_.rowRecord = allRowRecords(lp_);
             run_.objects = lp_.objects;
         }
         return c;
+    }
+
+    // KQ4_DUMP_LP: the program of level b with all its rows, as the build makes it.
+    void dump(double b) {
+        if (!dumpWanted()) return;
+        LPProgram whole;
+        if (MSMOD(in_, run_.records, b, whole, run_.listing) == ResultCode::Normal)
+            dumpProgram(whole, cost_);
     }
 
     // The end of a solved level: its final working set, from which the solve of another
@@ -131,18 +144,15 @@ private:
         return kept;
     }
 
-    // The end of a refined level: the states of the build's rows, and the inserted rows apart.
-    void keepLevel(std::vector<int>& states, const std::vector<RowSpec>& inserted,
+    // The end of a solved level: the states of all the program's rows, and the inserted rows
+    // apart.
+    void keepLevel(const SampleRows& samples, const std::vector<double>& x,
+                   const std::vector<int>& states, const std::vector<RowSpec>& inserted,
                    SolvedLevel& end) const {
         const auto n = static_cast<std::size_t>(lp_.nvar);
-        end.states.assign(states.begin(), states.begin() + static_cast<std::ptrdiff_t>(n));
-        end.rowRecord.clear();
+        end.states = samples.allStates(lp_, states, x);
+        end.rowRecord = allRecords_;
         std::vector<int> next(lp_.restrictions.size(), 0); // inserted rows seen per restriction
-        for (const RestrictionRows& r : lp_.restrictions)
-            for (int i = 0; i < r.builtRows; ++i) {
-                end.states.push_back(states[n + static_cast<std::size_t>(r.firstRow + i)]);
-                end.rowRecord.push_back(r.record);
-            }
         end.added = inserted;
         end.addedStates.clear();
         for (const RowSpec& s : inserted) {
@@ -153,14 +163,19 @@ private:
         }
     }
 
-    void trace(double b, const SolveReport& s, const char* start, int round, int added) const {
-        // KQ4_TRACE: one line per solve on standard error, for timing and debugging.
+    // KQ4_TRACE: one line per solve on standard error, for timing and debugging; m is the rows
+    // held, of all the program's rows. The solves after the first are passes (rows left out
+    // added) or rounds (rows between the samples added).
+    void trace(double b, const SolveReport& s, const char* start, int round, int added,
+               bool pass) const {
         if (std::getenv("KQ4_TRACE") == nullptr) return;
         std::fprintf(stderr,
-                     "kq4calc: LP n=%d m=%d beta=%.10g start=%s exit=%d iterations=%ld "
+                     "kq4calc: LP n=%d m=%d all=%d beta=%.10g start=%s exit=%d iterations=%ld "
                      "calls=%d objective=%.15g",
-                     lp_.nvar, lp_.nrows, b, start, s.exitCode, s.iterations, s.calls, s.objective);
-        if (round > 0) std::fprintf(stderr, " round=%d added=%d", round, added);
+                     lp_.nvar, lp_.nrows, lp_.allRows, b, start, s.exitCode, s.iterations, s.calls,
+                     s.objective);
+        if (round > 0)
+            std::fprintf(stderr, pass ? " pass=%d sampled=%d" : " round=%d added=%d", round, added);
         std::fprintf(stderr, "\n");
     }
 
@@ -170,8 +185,9 @@ private:
     // order within their record.
     std::vector<int> startStates(const SolvedLevel& from) const {
         const auto n = static_cast<std::size_t>(lp_.nvar);
+        const std::vector<int>& rowRecord = allRecords_;
         if (from.states.size() != n + from.rowRecord.size()) return {};
-        if (from.rowRecord == lp_.rowRecord) return from.states;
+        if (from.rowRecord == rowRecord) return from.states;
         // The old rows of every record, in order.
         int records = 0;
         for (int r : from.rowRecord) records = std::max(records, r);
@@ -179,12 +195,12 @@ private:
         for (std::size_t i = 0; i < from.rowRecord.size(); ++i)
             oldRows[static_cast<std::size_t>(from.rowRecord[i])].push_back(n + i);
         std::vector<std::size_t> newCount(oldRows.size(), 0), seen(oldRows.size(), 0);
-        for (int r : lp_.rowRecord)
+        for (int r : rowRecord)
             if (r <= records) ++newCount[static_cast<std::size_t>(r)];
-        std::vector<int> states(n + lp_.rowRecord.size(), 0);
+        std::vector<int> states(n + rowRecord.size(), 0);
         std::copy_n(from.states.begin(), n, states.begin());
-        for (std::size_t i = 0; i < lp_.rowRecord.size(); ++i) {
-            const auto r = static_cast<std::size_t>(lp_.rowRecord[i]);
+        for (std::size_t i = 0; i < rowRecord.size(); ++i) {
+            const auto r = static_cast<std::size_t>(rowRecord[i]);
             if (r >= oldRows.size() || oldRows[r].size() != newCount[r]) continue;
             states[n + i] = from.states[oldRows[r][seen[r]++]];
         }
@@ -193,43 +209,62 @@ private:
 
     // Solves the program built at level b from x, starting from the working set of the level
     // `from` (a Cold start when it has none, or when warm starts are off); the end of this
-    // solve is left in `end`. With the whole-cycle tolerance set, a feasible program is refined
+    // solve is left in `end`. The rows the build left out that a solution violates go in until
+    // none is (SampleRows). With the whole-cycle tolerance set, a feasible program is refined
     // until its bounds hold between the sample angles too, and the level counts as feasible
     // only when the refined program is. True when feasible.
     bool solve(double b, std::vector<double>& x, const SolvedLevel& from, SolvedLevel& end) {
+        const std::vector<double> x0 = x;
+        const bool whole = lp_.nrows == lp_.allRows;
+        const SolveStatus status = solveBuilt(b, x, from, end);
+        // The states of a program of beta 0 that is not feasible go into the violation report.
+        // A phase 1 from the optimum of part of the rows ends elsewhere than one from nothing
+        // on all of them (often further from feasibility, more rows violated): such a program
+        // is built with all its rows and solved once more from nothing, as the report expects.
+        if (status != SolveStatus::NotFeasible || b != 0.0 || whole)
+            return status == SolveStatus::Feasible;
+        if (build(b, 1) != ResultCode::Normal) return false;
+        x = x0;
+        return solveBuilt(b, x, SolvedLevel{}, end) == SolveStatus::Feasible;
+    }
+
+    SolveStatus solveBuilt(double b, std::vector<double>& x, const SolvedLevel& from,
+                           SolvedLevel& end) {
         const double tolerance = p_.wholeCycleTolerance;
-        // Up to a quarter more rows than the build's (at least 32): memory stays bounded.
-        rowLimit_ = std::max(lp_.nrows / 4, 32);
+        // Up to a quarter more rows than the program's (at least 32): memory stays bounded.
+        rowLimit_ = std::max(lp_.allRows / 4, 32);
+        allRecords_ = allRowRecords(lp_);
+        dump(b);
+        SampleRows samples(in_, lp_);
         std::vector<int> states = run_.env->warmStarts ? startStates(from) : std::vector<int>{};
         const bool warm = !states.empty();
+        states = samples.startFrom(lp_, states);
         std::vector<RowSpec> carried;
         if (tolerance > 0.0) carried = carryRows(from, states);
-        ProgramSolver solver(lp_, cost_);
+        ProgramSolver solver(lp_, cost_, &arrays_, run_.env->steepestEdge);
         SolveReport s = solver.solve(x, run_.rowState, &states);
-        trace(b, s, s.warm ? "warm" : warm ? "warm,cold" : "cold", 0, 0);
+        trace(b, s, s.warm ? "warm" : warm ? "warm,cold" : "cold", 0, 0, false);
         WholeCycleRows rows(in_, tolerance, carried);
-        if (tolerance > 0.0 && s.status == SolveStatus::Feasible) {
-            const GenerationLimits limits{20, rowLimit_ - static_cast<int>(carried.size())};
-            const Generation g =
-                generateRows(solver, rows, x, run_.rowState, states, limits,
-                             [&](const SolveReport& r, int round, int added) {
-                                 trace(b, r, r.warm ? "warm" : "warm,cold", round, added);
-                             });
-            if (g.rounds > 0) s = g.last;
+        std::vector<RowSource*> sources{&samples};
+        if (tolerance > 0.0) sources.push_back(&rows);
+        const GenerationLimits limits{20, rowLimit_ - static_cast<int>(carried.size())};
+        const Generation g =
+            generateRows(solver, sources, s, x, run_.rowState, states, limits,
+                         [&](const SolveReport& r, int round, int added, bool pass) {
+                             trace(b, r, r.warm ? "warm" : "warm,cold", round, added, pass);
+                         });
+        s = g.last;
+        if (rows.evaluations() > 0)
             noteRefinement(b, g, rows.largest(), s.status == SolveStatus::Feasible);
-        }
-        if (tolerance > 0.0) run_.rowRecord = lp_.rowRecord; // with the rows inserted
+        samples.reportRows(lp_, states, x, run_.rowRecord, run_.rowState);
         if (s.status == SolveStatus::IterationLimit) {
             run_.listing.line(" Iterationsgrenze des LP-Loesers erreicht bei beta=" +
                               fio::listDirected({b}) + " : Ergebnis unsicher");
             end = SolvedLevel{};
-        } else if (tolerance > 0.0) {
-            keepLevel(states, rows.inserted(), end);
         } else {
-            end.states = std::move(states);
-            end.rowRecord = lp_.rowRecord;
+            keepLevel(samples, x, states, rows.inserted(), end);
         }
-        return s.status == SolveStatus::Feasible;
+        return s.status;
     }
 
     // The listing line of a refined program (in the random search only its sum, and a line of
@@ -377,7 +412,9 @@ private:
     const RunInput& in_;
     const RunParameters& p_;
     LPProgram lp_;
+    std::vector<int> allRecords_; // the record of each of its rows, those left out included
     std::vector<double> cost_;
+    SolverArrays arrays_; // the solver's, for every program of the search
     int rowLimit_ = 0;
     Refinement refined_;
 };

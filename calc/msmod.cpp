@@ -2,6 +2,7 @@
 // kinematic and dynamic rows of every restriction.
 #include "calc/msmod.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace calc {
@@ -125,7 +126,9 @@ private:
     LPProgram& lp_;
     OutputStream& listing_;
     bool fill_ = false;
-    int row_ = 0;
+    int row_ = 0;       // rows of the program
+    int made_ = 0;      // of them made (the others are left out: skip_)
+    bool skip_ = false; // the rows of the sample angle at hand are left out
     RowSink sink_;
     RestrictionRows* current_ = nullptr;
 };
@@ -213,11 +216,14 @@ ResultCode Builder::newRow(int record, double lower, double upper) {
         }
         return ResultCode::TooLarge;
     }
+    sink_ = {};
+    if (skip_) return ResultCode::Normal;
+    ++made_;
     if (fill_) {
-        lp_.rowRecord[static_cast<std::size_t>(row_ - 1)] = record;
-        lp_.bl[static_cast<std::size_t>(lp_.nvar + row_ - 1)] = lower;
-        lp_.bu[static_cast<std::size_t>(lp_.nvar + row_ - 1)] = upper;
-        sink_ = {lp_.A.data() + (row_ - 1), static_cast<std::size_t>(lp_.lda)};
+        lp_.rowRecord[static_cast<std::size_t>(made_ - 1)] = record;
+        lp_.bl[static_cast<std::size_t>(lp_.nvar + made_ - 1)] = lower;
+        lp_.bu[static_cast<std::size_t>(lp_.nvar + made_ - 1)] = upper;
+        sink_ = {lp_.A.data() + (made_ - 1), static_cast<std::size_t>(lp_.lda)};
     }
     return ResultCode::Normal;
 }
@@ -263,7 +269,7 @@ ResultCode Builder::relativeRows(int rec, const Record& r, int p, double phi, do
 
 ResultCode Builder::pass(bool fill) {
     fill_ = fill;
-    row_ = 0;
+    row_ = made_ = 0;
     const int nObj = in_.params.objects;
     // Objects: eta max and min at this level, damping, grid.
     for (int m = 1; m <= nObj; ++m) {
@@ -297,6 +303,7 @@ ResultCode Builder::pass(bool fill) {
         }
     }
 
+    int firstOfAll = 0; // the first row of the restriction at hand among all rows
     for (std::size_t idx = 0; idx < rs_.size(); ++idx) {
         const Record& r = rs_[idx];
         if (recordType(r) != RecordType::Restriction) continue;
@@ -318,7 +325,8 @@ ResultCode Builder::pass(bool fill) {
             rr.kind = kind;
             rr.object = m;
             rr.second = r.IPar[2];
-            rr.firstRow = row_;
+            rr.firstRow = made_;
+            firstOfAll = row_;
             rr.phi1 = rr.phi2 = r.RPar[2];
             rr.lower = lower;
             rr.upper = upper;
@@ -343,9 +351,13 @@ ResultCode Builder::pass(bool fill) {
                 current_->phi1 = phi1;
                 current_->phi2 = phi1 + n * step;
                 current_->step = step;
+                current_->samples = n + 1;
             }
+            const int stride = std::max(1, lp_.sampleStride);
             for (int i = 1; i <= n + 1; ++i) {
+                skip_ = !sampleMade(i - 1, n + 1, stride);
                 const ResultCode rc = rowsAt(phi1 + (i - 1) * step);
+                skip_ = false;
                 if (rc != ResultCode::Normal) return rc;
             }
             return ResultCode::Normal;
@@ -378,7 +390,10 @@ ResultCode Builder::pass(bool fill) {
                 return relativeRows(rec, r, kind - 50, phi, lower, upper);
             });
         }
-        if (current_ != nullptr) current_->rows = current_->builtRows = row_ - current_->firstRow;
+        if (current_ != nullptr) {
+            current_->rows = current_->builtRows = made_ - current_->firstRow;
+            current_->perSample = (row_ - firstOfAll) / current_->samples;
+        }
         current_ = nullptr;
         if (c != ResultCode::Normal) return c;
     }
@@ -394,12 +409,14 @@ ResultCode Builder::run() {
     lp_.restrictions.clear();
     // First pass: grids, row count and every failure; second pass: the rows themselves.
     if (ResultCode c = pass(false); c != ResultCode::Normal) return c;
-    lp_.nrows = row_;
+    lp_.nrows = made_;
+    lp_.allRows = row_;
     lp_.lda = std::max(1, lp_.nrows);
     const auto columns = static_cast<std::size_t>(std::max(1, lp_.nvar));
-    if (lp_.spareRows > 0) {
+    if (lp_.spareRows > 0 || lp_.allRows > lp_.nrows) {
         // Address space only: the pages beyond the build's rows are touched when rows come.
-        const std::size_t need = static_cast<std::size_t>(lp_.lda + lp_.spareRows) * columns;
+        const std::size_t need =
+            static_cast<std::size_t>(std::max(1, lp_.allRows) + lp_.spareRows) * columns;
         if (lp_.A.capacity() < need) {
             std::vector<double>().swap(lp_.A);
             lp_.A.reserve(need);
@@ -428,6 +445,10 @@ bool restrictionRow(const RunInput& input, const LPProgram& lp, const RowSpec& s
     const Share o2 = objectShare(input, lp, r.second);
     return motion(out, o, phi, p, spec.dynamic, spec.eta1, 1.0) &&
            motion(out, o2, phi, p, spec.dynamic, spec.eta2, -1.0);
+}
+
+bool sampleMade(int sample, int samples, int stride) {
+    return sample % std::max(1, stride) == 0 || sample == samples - 1;
 }
 
 ResultCode MSMOD(const RunInput& input, const Records& records, double beta, LPProgram& lp,

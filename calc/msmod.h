@@ -37,7 +37,9 @@ struct RestrictionRows {
     int second = 0;    // IPar[2]: the second object (relative kinds), the harmonic (kind 24)
     int firstRow = 0;  // 0-based index of its first row
     int rows = 0;      // its rows: first those of the build, then those inserted after it
-    int builtRows = 0; // of them from the build
+    int builtRows = 0; // of them rows of the program's own (made by the build or since)
+    int samples = 1;   // sample angles (interval kinds; 1 else)
+    int perSample = 0; // rows of the program at each (its rows: samples * perSample)
     double phi1 = 0.0, phi2 = 0.0; // first and last sample angle (point kinds: the angle)
     double step = 0.0;             // between neighbouring sample angles
     double lower = -kBoundLimit, upper = kBoundLimit; // bounds of its rows
@@ -48,10 +50,14 @@ struct RestrictionRows {
 };
 
 // The program of one build: an nrows x nvar matrix by columns (leading dimension lda), the
-// bounds of the variables followed by those of the rows, and the record of every row.
+// bounds of the variables followed by those of the rows, and the record of every row. With a
+// sample stride above 1 the rows made are those of every stride-th sample angle of each
+// interval restriction and of its last one (sampleMade); the program's other rows are left
+// out until they are wanted (calc/sample_rows.h).
 struct LPProgram {
     int nvar = 0;
-    int nrows = 0;
+    int nrows = 0;   // rows held
+    int allRows = 0; // rows of the program, those left out included
     int lda = 1;
     std::vector<double> A;
     std::vector<double> bl, bu;
@@ -63,6 +69,8 @@ struct LPProgram {
     // then move the columns within it instead of allocating a second matrix). Set before the
     // build.
     int spareRows = 0;
+    // Every how many sample angles the build makes the rows (1: all). Set before the build.
+    int sampleStride = 1;
 
     double& a(int row, int var) {
         return A[static_cast<std::size_t>(row - 1) + static_cast<std::size_t>(var - 1) * lda];
@@ -99,6 +107,10 @@ struct RowSpec {
 // overwritten). False on resonance.
 [[nodiscard]] bool restrictionRow(const RunInput& input, const LPProgram& lp, const RowSpec& spec,
                                   std::vector<double>& row);
+
+// Whether the build makes the rows of sample angle `sample` (0-based) of an interval
+// restriction with `samples` of them: every stride-th one and the last.
+bool sampleMade(int sample, int samples, int stride);
 
 // Builds the program at level beta from the records (which the random search may have varied).
 // On failure (TooLarge, Resonance, EtaGridTooLong) the message is on the listing and the build

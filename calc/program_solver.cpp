@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "calc/lp_dump.h"
 #include "lpsolver/lpsolv.h"
 #include "lpsolver/workspace.h"
 
@@ -15,15 +14,26 @@ namespace {
 // Exit codes of the solver that matter here.
 constexpr int kExitOptimal = 0, kExitWeak = 1, kExitInfeasible = 3, kExitIterationLimit = 4;
 
-// The solver's work arrays for one program, and its calls continued across the iteration limit.
+// The solver's calls on one program, continued across the iteration limit, in work arrays
+// that the solves of the program (and of later ones) share: sized with room for as many rows as
+// the program's storage holds, so that rows inserted between solves do not make them move.
 class ContinuedSolve {
 public:
-    ContinuedSolve(const LPProgram& lp, const std::vector<double>& cost)
-        : lp_(lp), cost_(cost), n_(lp.nvar), nclin_(lp.nrows),
-          ws_(lp::workspaceLayout(n_, nclin_, true)), iwork_(static_cast<std::size_t>(ws_.needInt)),
-          work_(static_cast<std::size_t>(ws_.needReal)),
-          ax_(static_cast<std::size_t>(std::max(1, nclin_))),
-          mult_(static_cast<std::size_t>(n_ + nclin_)) {}
+    ContinuedSolve(const LPProgram& lp, const std::vector<double>& cost, SolverArrays& arrays,
+                   bool steepestEdge)
+        : lp_(lp), cost_(cost), a_(arrays), steepestEdge_(steepestEdge) {
+        const int most =
+            std::max(lp.nrows, static_cast<int>(lp.A.capacity() /
+                                                static_cast<std::size_t>(std::max(1, lp.nvar))));
+        fit(a_.iwork, lp::workspaceLayout(lp.nvar, lp.nrows, true).needInt,
+            lp::workspaceLayout(lp.nvar, most, true).needInt);
+        // With room for Q and T for all variables, so that a solve with fewer rows than
+        // variables need not allocate them for every call.
+        fit(a_.work, lp::workspaceLayout(lp.nvar, lp.nrows, true, true).needReal,
+            lp::workspaceLayout(lp.nvar, most, true, true).needReal);
+        fit(a_.ax, std::max(1, lp.nrows), std::max(1, most));
+        fit(a_.mult, lp.nvar + lp.nrows, lp.nvar + most);
+    }
 
     // Calls the solver from istate (warm) or from nothing (cold) and then, as long as a call
     // stops at the iteration limit and calls remain, from where the last one stopped.
@@ -35,10 +45,11 @@ public:
             LPOPTN("Nolist");
             LPOPTN("PRI=0");
             LPOPTN(warm || call > 1 ? "Warm start" : "Cold start");
-            LPSOLV(n_, nclin_, lp_.A.data(), lp_.lda, lp_.bl.data(), lp_.bu.data(), cost_.data(),
-                   istate.data(), x.data(), niter, fval, ax_.data(), mult_.data(), iwork_.data(),
-                   static_cast<int>(iwork_.size()), work_.data(), static_cast<int>(work_.size()),
-                   ifail);
+            LPOPTN(steepestEdge_ ? "Steepest edge 1" : "Steepest edge 0");
+            LPSOLV(lp_.nvar, lp_.nrows, lp_.A.data(), lp_.lda, lp_.bl.data(), lp_.bu.data(),
+                   cost_.data(), istate.data(), x.data(), niter, fval, a_.ax.data(), a_.mult.data(),
+                   a_.iwork.data(), static_cast<int>(a_.iwork.size()), a_.work.data(),
+                   static_cast<int>(a_.work.size()), ifail);
             code = ifail;
             report.objective = fval;
             report.iterations += niter;
@@ -48,12 +59,18 @@ public:
     }
 
 private:
+    template <class T> static void fit(std::vector<T>& v, long size, long most) {
+        if (v.capacity() < static_cast<std::size_t>(size)) {
+            std::vector<T>().swap(v);
+            v.reserve(static_cast<std::size_t>(std::max(size, most)));
+        }
+        v.resize(static_cast<std::size_t>(size));
+    }
+
     const LPProgram& lp_;
     const std::vector<double>& cost_;
-    const int n_, nclin_;
-    const lp::WorkspaceLayout ws_;
-    std::vector<int> iwork_;
-    std::vector<double> work_, ax_, mult_;
+    SolverArrays& a_;
+    bool steepestEdge_;
 };
 
 bool anyViolated(const std::vector<int>& istate) {
@@ -119,10 +136,12 @@ void insertRows(LPProgram& lp, std::vector<NewRow> rows, std::vector<int>* state
         spread(*states, nv, [](const NewRow& r) { return r.state; });
 
     // The restrictions' rows.
-    std::vector<int> shift(lp.restrictions.size(), 0), grow(lp.restrictions.size(), 0);
+    std::vector<int> shift(lp.restrictions.size(), 0), grow(lp.restrictions.size(), 0),
+        built(lp.restrictions.size(), 0);
     for (const NewRow& r : rows) {
         const auto own = static_cast<std::size_t>(r.spec.restriction);
         ++grow[own];
+        if (r.buildRow >= 0) ++built[own];
         for (std::size_t q = 0; q < lp.restrictions.size(); ++q) {
             const int first = lp.restrictions[q].firstRow;
             if (r.after < first || (r.after == first && own < q)) ++shift[q];
@@ -131,13 +150,15 @@ void insertRows(LPProgram& lp, std::vector<NewRow> rows, std::vector<int>* state
     for (std::size_t q = 0; q < lp.restrictions.size(); ++q) {
         lp.restrictions[q].firstRow += shift[q];
         lp.restrictions[q].rows += grow[q];
+        lp.restrictions[q].builtRows += built[q];
     }
     lp.nrows = newRows;
 }
 
-ProgramSolver::ProgramSolver(LPProgram& lp, const std::vector<double>& cost)
-    : lp_(lp), cost_(cost), scale_(static_cast<std::size_t>(lp.nvar), 1.0) {
-    dumpProgram(lp, cost);
+ProgramSolver::ProgramSolver(LPProgram& lp, const std::vector<double>& cost, SolverArrays* arrays,
+                             bool steepestEdge)
+    : lp_(lp), cost_(cost), scale_(static_cast<std::size_t>(lp.nvar), 1.0),
+      arrays_(arrays != nullptr ? arrays : &ownArrays_), steepestEdge_(steepestEdge) {
     const int n = lp.nvar, nclin = lp.nrows;
     for (int j = 0; j < n; ++j) {
         double* col = lp.A.data() + static_cast<std::ptrdiff_t>(j) * lp.lda;
@@ -159,7 +180,7 @@ SolveReport ProgramSolver::solve(std::vector<double>& x, std::vector<int>& rowSt
     for (int j = 0; j < n; ++j)
         x[static_cast<std::size_t>(j)] /= scale_[static_cast<std::size_t>(j)];
     const auto total = static_cast<std::size_t>(n + nclin);
-    ContinuedSolve solver(lp_, cost_);
+    ContinuedSolve solver(lp_, cost_, *arrays_, steepestEdge_);
     SolveReport report;
     std::vector<int> istate(total, 0);
     int code = kExitIterationLimit;
@@ -201,30 +222,54 @@ SolveReport solveProgram(LPProgram& lp, const std::vector<double>& cost, std::ve
     return solver.solve(x, rowState, states);
 }
 
-Generation generateRows(ProgramSolver& solver, RowSource& source, std::vector<double>& x,
+Generation generateRows(ProgramSolver& solver, const std::vector<RowSource*>& sources,
+                        const SolveReport& first, std::vector<double>& x,
                         std::vector<int>& rowState, std::vector<int>& states,
                         const GenerationLimits& limits,
-                        const std::function<void(const SolveReport&, int, int)>& after) {
+                        const std::function<void(const SolveReport&, int, int, bool)>& after) {
     Generation g;
-    g.last.status = SolveStatus::Feasible;
-    for (;;) {
-        std::vector<NewRow> rows = source.violatedRows(solver.program(), x);
-        if (rows.empty()) return g;
-        const int room = limits.rows - g.rowsAdded;
-        if (g.rounds >= limits.rounds || room <= 0) {
-            g.capped = true;
-            return g;
+    g.last = first;
+    while (g.last.status == SolveStatus::Feasible) {
+        RowSource* source = nullptr;
+        std::vector<NewRow> rows;
+        for (RowSource* s : sources) {
+            rows = s->violatedRows(solver.program(), x);
+            if (!rows.empty()) {
+                source = s;
+                break;
+            }
         }
-        if (static_cast<int>(rows.size()) > room) rows.resize(static_cast<std::size_t>(room));
+        if (source == nullptr) return g;
+        const bool own = source->ownRows();
+        if (!own) {
+            const int room = limits.rows - g.rowsAdded;
+            if (g.rounds >= limits.rounds || room <= 0) {
+                g.capped = true;
+                return g;
+            }
+            if (static_cast<int>(rows.size()) > room) rows.resize(static_cast<std::size_t>(room));
+        }
         const int added = static_cast<int>(rows.size());
-        source.accepted(rows);
+        source->accepted(rows);
         solver.insert(std::move(rows), states);
-        g.rowsAdded += added;
-        ++g.rounds;
+        (own ? g.ownRowsAdded : g.rowsAdded) += added;
+        const int round = own ? ++g.passes : ++g.rounds;
+        const std::vector<double> before = x;
         g.last = solver.solve(x, rowState, &states);
-        if (after) after(g.last, g.rounds, added);
-        if (g.last.status != SolveStatus::Feasible) return g;
+        if (g.last.status == SolveStatus::NotFeasible && g.last.warm) {
+            // The rows inserted lie close to rows of the working set (neighbouring angles), and
+            // the working set the solve then reaches may be too ill-conditioned to place x on
+            // (the solver's "cannot satisfy the working set", whose exit code is that of no
+            // feasible point): the verdict stands only when a solve from nothing confirms it.
+            const long iterations = g.last.iterations;
+            x = before;
+            states.clear(); // no working set: a Cold start
+            g.last = solver.solve(x, rowState, &states);
+            g.last.iterations += iterations;
+        }
+        if (after) after(g.last, round, added, own);
     }
+    return g;
 }
 
 } // namespace calc

@@ -43,22 +43,41 @@ struct NewRow {
     std::vector<double> coefficients; // nvar values, as the builder forms them
     double excess = 0.0;              // by how much the solution violates it (for the order)
     int state = 0;                    // its state in the working set to start from
+    // Its number among the program's own rows (those its build makes or leaves out, 0-based;
+    // SampleRows), or -1 for a row that is not one of them (a row between the sample angles).
+    // One of the program's own counts among its restriction's builtRows (its place lies among
+    // them).
+    int buildRow = -1;
 };
 
 // Inserts the rows at their places (rows with the same place keep their order), with the
-// record of their restriction; the restriction's row count grows, the first rows of the later
-// ones move. The matrix keeps leading dimension = row count; the columns move within the
-// storage (which LPProgram::spareRows can keep room for). states, when given, holds the
-// states of the variables and rows and gets the state of each new row.
+// record of their restriction; the restriction's row count grows (and builtRows by the
+// program's own rows among them), the first rows of the later ones move. The matrix keeps
+// leading dimension = row count; the columns move within the storage (which
+// LPProgram::spareRows can keep room for). states, when given, holds the states of the
+// variables and rows and gets the state of each new row.
 void insertRows(LPProgram& lp, std::vector<NewRow> rows, std::vector<int>* states = nullptr);
+
+// The solver's work arrays.
+struct SolverArrays {
+    std::vector<int> iwork;
+    std::vector<double> work, ax, mult;
+};
 
 // The solver on one program. The program's columns are scaled in place when it is made (each
 // to unit largest magnitude: the columns of higher harmonics grow with k^p, and the solver's
 // path gets much shorter); rows inserted later are scaled alike. Solutions go in and out
-// unscaled.
+// unscaled. (The program a calculation dumps, KQ4_DUMP_LP, is the level's as built: the stage
+// search writes it.)
 class ProgramSolver {
 public:
-    ProgramSolver(LPProgram& lp, const std::vector<double>& cost);
+    // arrays: the solver's work arrays, when they are to outlive this solver (kept for the
+    // next program, so that memory is not allocated afresh for each). steepestEdge: the
+    // solver's rule of leaving the working set (its option "Steepest edge"): on the finely
+    // sampled programs of the module it takes a fraction of the iterations of the largest
+    // scaled multiplier (bench/README.md).
+    ProgramSolver(LPProgram& lp, const std::vector<double>& cost, SolverArrays* arrays = nullptr,
+                  bool steepestEdge = true);
 
     // Solves from the start point x (solution on return); the row states are left in
     // rowState. When states is given and holds a state for each variable and row, the solve
@@ -78,6 +97,9 @@ private:
     LPProgram& lp_;
     std::vector<double> cost_;  // scaled
     std::vector<double> scale_; // x = scale * (the solver's x)
+    SolverArrays ownArrays_;
+    SolverArrays* arrays_;
+    bool steepestEdge_;
 };
 
 // Solves one program as ProgramSolver does; the program is left scaled (not to be solved
@@ -95,28 +117,36 @@ public:
     // The rows of the last answer that go into the program (the most violated when a limit
     // cuts the answer short).
     virtual void accepted(const std::vector<NewRow>&) {}
+    // Whether its rows are the program's own (rows its build left out): all of them go in,
+    // whatever the limits, since without them the solution is not the program's.
+    virtual bool ownRows() const { return false; }
 };
 
+// The limits apply to the rows that are not the program's own (and the solves that add them).
 struct GenerationLimits {
     int rounds = 20; // solves after the first
     int rows = 0;    // rows added in all
 };
 
 struct Generation {
-    int rounds = 0; // solves after the first
+    int rounds = 0; // solves after the first that added rows not the program's own
     int rowsAdded = 0;
-    bool capped = false; // a limit ended it while the source still had rows
+    int passes = 0; // solves after the first that added rows of the program's own
+    int ownRowsAdded = 0;
+    bool capped = false; // a limit ended it while a source still had rows
     SolveReport last;    // of the last solve
 };
 
-// Row generation after a feasible solve of the solver's program (x, rowState and states as it
-// left them): the source's rows are inserted and the program is solved again from the final
-// working set, until the source has none, a solve is not feasible, or a limit is reached. A
-// round that would exceed the row limit takes the most violated rows that fit. after(report,
-// round, rowsOfRound) is told of every solve.
-Generation generateRows(ProgramSolver& solver, RowSource& source, std::vector<double>& x,
+// Row generation after a solve of the solver's program (its report `first`; x, rowState and
+// states as it left them): each round takes the rows of the first source that has any, inserts
+// them and solves the program again from the final working set, until no source has rows, a
+// solve is not feasible, or a limit is reached. A round that would exceed the row limit takes
+// the most violated rows that fit. after(report, round or pass, rows of the round, own rows)
+// is told of every solve.
+Generation generateRows(ProgramSolver& solver, const std::vector<RowSource*>& sources,
+                        const SolveReport& first, std::vector<double>& x,
                         std::vector<int>& rowState, std::vector<int>& states,
                         const GenerationLimits& limits,
-                        const std::function<void(const SolveReport&, int, int)>& after = {});
+                        const std::function<void(const SolveReport&, int, int, bool)>& after = {});
 
 } // namespace calc

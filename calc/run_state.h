@@ -24,6 +24,13 @@ struct RunEnvironment {
     // Each program of a stage search after the first starts from the working set where an
     // earlier one ended; false solves every program from nothing (for comparisons).
     bool warmStarts = true;
+    // A program is built with the rows of every sampleStride-th sample angle of its interval
+    // restrictions, the rows left out that its solutions violate added until none is (the
+    // optimum of the whole program); 1 builds and solves it with all its rows at once.
+    int sampleStride = 4;
+    // The solver leaves the working set by the steepest edge; false: by the largest scaled
+    // multiplier (the solver's default). Both for comparisons.
+    bool steepestEdge = true;
 };
 
 // Per-object values of the last build of the linear program.

@@ -52,7 +52,8 @@ public:
     std::vector<NewRow> violatedRows(const LPProgram& lp, const std::vector<double>& x) override;
     void accepted(const std::vector<NewRow>& rows) override;
 
-    double largest() const { return largest_; }                        // of the last evaluation
+    double largest() const { return largest_; } // of the last evaluation
+    int evaluations() const { return evaluations_; }
     const std::vector<RowSpec>& inserted() const { return inserted_; } // known and given out
 
 private:
@@ -60,6 +61,7 @@ private:
     double tolerance_;
     std::vector<RowSpec> inserted_;
     double largest_ = 0.0;
+    int evaluations_ = 0;
 };
 
 } // namespace calc

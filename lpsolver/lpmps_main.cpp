@@ -1,7 +1,8 @@
 // lpmps: reads an MPS file, solves it once with LPSOLV (Cold start, IFAIL = -1, the workspace
 // workspaceLayout gives) and prints as its last line
 //     status=<exit code> objective=<value, 12 significant digits> iterations=<NITER>
-// Usage: lpmps [--print-level P] [--fp] [--fixed | --free] FILE.mps (lpmpsUsage()).
+// Usage: lpmps [--print-level P] [--fp] [--steepest-edge] [--fixed | --free] FILE.mps
+// (lpmpsUsage()).
 // Exit status 0 once the solver has run (its outcome is the status= field), 2 for bad
 // arguments or a file that cannot be read as MPS (the message names the file and line).
 #include <algorithm>

@@ -66,6 +66,7 @@ void printParameters(const SolveOptions& o, int n, int nclin) {
               "(/,' Print level............',I10,7X,'Iteration limit.....','...',I10,/,"
               "' Monitoring file........',I10)",
               {o.printLevel, o.iterationLimit, o.monitoringUnit});
+    if (o.steepestEdge == 1) unitWrite(u, "(' Steepest edge..........',7X,A3)", {"YES"});
     if (o.printLevel > 4 && o.monitoringUnit >= 0 && o.monitoringUnit != o.printUnit) {
         std::vector<fio::Value> title = characters(std::string(kTitle).substr(0, 11));
         unitWrite(o.monitoringUnit, "(/,11A1,' monitoring information ')", title);
@@ -348,7 +349,10 @@ void LPSOLV(int N, int NCLIN, const double* A, int LDA, const double* BL, const 
         printExit(code, ExitWord::Infeas, o, noisy, 0, nullptr);
     } else {
         const Problem p{N, NCLIN, A, LDA, BL, BU, COST};
-        const MethodResult r = activeSetSolve(p, o, ws, ISTATE, X, AXVAL, MULT, IWORK, WORK);
+        // Q and T for all variables in the workspace when it has room for them.
+        const WorkspaceLayout all = workspaceLayout(N, NCLIN, o.problemType != kTypeFP, true);
+        const MethodResult r = activeSetSolve(p, o, NWORK >= all.needReal ? all : ws, ISTATE, X,
+                                              AXVAL, MULT, IWORK, WORK);
         NITER = r.niter;
         const bool feasible = r.ninf == 0 && r.word != ExitWord::Rowerr;
         FVAL = (feasible && o.problemType == kTypeLP) ? r.objective : r.sinf;

@@ -29,7 +29,8 @@ constexpr Entry kKeywords[] = {
     {"LIST", "LIST"},         {"MIN", "MINIMIZ"},
     {"MINIMIZ", "MINIMIZ"},   {"MONITORING", "MONITORING"},
     {"NOLIST", "NOLIST"},     {"PRINT", "PRINT"},
-    {"PROBLEM", "PROBLEM"},   {"WARM", "WARM"},
+    {"PROBLEM", "PROBLEM"},   {"STEEPEST", "STEEPEST"},
+    {"WARM", "WARM"},
 };
 constexpr Entry kSecondWords[] = {
     {"BOUND", "BOUND"}, {"NO", "NO"}, {"STEP", "STEP"}, {"TYPE", "TYPE"}, {"YES", "YES"},
@@ -205,6 +206,8 @@ void optionLine(std::string_view line) {
         s.IOPT[kMonitoringUnit] = ivalue;
     else if (key == "PRINT")
         s.IOPT[kPrintLevel] = ivalue;
+    else if (key == "STEEPEST")
+        s.IOPT[kSteepestEdge] = ivalue;
     else if (key == "INFINITE") {
         std::string_view sub;
         if (lookUp(kSecondWords, second, sub) != Lookup::Found) {
@@ -247,6 +250,7 @@ SolveOptions resolveOptions(const OptionSlots& s, int n, int nclin) {
     o.start = I[kStart] == kWarmStart ? kWarmStart : kColdStart;
     o.problemType = I[kProblemType] == kUnsetInt ? kTypeLP : I[kProblemType];
     o.minSum = I[kMinSum] < 0 ? 0 : I[kMinSum];
+    o.steepestEdge = I[kSteepestEdge] == 1 ? 1 : 0;
     o.iterationLimit =
         I[kIterationLimit] < 0
             ? std::max(50, static_cast<int>(std::min<long long>(

@@ -21,6 +21,7 @@ enum IntSlot : int {
     kProblemType = 7, // 1 FP, 2 LP, anything else invalid
     kMinSum = 8,      // minimum sum of infeasibilities: 1 yes, 0 no
     kPrintLevel = 9,
+    kSteepestEdge = 10, // the rule of leaving the working set: 1 steepest edge, 0 the default
 };
 // Real option slots, ROPT[1..30].
 enum RealSlot : int {
@@ -67,6 +68,7 @@ struct SolveOptions {
     int problemType = kTypeLP;
     int minSum = 0;
     int printLevel = 10;
+    int steepestEdge = 0;
     double bigbnd = 9.9999e19;
     double bigstep = 9.9999e19;
     double crashTol = 0.01;

@@ -4,12 +4,12 @@
 
 namespace lp {
 
-WorkspaceLayout workspaceLayout(int n, int nclin, bool lp) {
+WorkspaceLayout workspaceLayout(int n, int nclin, bool lp, bool allFree) {
     WorkspaceLayout w;
     const std::int64_t N = std::max(n, 0), L = std::max(nclin, 0);
     w.maxrows = static_cast<int>(std::max<std::int64_t>(1, std::min(N, L)));
     std::int64_t maxnull = N, maxfree = N;
-    if (L < N) maxnull = maxfree = L + 1;
+    if (L < N && !allFree) maxnull = maxfree = L + 1;
     w.maxfree = static_cast<int>(maxfree);
     w.trows = static_cast<int>(std::max<std::int64_t>(w.maxrows, maxnull));
     w.tcols = static_cast<int>(maxfree);

@@ -31,7 +31,10 @@ struct WorkspaceLayout {
 };
 
 // Layout for N variables and NCLIN general rows; lp selects the block of Q'c. Counts are in
-// 64 bits so that no problem size overflows them.
-WorkspaceLayout workspaceLayout(int n, int nclin, bool lp);
+// 64 bits so that no problem size overflows them. With fewer rows than variables Q and T are
+// sized for NCLIN + 1 free variables (as many as a vertex has), and a solve that frees more
+// (rows refused at the start) holds them for all N in storage of its own; allFree sizes them
+// for all N in the workspace (a layout a solve takes when the caller's workspace reaches it).
+WorkspaceLayout workspaceLayout(int n, int nclin, bool lp, bool allFree = false);
 
 } // namespace lp

@@ -40,7 +40,8 @@ Solver::Solver(const Problem& prob, const SolveOptions& opts, const WorkspaceLay
         // Fewer general rows than variables: the workspace holds Q and T for NCLIN + 1 free
         // variables, as many as a vertex can have. Rows refused at the start leave the working
         // set short of a vertex, and deleting bounds then frees more variables than that: Q and
-        // T are held here instead, sized for all N.
+        // T are held here instead, sized for all N (unless the caller's workspace had room for
+        // them: LPSOLV then lays them out there at that size).
         const auto nn = static_cast<std::size_t>(n);
         const int trows = std::max(ws.trows, n);
         ownQ.assign(nn * nn, 0.0);

@@ -2,6 +2,7 @@
 // of the working set and deletion.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "lpsolver/blas.h"
 #include "lpsolver/factor/qprod.h"
@@ -191,9 +192,11 @@ IterOutcome Solver::iterate(ExitWord& word) {
         negMultipliers = 0;
         minMultiplier = 0.0;
         bool tiny = false;
+        pricing.clear();
         auto consider = [&](int j, double s) {
             if (s < -mu) {
                 if (feasible) ++negMultipliers;
+                if (O.steepestEdge == 1) pricing.push_back({s, j});
                 if (s < best) {
                     best = s;
                     jdel = j;
@@ -204,21 +207,17 @@ IterOutcome Solver::iterate(ExitWord& word) {
             }
             minMultiplier = std::min(minMultiplier, s);
         };
-        auto normalised = [&](int j) {
-            const double lam = mult[j - 1];
-            const int s = istate[j - 1];
-            return s == 1 ? lam : (s == 2 ? -lam : -std::fabs(lam));
-        };
         for (int t = 1; t <= f.nwr; ++t) {
             const int i = rowOfT(t), j = n + i;
             if (istate[j - 1] == 3) continue;
-            consider(j, normalised(j) * rownorm[i - 1]);
+            consider(j, signedMultiplier(j) * rownorm[i - 1]);
         }
         for (int pos = f.nfr + 1; pos <= n; ++pos) {
             const int j = f.varorder[pos - 1];
             if (istate[j - 1] == 3) continue;
-            consider(j, normalised(j));
+            consider(j, signedMultiplier(j));
         }
+        if (O.steepestEdge == 1 && pricing.size() > 1) jdel = steepestEdge(best);
         for (int k = nzr + 1; k <= nz; ++k) {
             const double s = -std::fabs(gt[k - 1]);
             if (s < -mu && s < best) {
@@ -237,7 +236,7 @@ IterOutcome Solver::iterate(ExitWord& word) {
             double largest = mu + 1.0;
             auto candidate = [&](int j) {
                 if (istate[j - 1] == 3) return;
-                const double s = normalised(j) / weight[j - 1];
+                const double s = signedMultiplier(j) / weight[j - 1];
                 if (s > largest) {
                     largest = s;
                     jdel = j;
@@ -307,6 +306,65 @@ void Solver::directionTimesA() {
         if (p[j - 1] != 0.0)
             DAXPY(nclin, p[j - 1], P.A + static_cast<std::ptrdiff_t>(j - 1) * P.lda, 1, ap, 1);
     }
+}
+
+} // namespace lp
+
+namespace lp {
+
+// The steepest edge among the candidates to leave the working set (pricing holds each one's
+// scaled multiplier s and number). A constraint's multiplier is the rate of change of the
+// objective per unit of the constraint's own value; divided by the length of the step that
+// leaving opens per unit of that value, it is the rate per unit step. With the working set's
+// free part A_w Q = (0, T), leaving general row t moves along Q (0, y) with T y = e_t, and
+// freeing a fixed variable j moves it by one and the free variables by Q (0, y) with
+// T y = -A_w(., j): lengths |y| and sqrt(1 + |y|^2). The lengths are formed for the
+// kSteepestCandidates candidates of smallest s only (each costs a triangular solve, and s,
+// which never lies above the rate, ranks them well). Returns the candidate of the smallest
+// rate, its rate in `best` (every candidate has s below -mu, so one is always chosen).
+int Solver::steepestEdge(double& best) {
+    const auto k = std::min(pricing.size(), static_cast<std::size_t>(kSteepestCandidates));
+    std::partial_sort(pricing.begin(), pricing.begin() + static_cast<std::ptrdiff_t>(k),
+                      pricing.end());
+    const int nwr = f.nwr;
+    const double* T = f.T + static_cast<std::ptrdiff_t>(f.nz) * f.ldt;
+    // The right-hand sides, one column per candidate, stored by rows (candidate fastest).
+    std::vector<double>& y = steepestWork;
+    y.assign(static_cast<std::size_t>(nwr) * k, 0.0);
+    for (std::size_t c = 0; c < k; ++c) {
+        const int j = pricing[c].second;
+        if (j > n) {
+            int t = 1;
+            while (rowOfT(t) != j - n) ++t;
+            y[static_cast<std::size_t>(t - 1) * k + c] = 1.0;
+        } else {
+            for (int t = 1; t <= nwr; ++t)
+                y[static_cast<std::size_t>(t - 1) * k + c] = A(rowOfT(t), j);
+        }
+    }
+    // T Y = B by columns of T from the last, all candidates at once: row i of Y is final once
+    // divided by T(i, i), and leaves the rows above it by one rank-one update.
+    const int kk = static_cast<int>(k);
+    for (int i = nwr - 1; i >= 0; --i) {
+        double* yi = y.data() + static_cast<std::size_t>(i) * k;
+        const double* ti = T + static_cast<std::ptrdiff_t>(i) * f.ldt;
+        DSCAL(kk, 1.0 / ti[i], yi, 1);
+        if (i > 0) DGER(kk, i, -1.0, yi, 1, ti, 1, y.data(), kk);
+    }
+    int chosen = 0;
+    best = std::numeric_limits<double>::infinity();
+    for (std::size_t c = 0; c < k; ++c) {
+        const int j = pricing[c].second;
+        double sum = j > n ? 0.0 : 1.0;
+        for (int i = 0; i < nwr; ++i)
+            sum += y[static_cast<std::size_t>(i) * k + c] * y[static_cast<std::size_t>(i) * k + c];
+        const double rate = signedMultiplier(j) / std::sqrt(sum);
+        if (rate < best) {
+            best = rate;
+            chosen = j;
+        }
+    }
+    return chosen;
 }
 
 } // namespace lp

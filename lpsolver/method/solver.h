@@ -2,6 +2,8 @@
 // function, iterations, ratio test, EXPAND, log). It lives for one call only.
 #pragma once
 
+#include <cmath>
+#include <utility>
 #include <vector>
 
 #include "lpsolver/factor/tq_factor.h"
@@ -22,6 +24,9 @@ struct RatioResult {
     double alpha = 0.0;   // the step
 };
 
+// Candidates whose edge lengths the steepest-edge rule forms at each pricing.
+inline constexpr std::size_t kSteepestCandidates = 32;
+
 class Solver {
 public:
     Solver(const Problem& p, const SolveOptions& o, const WorkspaceLayout& ws, int* istate,
@@ -40,6 +45,14 @@ private:
         return P.A[static_cast<std::ptrdiff_t>(i - 1) + static_cast<std::ptrdiff_t>(k - 1) * P.lda];
     }
     int rowOfT(int t) const { return f.rowlist[f.nwr - t]; } // general row held by T row t
+    // The multiplier of working-set member j signed for the choice of the one to leave
+    // (negative: leaving lowers the objective): as computed at a lower bound, negated at an
+    // upper one, -|lambda| for a temporarily fixed variable.
+    double signedMultiplier(int j) const {
+        const double lam = mult[j - 1];
+        const int s = istate[j - 1];
+        return s == 1 ? lam : (s == 2 ? -lam : -std::fabs(lam));
+    }
 
     void setup();
     void crash();
@@ -52,6 +65,7 @@ private:
     IterOutcome iterate(ExitWord& word);
     RatioResult ratioTest(double maxStep, double pnorm);
     void multipliers(); // into mult, from gt
+    int steepestEdge(double& best);
     int feasibilityCheck();
     int expandReset(bool optimal);
     void finish(MethodResult& r);
@@ -87,7 +101,9 @@ private:
     std::vector<double> updateWork;   // 3N for the factorisation updates
     std::vector<double> phase1Weight; // weight of every constraint in the phase-1 gradient g
     std::vector<int> candidates;      // N+NCLIN: the ratio test's second-pass candidates
-    std::vector<double> ownQ, ownT;   // Q and T when the workspace's are too small
+    std::vector<std::pair<double, int>> pricing; // candidates to leave (steepest edge): s, j
+    std::vector<double> steepestWork;            // their edges
+    std::vector<double> ownQ, ownT;              // Q and T when the workspace's are too small
     TQFactor f;
 
     double amax = 0.0;

@@ -25,13 +25,15 @@ bool parseInt(std::string_view s, int& value) {
 } // namespace
 
 std::string_view lpmpsUsage() {
-    return "usage: lpmps [--print-level P] [--fp] [--fixed | --free] FILE.mps\n"
+    return "usage: lpmps [--print-level P] [--fp] [--steepest-edge] [--fixed | --free] FILE.mps\n"
            "  Reads an MPS file and solves it once with LPSOLV (Cold start). The last line\n"
            "  printed is: status=<exit code> objective=<value> iterations=<n>\n"
            "  (objective: the solver's final value plus the objective constant of the file,\n"
            "  in the file's own sense when it says OBJSENSE MAX).\n"
            "  --print-level P  passes \"Print level P\" to the solver\n"
            "  --fp             finds a feasible point only (\"Problem type FP\")\n"
+           "  --steepest-edge  leaves the working set by the steepest edge instead of the\n"
+           "                   largest scaled multiplier (\"Steepest edge 1\")\n"
            "  --fixed, --free  reads the file as fixed or free MPS only (default: free,\n"
            "                   and fixed when free reading fails)\n"
            "  Exit status 2: bad arguments, or a file that cannot be read as MPS.\n";
@@ -63,6 +65,8 @@ LpmpsArgs parseLpmpsArgs(std::span<const std::string> args, LpmpsOptions& option
             options.printLevelGiven = true;
         } else if (a == "--fp") {
             options.feasiblePoint = true;
+        } else if (a == "--steepest-edge") {
+            options.steepestEdge = true;
         } else if (a == "--fixed" || a == "--free") {
             if (formatGiven) {
                 error = "give one of --fixed and --free";
@@ -93,6 +97,7 @@ std::vector<std::string> lpmpsOptionLines(const LpmpsOptions& options) {
     std::vector<std::string> lines;
     if (options.printLevelGiven) lines.push_back("Print level " + decimal(options.printLevel));
     if (options.feasiblePoint) lines.emplace_back("Problem type FP");
+    if (options.steepestEdge) lines.emplace_back("Steepest edge 1");
     return lines;
 }
 

@@ -17,6 +17,7 @@ struct LpmpsOptions {
     bool printLevelGiven = false; // --print-level P: passes "Print level P" to LPOPTN
     int printLevel = 0;
     bool feasiblePoint = false;         // --fp: passes "Problem type FP" to LPOPTN
+    bool steepestEdge = false;          // --steepest-edge: passes "Steepest edge 1" to LPOPTN
     MpsFormat format = MpsFormat::Auto; // --fixed, --free
 };
 
@@ -32,7 +33,7 @@ LpmpsArgs parseLpmpsArgs(std::span<const std::string> args, LpmpsOptions& option
 std::string_view lpmpsUsage();
 
 // The option lines lpmps passes to LPOPTN before the solve, in order ("Print level P",
-// "Problem type FP"); none without options.
+// "Problem type FP", "Steepest edge 1"); none without options.
 std::vector<std::string> lpmpsOptionLines(const LpmpsOptions& options);
 
 // The initial estimate of a Cold start: 0 moved onto the nearer bound when 0 lies outside a

@@ -177,12 +177,14 @@ TEST(GenerateRows, LimitsEndTheRoundsAndAnInfeasibleRoundEndsThem) {
         ProgramSolver solver(b.lp, objectiveWeights(b.in));
         std::vector<double> x(static_cast<std::size_t>(b.lp.nvar), 0.0);
         std::vector<int> rowState, states;
-        ASSERT_EQ(solver.solve(x, rowState, &states).status, SolveStatus::Feasible);
+        const SolveReport first = solver.solve(x, rowState, &states);
+        ASSERT_EQ(first.status, SolveStatus::Feasible);
         const int rowsBefore = b.lp.nrows;
         EndlessRows source(b, c.perCall, c.lower);
         int solves = 0;
-        const Generation g = generateRows(solver, source, x, rowState, states, {c.rounds, c.rows},
-                                          [&solves](const SolveReport&, int, int) { ++solves; });
+        const Generation g =
+            generateRows(solver, {&source}, first, x, rowState, states, {c.rounds, c.rows},
+                         [&solves](const SolveReport&, int, int, bool) { ++solves; });
         EXPECT_EQ(g.rounds, c.wantRounds);
         EXPECT_EQ(g.rowsAdded, c.wantRows);
         EXPECT_EQ(source.taken, c.wantRows);

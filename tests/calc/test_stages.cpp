@@ -141,6 +141,8 @@ protected:
         env.clock = [this] { return clock += 0.001; };
         env.beep = [] {};
         env.random = seededGenerator(nullptr);
+        env.sampleStride = sampleStride;
+        env.steepestEdge = steepestEdge;
         return env;
     }
     ResultCode run(const std::string& input, int reportMode = 0) {
@@ -163,7 +165,29 @@ protected:
     std::istringstream in;
     std::ostringstream out, diag;
     double clock = 0.0;
+    int sampleStride = RunEnvironment{}.sampleStride;
+    bool steepestEdge = RunEnvironment{}.steepestEdge;
 };
+
+// s = b sin x with s(0) = s(180) = 0 and s(30) >= 0.5 (one harmonic; the least b is 1), and an
+// upper bound on phi1..phi2 degrees that goes from u0 at beta 0 to u1 at beta 1.
+Records sinePeak(double phi1, double phi2, double u0, double u1) {
+    Records rs = simpleProject(1, 1);
+    auto point = [](double phi, double lo, int upper, double up) {
+        return makeRecord({1, 0, 0, 0, 0, 0, upper}, {0, phi, 0, 0, 0, lo, 0, up});
+    };
+    rs.push_back(point(0, 0, 0, 0));
+    rs.push_back(point(180, 0, 0, 0));
+    rs.push_back(point(30, 0.5, -1, 0));
+    rs.push_back(makeRecord({1, 0, 10, 0, 0, -1, 1}, {0, phi1, 0, phi2, 0, 0, u1, u0}));
+    for (std::size_t i = 0; i < rs.size(); ++i) rs[i].IPar[9] = static_cast<int>(i + 1);
+    return rs;
+}
+
+const char* const kExamples[] = {
+    "demo.kq4",           "variable_bounds.kq4",        "spectrum_weight.kq4",
+    "elastic_output.kq4", "two_drives_relative.kq4",    "global_groups.kq4",
+    "cam_dwell.k4p",      "packaging_three_drives.k4p", "slide_gripper.k4p"};
 
 std::string example(const char* name) {
     return std::string(TERVANA_SOURCE_DIR) + "/examples/" + name;
@@ -243,7 +267,16 @@ TEST_F(Calculation, InfeasibleMinimalRequirementsAndTheViolationReport) {
     rs.push_back(makeRecord({1, 0, 10, 0, 0, 0, 0}, {0, 0, 0, 90, 0, 1, 0, 2}));
     rs.push_back(makeRecord({1, 0, 10, 0, 0, 0, 0}, {0, 45, 0, 135, 0, -2, 0, -1}));
     writeFile("inf.kq4", recordText(rs));
+    // Built with all rows, the report of a phase 1 on all of them from nothing.
+    sampleStride = 1;
     EXPECT_EQ(run("inf.kq4"), ResultCode::NotFeasible);
+    const std::string whole = readFile("inf.err");
+    // Built with every fourth sample angle, the program is feasible, and infeasible only once
+    // the rows left out between them come in: the report is still that of all rows, not of a
+    // phase 1 from the optimum of the smaller program (which named more blocks of rows).
+    sampleStride = 4;
+    EXPECT_EQ(run("inf.kq4"), ResultCode::NotFeasible);
+    EXPECT_EQ(readFile("inf.err"), whole);
     EXPECT_EQ(readFile("inf.lst"), " Minimalforderungen nicht erfuellbar \n");
     EXPECT_FALSE(std::filesystem::exists("inf.fk1"));
     const auto err = readLines("inf.err");
@@ -461,8 +494,51 @@ TEST_F(Calculation, WarmStartsKeepTheVerdictOfEveryLevel) {
 
 TEST_F(Calculation, WarmAndColdStartsAgreeOnRandomProblems) {
     // Rise - dwell - return cams with random angles, heights, harmonics and acceleration and
-    // jerk bounds that tighten with beta: each stage search once with warm starts and once
-    // with every program solved from nothing.
+    // jerk bounds that tighten with beta, and the examples: each stage search as the module
+    // runs it (every fourth sample angle built, the rows left out added as they are violated,
+    // the steepest edge, warm starts), with all rows and the solver's own rule, and with every
+    // program of all rows solved from nothing. Code, beta and optimum agree.
+    struct Way {
+        const char* what;
+        bool warm;
+        int stride;
+        bool steepest;
+    };
+    const Way ways[] = {{"as the module runs", true, 4, true},
+                        {"all rows, largest scaled multiplier", true, 1, false},
+                        {"all rows, from nothing", false, 1, false}};
+    struct Outcome {
+        ResultCode code;
+        double beta, objective;
+    };
+    auto search = [&](const std::string& file, const Way& way) {
+        RunEnvironment env = environment();
+        env.warmStarts = way.warm;
+        env.sampleStride = way.stride;
+        env.steepestEdge = way.steepest;
+        RunState state;
+        state.env = &env;
+        state.listing.attach(out);
+        EXPECT_EQ(MSINP(file, state.listing, state.input), ResultCode::Normal);
+        state.records = state.input.records;
+        const StageResult r = MSLOK(state);
+        const std::vector<double> cost = objectiveWeights(state.input);
+        double objective = 0.0;
+        for (std::size_t j = 0; j < r.solution.size(); ++j) objective += cost[j] * r.solution[j];
+        return Outcome{state.code, r.beta, objective};
+    };
+    auto expectAgreement = [&](const std::string& file) {
+        const Outcome want = search(file, ways[1]);
+        for (const Way& way : {ways[0], ways[2]}) {
+            SCOPED_TRACE(way.what);
+            const Outcome got = search(file, way);
+            EXPECT_EQ(toInt(got.code), toInt(want.code));
+            EXPECT_EQ(got.beta, want.beta);
+            EXPECT_NEAR(got.objective, want.objective, 1e-7 * std::fabs(want.objective));
+        }
+        return want;
+    };
+
     std::mt19937_64 rng(20261207);
     auto uniform = [&rng](double a, double b) {
         return std::uniform_real_distribution<double>(a, b)(rng);
@@ -486,35 +562,46 @@ TEST_F(Calculation, WarmAndColdStartsAgreeOnRandomProblems) {
             rs.push_back(makeRecord({1, 0, 13, 0, 0, 1, 1},
                                     {0, 0, 0, 360, -jerk, -20 * jerk, jerk, 20 * jerk}));
         for (std::size_t i = 0; i < rs.size(); ++i) rs[i].IPar[9] = static_cast<int>(i + 1);
-        const std::string file = "rand.kq4";
-        writeFile(file, recordText(rs));
-
-        struct Outcome {
-            ResultCode code;
-            double beta, objective;
-        };
-        auto search = [&](bool warm) {
-            RunEnvironment env = environment();
-            env.warmStarts = warm;
-            RunState state;
-            state.env = &env;
-            state.listing.attach(out);
-            EXPECT_EQ(MSINP(file, state.listing, state.input), ResultCode::Normal);
-            state.records = state.input.records;
-            const StageResult r = MSLOK(state);
-            const std::vector<double> cost = objectiveWeights(state.input);
-            double objective = 0.0;
-            for (std::size_t j = 0; j < r.solution.size(); ++j)
-                objective += cost[j] * r.solution[j];
-            return Outcome{state.code, r.beta, objective};
-        };
-        const Outcome warm = search(true), cold = search(false);
-        EXPECT_EQ(toInt(warm.code), toInt(cold.code));
-        EXPECT_EQ(warm.beta, cold.beta);
-        EXPECT_NEAR(warm.objective, cold.objective, 1e-7 * std::fabs(cold.objective));
-        levelsBelowMaximum += cold.beta > 0.0 && cold.beta < 1.0;
+        writeFile("rand.kq4", recordText(rs));
+        const Outcome o = expectAgreement("rand.kq4");
+        levelsBelowMaximum += o.beta > 0.0 && o.beta < 1.0;
     }
     EXPECT_GE(levelsBelowMaximum, 8); // most cases end inside the bisection
+    for (const char* name : kExamples) {
+        SCOPED_TRACE(name);
+        const std::string file = "job" + std::filesystem::path(name).extension().string();
+        std::filesystem::copy_file(example(name), file,
+                                   std::filesystem::copy_options::overwrite_existing);
+        expectAgreement(file);
+    }
+}
+
+TEST_F(Calculation, ARowLeftOutWhereTheOptimumPeaksIsAdded) {
+    // s = b sin x with s(0) = s(180) = 0 and s(30) >= 0.5: the least b is 1, and s peaks at 90
+    // degrees. An upper bound U(beta) = 1.2 - 0.3 beta on 0..360 degrees is sampled every 30
+    // degrees (one harmonic); built with every fourth sample angle the program holds its rows
+    // at 0, 120, 240 and 360 degrees only, where s is at most sin 120 = 0.87. The row at 90
+    // degrees must come in as soon as U < 1: beta = 2/3, to the bisection's 1/1024.
+    writeFile("peak.kq4", recordText(sinePeak(0, 360, 1.2, 0.9)));
+    for (const int stride : {1, 4}) {
+        SCOPED_TRACE(stride);
+        sampleStride = stride;
+        ASSERT_EQ(run("peak.kq4"), ResultCode::Normal);
+        const Series s = results("peak", records("peak.kq4")).at(0);
+        EXPECT_EQ(s.beta, std::floor(1024.0 * 2.0 / 3.0) / 1024.0);
+        EXPECT_NEAR(s.b.at(0), 1.0, 1e-7);
+    }
+    // The build at that stride leaves the row at 90 degrees out.
+    std::ostringstream sink;
+    OutputStream listing(sink);
+    RunInput in;
+    ASSERT_EQ(MSINP("peak.kq4", listing, in), ResultCode::Normal);
+    LPProgram lp;
+    lp.sampleStride = 4;
+    ASSERT_EQ(MSMOD(in, in.records, 0.0, lp, listing), ResultCode::Normal);
+    const RestrictionRows& interval = lp.restrictions.back();
+    EXPECT_EQ(interval.samples, 13);
+    EXPECT_EQ(interval.builtRows, 4);
 }
 
 // ---- Bounds held on the whole cycle (start record RPar[3]) ----
@@ -569,11 +656,6 @@ std::map<std::string, std::string> resultFiles(const std::string& input) {
     }
     return files;
 }
-
-const char* const kExamples[] = {
-    "demo.kq4",           "variable_bounds.kq4",        "spectrum_weight.kq4",
-    "elastic_output.kq4", "two_drives_relative.kq4",    "global_groups.kq4",
-    "cam_dwell.k4p",      "packaging_three_drives.k4p", "slide_gripper.k4p"};
 
 } // namespace
 
@@ -653,6 +735,23 @@ TEST_F(WholeCycle, EveryExampleHoldsItsBoundsBetweenTheSamples) {
     EXPECT_GE(leftTheBand, 6);
 }
 
+TEST_F(WholeCycle, NoLevelIsRefusedForAWorkingSetTheSolverCannotPlace) {
+    // Refined with every fourth sample angle built, a level of the demo once took in rows of
+    // the samples next to rows between them, and the solve from the last working set ended
+    // with one it could not place x on; that exit has the code of no feasible point, the level
+    // was refused and beta came out two bisection steps lower than with all rows built.
+    double want = 0.0;
+    for (const int stride : {1, 4}) {
+        SCOPED_TRACE(stride);
+        sampleStride = stride;
+        const std::string input = runExample("demo.kq4", "0.001");
+        ASSERT_EQ(code, ResultCode::Normal);
+        EXPECT_LE(worstViolation(input), 0.001 + 1e-6);
+        if (stride == 1) want = beta;
+        EXPECT_EQ(beta, want);
+    }
+}
+
 TEST_F(WholeCycle, OneHarmonicPeakBetweenTwoSamples) {
     // s = b sin x with s(0) = s(180) = 0 and s(30) >= 0.5: the least b is 1. An upper bound
     // U(beta) = U0 + beta (U1 - U0) on 75..105 degrees is sampled at 75 and 105 only (one
@@ -667,15 +766,7 @@ TEST_F(WholeCycle, OneHarmonicPeakBetweenTwoSamples) {
     const double u0 = 1.2, tol = 0.001;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Records rs = simpleProject(1, 1);
-        auto point = [](double phi, double lo, int upper, double up) {
-            return makeRecord({1, 0, 0, 0, 0, 0, upper}, {0, phi, 0, 0, 0, lo, 0, up});
-        };
-        rs.push_back(point(0, 0, 0, 0));
-        rs.push_back(point(180, 0, 0, 0));
-        rs.push_back(point(30, 0.5, -1, 0));
-        rs.push_back(makeRecord({1, 0, 10, 0, 0, -1, 1}, {0, 75, 0, 105, 0, 0, c.u1, u0}));
-        for (std::size_t i = 0; i < rs.size(); ++i) rs[i].IPar[9] = static_cast<int>(i + 1);
+        Records rs = sinePeak(75, 105, u0, c.u1);
         for (const double t : {0.0, tol}) {
             SCOPED_TRACE(t);
             rs[0].RPar[3] = t;

@@ -65,6 +65,12 @@ TEST_F(Options, AbbreviationsSynonymsAndSeparators) {
     EXPECT_EQ(resolveOptions(s, 1, 1).expandFrequency, kExpandNever);
     LPOPTN("Monitoring file 9");
     EXPECT_EQ(s.IOPT[kMonitoringUnit], 9);
+    // A keyword of its own letter: "PRI" stays PRINT, and "S" is enough.
+    LPOPTN("Steepest edge 1");
+    EXPECT_EQ(s.IOPT[kSteepestEdge], 1);
+    EXPECT_EQ(resolveOptions(s, 1, 1).steepestEdge, 1);
+    LPOPTN("S 2"); // only 1 switches the rule on
+    EXPECT_EQ(resolveOptions(s, 1, 1).steepestEdge, 0);
 }
 
 TEST_F(Options, MessagesForUnknownAndAmbiguousWords) {
@@ -137,6 +143,7 @@ TEST_F(Options, DefaultsWorkedOutPerProblem) {
     EXPECT_EQ(o.start, kColdStart);
     EXPECT_EQ(o.problemType, kTypeLP);
     EXPECT_EQ(o.minSum, 0);
+    EXPECT_EQ(o.steepestEdge, 0);
     EXPECT_EQ(o.monitoringUnit, -1);
     EXPECT_EQ(o.crashTol, 0.01);
     EXPECT_EQ(o.bigbnd, 9.9999e19);

@@ -191,7 +191,9 @@ TEST_F(Solve, FeasiblePointProblem) {
     EXPECT_EQ(c.mult, (std::vector<double>{0, 0, 0, 0}));
 }
 
-// Random problems with a known feasible point, every variable boxed so that an optimum exists.
+// Random problems with a known feasible point, every variable boxed so that an optimum exists:
+// solved with each rule of leaving the working set, and with fewer rows than variables also in
+// a workspace with room for Q and T of all variables (the same solve, stored elsewhere).
 TEST_F(Solve, RandomProblemsMeetTheOptimalityConditions) {
     std::mt19937_64 rng(20261207);
     std::uniform_real_distribution<double> U(-1.0, 1.0);
@@ -218,9 +220,25 @@ TEST_F(Solve, RandomProblemsMeetTheOptimalityConditions) {
             c.bu[n + i - 1] = kind == 2 ? kInf : (kind == 4 ? v : hi);
             if (kind == 3) c.bl[n + i - 1] = -kInf, c.bu[n + i - 1] = kInf;
         }
-        const int code = c.solve();
-        ASSERT_TRUE(code == 0 || code == 1) << "trial " << trial << " code " << code;
         SCOPED_TRACE("trial " + std::to_string(trial));
+        const LPCall start = c;
+        const int code = c.solve();
+        ASSERT_TRUE(code == 0 || code == 1) << "code " << code;
         expectOptimal(c);
+        if (m < n) {
+            LPCall roomy = start;
+            roomy.work.resize(static_cast<std::size_t>(workspaceLayout(n, m, true, true).needReal));
+            EXPECT_EQ(roomy.solve(), code);
+            EXPECT_EQ(roomy.niter, c.niter);
+            EXPECT_EQ(roomy.x, c.x);
+            EXPECT_EQ(roomy.istate, c.istate);
+        }
+        LPCall steepest = start;
+        LPOPTN("Steepest edge 1");
+        const int se = steepest.solve();
+        LPOPTN("Steepest edge 0");
+        ASSERT_TRUE(se == 0 || se == 1) << "steepest edge, code " << se;
+        expectOptimal(steepest);
+        EXPECT_NEAR(steepest.fval, c.fval, 1e-9 * (1.0 + std::fabs(c.fval)));
     }
 }

@@ -47,10 +47,11 @@ TEST(LpmpsArgs, FileAndOptions) {
     EXPECT_TRUE(o.feasiblePoint);
     EXPECT_EQ(lpmpsOptionLines(o), (std::vector<std::string>{"Print level 3", "Problem type FP"}));
 
-    ASSERT_EQ(parseArgs({"x.mps", "--print-level=-1", "--fixed"}, o, error), LpmpsArgs::Run);
+    ASSERT_EQ(parseArgs({"x.mps", "--print-level=-1", "--fixed", "--steepest-edge"}, o, error),
+              LpmpsArgs::Run);
     EXPECT_EQ(o.printLevel, -1);
     EXPECT_EQ(o.format, MpsFormat::Fixed);
-    EXPECT_EQ(lpmpsOptionLines(o), (std::vector<std::string>{"Print level -1"}));
+    EXPECT_EQ(lpmpsOptionLines(o), (std::vector<std::string>{"Print level -1", "Steepest edge 1"}));
 
     ASSERT_EQ(parseArgs({"--free", "--print-level", "+10", "x.mps"}, o, error), LpmpsArgs::Run);
     EXPECT_EQ(o.format, MpsFormat::Free);
@@ -220,9 +221,12 @@ TEST(LpmpsProgram, SolvesNetlibFilesAndEndsWithTheResultLine) {
     };
     // AFIRO: objective row last. E226: RHS -7.113 on the objective row, so the published
     // -18.751929066 (c'x alone) becomes -18.751929066 + 7.113.
-    for (const Case& c : {Case{"afiro.mps", -464.75314286}, Case{"e226.mps", -11.638929066}}) {
-        SCOPED_TRACE(c.file);
-        ProgramRun r = runLpmps("--print-level 0 '" + (dir / c.file).string() + "'");
+    for (const auto& [c, rule] : {std::pair{Case{"afiro.mps", -464.75314286}, ""},
+                                  {Case{"e226.mps", -11.638929066}, ""},
+                                  {Case{"e226.mps", -11.638929066}, "--steepest-edge "}}) {
+        SCOPED_TRACE(std::string(c.file) + " " + rule);
+        ProgramRun r =
+            runLpmps(std::string("--print-level 0 ") + rule + "'" + (dir / c.file).string() + "'");
         EXPECT_EQ(r.status, 0);
         ASSERT_FALSE(r.out.empty());
         ASSERT_EQ(r.out.back(), '\n');

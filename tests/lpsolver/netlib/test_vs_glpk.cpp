@@ -29,7 +29,7 @@ struct Result {
     double objective = 0.0;
 };
 
-Result ours(const Problem& p) {
+Result ours(const Problem& p, const char* rule) {
     const lp::WorkspaceLayout ws = lp::workspaceLayout(p.n, p.m, true);
     std::vector<int> istate(static_cast<std::size_t>(p.n + p.m)),
         iwork(static_cast<std::size_t>(ws.needInt));
@@ -41,6 +41,7 @@ Result ours(const Problem& p) {
     double f = 0.0;
     LPOPTN("Nolist");
     LPOPTN("Print level 0");
+    LPOPTN(rule);
     LPSOLV(p.n, p.m, p.A.data(), std::max(1, p.m), p.bl.data(), p.bu.data(), p.c.data(),
            istate.data(), x.data(), niter, f, ax.data(), mult.data(), iwork.data(),
            static_cast<int>(iwork.size()), work.data(), static_cast<int>(work.size()), ifail);
@@ -184,15 +185,20 @@ TEST(AgainstGlpk, OutcomeAndValueAgreeOnRandomProblems) {
         const int kind = trial % 5;
         lp::optionSlots().reset();
         const Problem p = randomProblem(rng, kind);
-        const Result a = ours(p), b = glpk(p);
+        const Result b = glpk(p);
         SCOPED_TRACE("trial " + std::to_string(trial) + " kind " + std::to_string(kind) + " n " +
                      std::to_string(p.n) + " m " + std::to_string(p.m));
         ASSERT_NE(b.outcome, Outcome::Other);
-        EXPECT_EQ(a.outcome, b.outcome);
-        if (a.outcome == Outcome::Optimal && b.outcome == Outcome::Optimal) {
-            EXPECT_NEAR(a.objective, b.objective, 1e-7 * std::max(1.0, std::fabs(b.objective)));
-            ++agree;
+        // Both rules of leaving the working set.
+        for (const char* rule : {"Steepest edge 0", "Steepest edge 1"}) {
+            SCOPED_TRACE(rule);
+            const Result a = ours(p, rule);
+            EXPECT_EQ(a.outcome, b.outcome);
+            if (a.outcome == Outcome::Optimal && b.outcome == Outcome::Optimal) {
+                EXPECT_NEAR(a.objective, b.objective, 1e-7 * std::max(1.0, std::fabs(b.objective)));
+                ++agree;
+            }
         }
     }
-    EXPECT_GT(agree, 100); // most of them have an optimum
+    EXPECT_GT(agree, 200); // most of them have an optimum
 }
