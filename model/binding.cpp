@@ -21,15 +21,32 @@ struct Side {
     double actual, fixed, variable; // variable: the bound at beta = 1
     bool isVariable;
     double tol;
+    bool moves; // the requirement moves with beta (binding.h)
     // The level at which a variable bound is just reached by the actual value.
     double level() const { return (actual - fixed) / (variable - fixed); }
     double levelTol() const { return tol / std::fabs(variable - fixed); }
 };
 
-std::string num(double x) {
+std::string num(double x, char sep) {
     std::string t = FormatReal(x, 6);
     if (!t.empty() && t[0] == ' ') t.erase(0, 1);
-    return t;
+    return localizeDecimal(t, sep);
+}
+
+double atLevel(bool variable, double fixed, double atOne, double level) {
+    return variable ? fixed + level * (atOne - fixed) : fixed;
+}
+
+// Whether the frequency ratio of the motion (of either motion of a relative one) moves with beta.
+bool etaVaries(const Node& motionNode) {
+    auto varies = [](const Node* n) {
+        return n != nullptr && (n->obj().IPar[4] == 1 || n->obj().IPar[5] == 1);
+    };
+    if (motionNode.kind() == ObjectKind::AbsSpec) return varies(&motionNode);
+    const Node* project = projectOf(&motionNode);
+    if (project == nullptr) return false;
+    return varies(findAbs(*project, motionNode.obj().IPar[1])) ||
+           varies(findAbs(*project, motionNode.obj().IPar[2]));
 }
 
 bool hasCurrentResults(const TPaintObj* m) {
@@ -37,10 +54,13 @@ bool hasCurrentResults(const TPaintObj* m) {
 }
 
 // The sides of every switched-on, consistent restriction under a motion with current results.
-void collectSides(const Node& motionNode, std::vector<Side>& out) {
+// With a level, variable interval ends are taken there; else at their fixed values.
+void collectSides(const Node& motionNode, std::vector<Side>& out,
+                  std::optional<double> level = std::nullopt) {
     const auto* motion = motionNode.as<TPaintObj>();
     if (!hasCurrentResults(motion)) return;
     const bool withQ = hasElasticOutput(*motion);
+    const bool qMoves = withQ && etaVaries(motionNode);
     for (const auto& child : motionNode.children) {
         auto* r = child->as<TRestr>();
         if (r == nullptr || r->IPar[1] < 0) continue;
@@ -53,15 +73,22 @@ void collectSides(const Node& motionNode, std::vector<Side>& out) {
         used.IPar = r->IPar;
         used.RPar = r->Global ? r->GlobalPar : r->RPar;
         if (!used.CheckValid()) continue;
+        const bool endsMove = isIntervalKind(k) && (r->IPar[4] == 1 || r->IPar[5] == 1);
+        if (endsMove && level) {
+            used.RPar[2] = atLevel(r->IPar[4] == 1, used.RPar[2], used.RPar[1], *level);
+            used.RPar[4] = atLevel(r->IPar[5] == 1, used.RPar[4], used.RPar[3], *level);
+        }
         used.ComputeActualValues(*motion);
         const auto& P = used.RPar;
         for (bool q : {false, true}) {
             if (q && !withQ) continue;
             const auto& A = q ? used.ActualQ : used.ActualS;
+            const bool moves = endsMove || (q && qMoves);
             if (isSpectrumKind(k)) {
                 if (r->IPar[6] == -1) continue;
                 const double tol = 1e-4 * std::max({1.0, std::fabs(P[6])});
-                out.push_back({child.get(), q, true, true, A[4], P[6], P[5], r->IPar[6] == 1, tol});
+                out.push_back({child.get(), q, true, true, A[4], P[6], P[5], r->IPar[6] == 1, tol,
+                               moves || r->IPar[6] == 1});
                 continue;
             }
             double lo = 0.0, hi = 360.0;
@@ -72,10 +99,12 @@ void collectSides(const Node& motionNode, std::vector<Side>& out) {
             const double range = hi - lo;
             if (r->IPar[6] >= 0)
                 out.push_back({child.get(), q, false, false, A[3], P[6], P[5], r->IPar[6] == 1,
-                               1e-4 * std::max({1.0, std::fabs(P[6]), range})});
+                               1e-4 * std::max({1.0, std::fabs(P[6]), range}),
+                               moves || r->IPar[6] == 1});
             if (r->IPar[7] >= 0)
                 out.push_back({child.get(), q, true, false, A[4], P[8], P[7], r->IPar[7] == 1,
-                               1e-4 * std::max({1.0, std::fabs(P[8]), range})});
+                               1e-4 * std::max({1.0, std::fabs(P[8]), range}),
+                               moves || r->IPar[7] == 1});
         }
     }
 }
@@ -83,26 +112,26 @@ void collectSides(const Node& motionNode, std::vector<Side>& out) {
 // Why the side binds at the level, or nothing when it does not. With an estimated level a
 // variable bound binds when it is just reached at or below it (the estimate is its smallest
 // such level); with the kept level the bound at that level is compared.
-std::string sideBinds(const Side& s, double level, bool estimated, double betaMax) {
+std::string sideBinds(const Side& s, double level, bool estimated, double betaMax, char sep) {
     std::string what = s.spectrum ? "Spektrumschranke"
                        : s.upper  ? "obere Schranke"
                                   : "untere Schranke";
     if (s.q) what = "q: " + what;
-    const std::string actual = " (" + num(s.actual) + ")";
+    const std::string actual = " (" + num(s.actual, sep) + ")";
     if (!s.isVariable || !estimated) {
-        const double bound = s.isVariable ? s.fixed + level * (s.variable - s.fixed) : s.fixed;
+        const double bound = atLevel(s.isVariable, s.fixed, s.variable, level);
         const double beyond = s.upper ? s.actual - bound : bound - s.actual;
         if (beyond < -s.tol) return {};
-        return what + " " + num(bound) + (s.isVariable ? " bei beta " + num(level) : "") +
+        return what + " " + num(bound, sep) + (s.isVariable ? " bei beta " + num(level, sep) : "") +
                (beyond > s.tol ? " überschritten" : " erreicht") + actual;
     }
     const double l = s.level(), lt = s.levelTol();
     if (l > level + lt) return {};
-    if (l < -lt) return what + " " + num(s.fixed) + " (fest) überschritten" + actual;
-    if (l <= lt) return what + " " + num(s.fixed) + " (fest) erreicht" + actual;
+    if (l < -lt) return what + " " + num(s.fixed, sep) + " (fest) überschritten" + actual;
+    if (l <= lt) return what + " " + num(s.fixed, sep) + " (fest) erreicht" + actual;
     const double at = std::min(l, betaMax);
-    return what + " " + num(s.fixed + at * (s.variable - s.fixed)) + " bei beta " + num(at) +
-           " erreicht" + actual;
+    return what + " " + num(atLevel(true, s.fixed, s.variable, at), sep) + " bei beta " +
+           num(at, sep) + " erreicht" + actual;
 }
 
 double betaMaximum(const Node* project) {
@@ -151,43 +180,50 @@ double namedOvershoot(const Node& restriction, double level) {
     return worst >= (tol > 0.0 ? tol * 1.01 : kViolationShown) ? worst : 0.0;
 }
 
-std::vector<Binding> bindingRestrictions(const Node& motionSpec) {
+std::vector<Binding> bindingRestrictions(const Node& motionSpec, char decimalSeparator) {
     std::vector<Binding> out;
     const Node* project = projectOf(&motionSpec);
     if (!hasCurrentResults(motionSpec.as<TPaintObj>())) return out;
-    std::vector<Side> own;
-    collectSides(motionSpec, own);
-    if (own.empty()) return out;
-
     const auto* p = project != nullptr ? project->as<TProject>() : nullptr;
     const std::optional<double> kept = p != nullptr ? recordedBeta(*p) : std::nullopt;
+    // With the maximum requirements met nothing limits beta.
+    const bool maximumMet = kept && p->RPar[12] == 11.0;
+    std::vector<Side> own;
+    collectSides(motionSpec, own, kept);
+    if (own.empty()) return out;
+
     const double level = kept                 ? *kept
                          : project != nullptr ? estimatedLevel(*project)
                                               : estimatedLevel(own, 1.0);
 
     for (const Side& s : own) {
-        const std::string why = sideBinds(s, level, !kept, betaMaximum(project));
+        const std::string why = sideBinds(s, level, !kept, betaMaximum(project), decimalSeparator);
         if (why.empty()) continue;
         if (!out.empty() && out.back().restriction == s.restriction)
             out.back().why += "; " + why;
         else
             out.push_back({s.restriction, why});
+        out.back().limiting = out.back().limiting || (s.moves && !maximumMet);
     }
     // Overshoots between the sample angles, in tree order with the others.
-    if (project == nullptr) return out;
-    std::vector<Binding> all;
-    std::size_t next = 0;
-    for (const auto& c : motionSpec.children) {
-        Binding* b = next < out.size() && out[next].restriction == c.get() ? &out[next++] : nullptr;
-        const double over = namedOvershoot(*c, level);
-        if (b == nullptr && over == 0.0) continue;
-        all.push_back(b != nullptr ? *b : Binding{c.get(), {}});
-        if (over == 0.0) continue;
-        all.back().overshoot = over;
-        if (!all.back().why.empty()) all.back().why += ", ";
-        all.back().why += overshootText(over, '.');
+    if (project != nullptr) {
+        std::vector<Binding> all;
+        std::size_t next = 0;
+        for (const auto& c : motionSpec.children) {
+            Binding* b =
+                next < out.size() && out[next].restriction == c.get() ? &out[next++] : nullptr;
+            const double over = namedOvershoot(*c, level);
+            if (b == nullptr && over == 0.0) continue;
+            all.push_back(b != nullptr ? *b : Binding{c.get(), {}});
+            if (over == 0.0) continue;
+            all.back().overshoot = over;
+            if (!all.back().why.empty()) all.back().why += ", ";
+            all.back().why += overshootText(over, decimalSeparator);
+        }
+        out = std::move(all);
     }
-    return all;
+    std::stable_partition(out.begin(), out.end(), [](const Binding& b) { return b.limiting; });
+    return out;
 }
 
 } // namespace model

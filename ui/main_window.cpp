@@ -26,6 +26,7 @@
 #include "model/import.h"
 #include "net/remote_settings.h"
 #include "ui/about.h"
+#include "ui/binding_panel.h"
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tab_opt.h"
@@ -77,6 +78,11 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     LRunStatus->setObjectName(QStringLiteral("LRunStatus"));
     LRunStatus->setWordWrap(true);
     SB->addWidget(LRunStatus, 1);
+    DBinding = new TBindingPanel(this);
+    addDockWidget(Qt::BottomDockWidgetArea, DBinding);
+    connect(DBinding, &TBindingPanel::restrictionChosen, this, [this](model::Node* r) {
+        if (isAlive(r)) selectNode(r);
+    });
     DlgTab = new TDlgTab(this);
     DlgRConfig = new net::TDlgRConfig(true, this);
     DlgRProgress = new net::TDlgRProgress(this);
@@ -262,6 +268,9 @@ void TDlgMain::buildMenus() {
     connect(NewReport, &QAction::triggered, this, [this] {
         if (Node* project = model::projectOf(selectedNode())) reports_->open(*project);
     });
+    ShowBinding = DBinding->toggleViewAction();
+    ShowBinding->setText(QStringLiteral("beta &begrenzt durch"));
+    windows->addAction(ShowBinding);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     HelpTopics = add(help, "&Hilfethemen", &TDlgMain::HelpTopicsClick);
@@ -387,8 +396,9 @@ void TDlgMain::closeEvent(QCloseEvent* event) {
     for (graphics::TGrafik* g : diagrams) g->close();
     for (const auto& r : tree_.roots)
         if (QWidget* report = reports_->windowOf(*r)) report->close();
+    // A floating panel stays as it is: the settings keep it shown.
     for (QWidget* w : findChildren<QWidget*>())
-        if (w->isWindow() && w->isVisible()) w->close();
+        if (w->isWindow() && w->isVisible() && w != DBinding) w->close();
 }
 
 void TDlgMain::resizeEvent(QResizeEvent* event) {

@@ -52,6 +52,7 @@ using graphics::FileRequest;
 using graphics::Prompts;
 
 class ProjectTreeWidget;
+class TBindingPanel;
 class TreeHistory;
 class TDlgTab;
 class TDlgRestr;
@@ -97,6 +98,7 @@ public:
     net::TDlgRConfig* DlgRConfig = nullptr;     // "Remote-Config", kept for the program run
     net::TDlgRProgress* DlgRProgress = nullptr; // "externe Berechnung"
     TDlgRestr* DlgRestr = nullptr;              // the editor
+    TBindingPanel* DBinding = nullptr;          // "beta begrenzt durch", under the tree
 
     // The selection is the model's (ProjectTree::selected); selectNode selects through the
     // model, which announces it to every observer.
@@ -150,6 +152,7 @@ public:
     QAction* ExportOptions = nullptr;   // "Bitmap-&Export..."
     QAction* NewDiagram = nullptr;      // "&Fenster" → "&Diagramm"
     QAction* NewReport = nullptr;       // "&Fenster" → "&Report"
+    QAction* ShowBinding = nullptr;     // "&Fenster" → "beta &begrenzt durch" (the panel)
     graphics::DiagramWindows& diagrams() { return *diagrams_; }
     graphics::ReportWindows& reports() { return *reports_; }
     QAction* HelpTopics = nullptr;

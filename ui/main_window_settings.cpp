@@ -9,6 +9,7 @@
 #include "calcctl/platform.h"
 #include "model/import.h"
 #include "net/remote_settings.h"
+#include "ui/binding_panel.h"
 
 #include "ui/main_window_support.h"
 
@@ -19,14 +20,16 @@ using model::ObjectKind;
 
 namespace {
 
-// Values of the Options key: name, default and the action that shows it.
+// Values of the Options key: name, the action that shows it and its default.
 struct OptionFlag {
     const char* name;
     QAction* TDlgMain::*action;
+    int byDefault = 0;
 };
 constexpr OptionFlag kOptionFlags[] = {
     {"DelConfirm", &TDlgMain::DelConfirm},
     {"ShowEditor", &TDlgMain::ShowEditor},
+    {"ShowBinding", &TDlgMain::ShowBinding, 1},
 };
 constexpr int kDefaultPriorityClass = 2; // 1 low, 2 normal, 3 high
 constexpr int kRemotePriorityClass = 4;  // "&extern ..."
@@ -76,7 +79,8 @@ void TDlgMain::readSettings() {
     s.beginGroup(QString::fromUtf8(kOptionsGroup));
     if (!s.childKeys().isEmpty()) {
         for (const OptionFlag& f : kOptionFlags)
-            (this->*f.action)->setChecked(s.value(QString::fromUtf8(f.name), 0).toInt() != 0);
+            (this->*f.action)
+                ->setChecked(s.value(QString::fromUtf8(f.name), f.byDefault).toInt() != 0);
         switch (s.value(QStringLiteral("PriorityClass"), kDefaultPriorityClass).toInt()) {
         case 1:
             PrioLow->setChecked(true);
@@ -92,6 +96,8 @@ void TDlgMain::readSettings() {
             break;
         }
         lastPriority_ = priorities_->checkedAction();
+        // The panel's action shows the panel only when triggered.
+        DBinding->setVisible(ShowBinding->isChecked());
         WindowPosition p;
         if (decodePosition(s.value(QStringLiteral("Position")).toByteArray(), p)) {
             move(p.left, p.top);
