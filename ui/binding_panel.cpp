@@ -77,7 +77,10 @@ void TBindingPanel::showFor(const model::Node* selection) {
     }
     const auto& motion = *motionNode->as<model::TPaintObj>();
     const char sep = calcctl::localeDecimalSeparator();
-    QString text = QStringLiteral("<p><b>") + html(motion.Caption) + QStringLiteral("</b>");
+    QString text = QStringLiteral("<p><b>") + html(motion.Caption);
+    if (const auto* h = motionNode->as<model::THSHeader>(); h != nullptr && !h->ShortName.empty())
+        text += QStringLiteral(" (") + html(h->ShortName) + QStringLiteral(")");
+    text += QStringLiteral("</b>");
     if (!motion.HasResults || !motion.ResultsCurrent) {
         TBList->setHtml(text + QStringLiteral("</p>") + note("Keine aktuellen Ergebnisse."));
         return;
