@@ -112,8 +112,9 @@ void TBindingPanel::showFor(const model::Node* selection) {
     for (const model::Binding& b : binding) {
         if (listed_.size() == limiting_ && limiting_ < binding.size())
             text += QStringLiteral("<p><b>") +
-                    QString::fromUtf8(limiting_ == 0 ? "An festen Schranken:"
-                                                     : "Außerdem an festen Schranken:") +
+                    QString::fromUtf8(maximumMet != 0  ? "An ihren Schranken:"
+                                      : limiting_ == 0 ? "An festen Schranken:"
+                                                       : "Außerdem an festen Schranken:") +
                     QStringLiteral("</b></p>");
         text += QStringLiteral("<p><a href=\"#%1\" style=\"white-space:pre-wrap\">")
                     .arg(listed_.size()) +

@@ -1,10 +1,13 @@
 // The panel "beta begrenzt durch" of the main window after real calculations: what limits beta
-// comes first and fits the window, nothing limits it when the maximum requirements are met, and
-// the panel follows the selected motion through every change of the model.
+// comes first and fits the window (and is what a diagram highlights), nothing limits it when the
+// maximum requirements are met, and the panel follows the selected motion through every change
+// of the model.
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QtTest>
 
+#include "graphics/diagram_window.h"
+#include "graphics/diagrams.h"
 #include "model/binding.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/binding_panel.h"
@@ -63,6 +66,10 @@ private slots:
         // Clicking a name selects its restriction.
         emit w->DBinding->TBList->anchorClicked(QUrl(QStringLiteral("#0")));
         QCOMPARE(w->selectedNode(), last);
+        // A diagram highlights it, not the dwells at their fixed bounds as well.
+        w->NewDiagram->trigger();
+        QCOMPARE(w->diagrams().windows().size(), std::size_t{1});
+        QVERIFY(w->diagrams().windows()[0]->pic.binding == std::vector<const Node*>{last});
     }
 
     // Regression: with the maximum requirements met the status bar still named the dwells at
