@@ -28,6 +28,7 @@
 #include "ui/about.h"
 #include "ui/binding_panel.h"
 #include "ui/editor.h"
+#include "ui/help_window.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tab_opt.h"
 #include "ui/tree_history.h"
@@ -338,9 +339,10 @@ Answer TDlgMain::ask(const model::Message& m, Buttons buttons) {
 
 // ---- help ----
 
-QStringList TDlgMain::helpCandidates() {
-    const QString dir = QCoreApplication::applicationDirPath();
-    QStringList list{dir + "/" + kHelpFile, dir + "/../share/doc/tervana/" + kHelpFile};
+QStringList TDlgMain::helpCandidates(QString programDir) {
+    if (programDir.isEmpty()) programDir = QCoreApplication::applicationDirPath();
+    // Beside the program, where the package puts it, then the sources of a build tree.
+    QStringList list{programDir + "/" + kHelpFile, programDir + "/../share/tervana/" + kHelpFile};
 #ifdef TERVANA_HELP_SOURCE
     list << QStringLiteral(TERVANA_HELP_SOURCE);
 #endif
@@ -348,13 +350,21 @@ QStringList TDlgMain::helpCandidates() {
 }
 
 void TDlgMain::HelpTopicsClick() {
-    for (const QString& f : helpCandidates()) {
-        if (!QFileInfo(f).isFile()) continue;
-        if (!prompts_->openUrl(QUrl::fromLocalFile(QFileInfo(f).absoluteFilePath())))
-            inform(model::errorMessage(kNoBrowser));
+    const QStringList candidates = helpCandidates();
+    const auto found = std::find_if(candidates.begin(), candidates.end(),
+                                    [](const QString& f) { return QFileInfo(f).isFile(); });
+    if (found == candidates.end()) {
+        inform(model::errorMessage(kNoHelp));
         return;
     }
-    inform(model::errorMessage(kNoBrowser));
+    const QString file = QFileInfo(*found).absoluteFilePath();
+    if (prompts_->openUrl(QUrl::fromLocalFile(file))) return;
+    // No browser: the program's own window.
+    if (DlgHelp == nullptr) DlgHelp = new THelpWindow(this);
+    DlgHelp->showManual(file);
+    DlgHelp->show();
+    DlgHelp->raise();
+    DlgHelp->activateWindow();
 }
 
 void TDlgMain::AboutClick() {
