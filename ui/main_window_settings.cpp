@@ -77,6 +77,7 @@ void TDlgMain::readSettings() {
     s.endGroup();
 
     s.beginGroup(QString::fromUtf8(kOptionsGroup));
+    for (const OptionFlag& f : kOptionFlags) (this->*f.action)->setChecked(f.byDefault != 0);
     if (!s.childKeys().isEmpty()) {
         for (const OptionFlag& f : kOptionFlags)
             (this->*f.action)
@@ -96,8 +97,6 @@ void TDlgMain::readSettings() {
             break;
         }
         lastPriority_ = priorities_->checkedAction();
-        // The panel's action shows the panel only when triggered.
-        DBinding->setVisible(ShowBinding->isChecked());
         WindowPosition p;
         if (decodePosition(s.value(QStringLiteral("Position")).toByteArray(), p)) {
             move(p.left, p.top);
@@ -109,6 +108,8 @@ void TDlgMain::readSettings() {
         resize(p.width, p.height);
     }
     s.endGroup();
+    // The panel's action shows or hides the panel only when triggered.
+    DBinding->setVisible(ShowBinding->isChecked());
 }
 
 void TDlgMain::writeSettings() {

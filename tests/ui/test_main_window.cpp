@@ -463,6 +463,8 @@ private slots:
             auto w = makeWindow();
             // Defaults without any stored key.
             QVERIFY(!w->DelConfirm->isChecked() && !w->ShowEditor->isChecked());
+            QVERIFY(w->ShowBinding->isChecked());
+            w->ShowBinding->trigger(); // the panel closed
             QVERIFY(w->PrioNormal->isChecked());
             QCOMPARE(w->pos(), QPoint(254, 204));
             QCOMPARE(w->size(), QSize(301, 472));
@@ -491,7 +493,12 @@ private slots:
         s.setValue("V0398/Files/LastImportPath", "/somewhere");
         s.setValue("V0398/Options/PriorityClass", 1);
         s.sync();
+        // The panel stays closed; settings of a version without it show it.
+        QVERIFY(makeWindow()->DBinding->isHidden());
+        s.remove("V0398/Options/ShowBinding");
+        s.sync();
         auto w = makeWindow();
+        QVERIFY(w->ShowBinding->isChecked() && !w->DBinding->isHidden());
         QVERIFY(w->DelConfirm->isChecked());
         QVERIFY(w->PrioLow->isChecked() && !w->PrioHigh->isChecked());
         QCOMPARE(w->pos(), QPoint(30, 40));
