@@ -15,10 +15,12 @@
 // of the project's variable bounds (clamped to 0 .. beta maximum), and the variable bounds at
 // that smallest level bind.
 //
-// A binding restriction limits beta when its requirement moves with beta: a variable bound, an
-// interval with a variable end, or a bound on q of a motion whose frequency ratio is variable.
-// The others merely sit at a fixed bound. When the maximum requirements are met (code 1),
-// nothing limits beta.
+// A restriction limits beta when its requirement moves with beta (a variable bound, an interval
+// with a variable end, or a bound on q of a motion whose frequency ratio is variable) and the
+// motion would fail it at the next level the bisection tried, betaMax / 2^steps above the kept
+// one: the search stops up to one step short of where the bound is met, so such a restriction
+// also binds when it is within that step ("fast erreicht"). The others merely sit at a fixed
+// bound. When the maximum requirements are met (code 1), nothing limits beta.
 //
 // The calculation holds an interval restriction at its sample angles; between them the curve
 // may leave the band. Each restriction names its largest such overshoot (band.h) when the
