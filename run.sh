@@ -67,8 +67,11 @@ check_package() {
     # The manual pages and the copyright file are in it.
     local f listing
     listing=$(dpkg-deb -c "$deb")
+    # The manual with every picture it shows, where the program looks for it.
+    local help
+    help=$(grep -o 'src="[^"]*"' "$top/docs/tvhelp.html" | sed 's/^src="/tervana\//; s/"$//')
     for f in man/man1/tervana.1.gz man/man1/tervana-cli.1.gz man/man1/kq4calc.1.gz \
-        doc/tervana/copyright doc/tervana/examples/demo.kq4; do
+        doc/tervana/copyright doc/tervana/examples/demo.kq4 tervana/tvhelp.html $help; do
         grep -q "/usr/share/$f\$" <<<"$listing" || {
             echo "the package lacks /usr/share/$f" >&2
             return 1

@@ -159,7 +159,8 @@ void showBinding(const Node& project, std::ostream& out) {
         const auto binding = bindingRestrictions(*c);
         if (binding.empty()) out << "    keine\n";
         for (const Binding& b : binding)
-            out << "    " << b.restriction->obj().Caption << ": " << b.why << "\n";
+            out << "    " << b.restriction->obj().Caption << (b.limiting ? " (begrenzt beta)" : "")
+                << ": " << b.why << "\n";
     }
 }
 

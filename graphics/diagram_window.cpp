@@ -167,11 +167,12 @@ void TGrafik::Redraw() {
     const QSize size = DrawArea->size();
     if (size.isEmpty()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The restrictions that limit beta are drawn highlighted.
+    // The restrictions that limit beta are drawn highlighted (not those that merely sit at a
+    // fixed bound).
     pic.binding.clear();
     for (const model::Node* m : pic.members)
         for (const model::Binding& b : model::bindingRestrictions(*m))
-            pic.binding.push_back(b.restriction);
+            if (b.limiting) pic.binding.push_back(b.restriction);
     bitmap_ = QImage(size, QImage::Format_RGB32);
     {
         QPainter p(&bitmap_);

@@ -21,26 +21,66 @@ struct Side {
     double actual, fixed, variable; // variable: the bound at beta = 1
     bool isVariable;
     double tol;
+    bool moves;        // the requirement moves with beta (binding.h)
+    double actualNext; // the actual value with the interval ends at the next level
     // The level at which a variable bound is just reached by the actual value.
     double level() const { return (actual - fixed) / (variable - fixed); }
     double levelTol() const { return tol / std::fabs(variable - fixed); }
 };
 
-std::string num(double x) {
+std::string num(double x, char sep) {
     std::string t = FormatReal(x, 6);
     if (!t.empty() && t[0] == ' ') t.erase(0, 1);
-    return t;
+    return localizeDecimal(t, sep);
+}
+
+double atLevel(bool variable, double fixed, double atOne, double level) {
+    return variable ? fixed + level * (atOne - fixed) : fixed;
+}
+
+// Whether the frequency ratio of the motion (of either motion of a relative one) moves with beta.
+bool etaVaries(const Node& motionNode) {
+    auto varies = [](const Node* n) {
+        return n != nullptr && (n->obj().IPar[4] == 1 || n->obj().IPar[5] == 1);
+    };
+    if (motionNode.kind() == ObjectKind::AbsSpec) return varies(&motionNode);
+    const Node* project = projectOf(&motionNode);
+    if (project == nullptr) return false;
+    return varies(findAbs(*project, motionNode.obj().IPar[1])) ||
+           varies(findAbs(*project, motionNode.obj().IPar[2]));
 }
 
 bool hasCurrentResults(const TPaintObj* m) {
     return m != nullptr && m->HasResults && m->ResultsCurrent;
 }
 
+// The reached level and the next one the stage search tried above it: the bisection ends
+// within betaMax / 2^steps of the level where the program became infeasible.
+struct Levels {
+    double reached, next;
+};
+
+// The actual values of the restriction with its interval ends (when they move) at level.
+TRestr actualAt(const TRestr& used, const TPaintObj& motion, std::optional<double> level) {
+    TRestr r;
+    r.IPar = used.IPar;
+    r.RPar = used.RPar;
+    if (level && isIntervalKind(r.code())) {
+        r.RPar[2] = atLevel(r.IPar[4] == 1, r.RPar[2], r.RPar[1], *level);
+        r.RPar[4] = atLevel(r.IPar[5] == 1, r.RPar[4], r.RPar[3], *level);
+    }
+    r.ComputeActualValues(motion);
+    return r;
+}
+
 // The sides of every switched-on, consistent restriction under a motion with current results.
-void collectSides(const Node& motionNode, std::vector<Side>& out) {
+// With levels, moving interval ends are taken there; else at their fixed values.
+void collectSides(const Node& motionNode, std::vector<Side>& out,
+                  std::optional<Levels> levels = std::nullopt) {
     const auto* motion = motionNode.as<TPaintObj>();
     if (!hasCurrentResults(motion)) return;
     const bool withQ = hasElasticOutput(*motion);
+    const bool qMoves = withQ && etaVaries(motionNode);
     for (const auto& child : motionNode.children) {
         auto* r = child->as<TRestr>();
         if (r == nullptr || r->IPar[1] < 0) continue;
@@ -53,15 +93,21 @@ void collectSides(const Node& motionNode, std::vector<Side>& out) {
         used.IPar = r->IPar;
         used.RPar = r->Global ? r->GlobalPar : r->RPar;
         if (!used.CheckValid()) continue;
-        used.ComputeActualValues(*motion);
+        const bool endsMove = isIntervalKind(k) && (r->IPar[4] == 1 || r->IPar[5] == 1);
+        const auto at = [&](std::optional<double> l) { return actualAt(used, *motion, l); };
+        const TRestr now = at(levels ? std::optional(levels->reached) : std::nullopt);
+        const TRestr next = endsMove && levels ? at(levels->next) : now;
         const auto& P = used.RPar;
         for (bool q : {false, true}) {
             if (q && !withQ) continue;
-            const auto& A = q ? used.ActualQ : used.ActualS;
+            const auto& A = q ? now.ActualQ : now.ActualS;
+            const auto& N = q ? next.ActualQ : next.ActualS;
+            const bool moves = endsMove || (q && qMoves);
             if (isSpectrumKind(k)) {
                 if (r->IPar[6] == -1) continue;
                 const double tol = 1e-4 * std::max({1.0, std::fabs(P[6])});
-                out.push_back({child.get(), q, true, true, A[4], P[6], P[5], r->IPar[6] == 1, tol});
+                out.push_back({child.get(), q, true, true, A[4], P[6], P[5], r->IPar[6] == 1, tol,
+                               moves || r->IPar[6] == 1, N[4]});
                 continue;
             }
             double lo = 0.0, hi = 360.0;
@@ -72,37 +118,64 @@ void collectSides(const Node& motionNode, std::vector<Side>& out) {
             const double range = hi - lo;
             if (r->IPar[6] >= 0)
                 out.push_back({child.get(), q, false, false, A[3], P[6], P[5], r->IPar[6] == 1,
-                               1e-4 * std::max({1.0, std::fabs(P[6]), range})});
+                               1e-4 * std::max({1.0, std::fabs(P[6]), range}),
+                               moves || r->IPar[6] == 1, N[3]});
             if (r->IPar[7] >= 0)
                 out.push_back({child.get(), q, true, false, A[4], P[8], P[7], r->IPar[7] == 1,
-                               1e-4 * std::max({1.0, std::fabs(P[8]), range})});
+                               1e-4 * std::max({1.0, std::fabs(P[8]), range}),
+                               moves || r->IPar[7] == 1, N[4]});
         }
     }
 }
 
-// Why the side binds at the level, or nothing when it does not. With an estimated level a
-// variable bound binds when it is just reached at or below it (the estimate is its smallest
-// such level); with the kept level the bound at that level is compared.
-std::string sideBinds(const Side& s, double level, bool estimated, double betaMax) {
+struct SideResult {
+    std::string why;    // empty: the side does not bind
+    bool stops = false; // it would fail at the next level: it limits beta
+};
+
+// Why the side binds, or nothing when it does not. With the kept level the bound at that level
+// is compared, and a side whose requirement moves binds also when it would fail at the next
+// level the search tried (the bisection leaves the bound up to one step unreached). With an
+// estimated level a variable bound binds when it is just reached at or below it (the estimate
+// is its smallest such level).
+SideResult sideBinds(const Side& s, std::optional<Levels> kept, double estimated, double betaMax,
+                     char sep) {
     std::string what = s.spectrum ? "Spektrumschranke"
                        : s.upper  ? "obere Schranke"
                                   : "untere Schranke";
     if (s.q) what = "q: " + what;
-    const std::string actual = " (" + num(s.actual) + ")";
-    if (!s.isVariable || !estimated) {
-        const double bound = s.isVariable ? s.fixed + level * (s.variable - s.fixed) : s.fixed;
+    const std::string actual = " (" + num(s.actual, sep) + ")";
+    if (!s.isVariable || kept) {
+        const double level = kept ? kept->reached : estimated;
+        const double bound = atLevel(s.isVariable, s.fixed, s.variable, level);
         const double beyond = s.upper ? s.actual - bound : bound - s.actual;
-        if (beyond < -s.tol) return {};
-        return what + " " + num(bound) + (s.isVariable ? " bei beta " + num(level) : "") +
-               (beyond > s.tol ? " überschritten" : " erreicht") + actual;
+        const double boundNext =
+            atLevel(s.isVariable, s.fixed, s.variable, kept ? kept->next : level);
+        const bool stops =
+            s.moves && (s.upper ? s.actualNext - boundNext : boundNext - s.actualNext) >= -s.tol;
+        if (beyond < -s.tol && !stops) return {};
+        return {what + " " + num(bound, sep) +
+                    (s.isVariable ? " bei beta " + num(level, sep) : "") +
+                    (beyond > s.tol     ? " überschritten"
+                     : beyond >= -s.tol ? " erreicht"
+                                        : " fast erreicht") +
+                    actual,
+                stops};
     }
     const double l = s.level(), lt = s.levelTol();
-    if (l > level + lt) return {};
-    if (l < -lt) return what + " " + num(s.fixed) + " (fest) überschritten" + actual;
-    if (l <= lt) return what + " " + num(s.fixed) + " (fest) erreicht" + actual;
+    if (l > estimated + lt) return {};
+    if (l < -lt) return {what + " " + num(s.fixed, sep) + " (fest) überschritten" + actual, true};
+    if (l <= lt) return {what + " " + num(s.fixed, sep) + " (fest) erreicht" + actual, true};
     const double at = std::min(l, betaMax);
-    return what + " " + num(s.fixed + at * (s.variable - s.fixed)) + " bei beta " + num(at) +
-           " erreicht" + actual;
+    return {what + " " + num(atLevel(true, s.fixed, s.variable, at), sep) + " bei beta " +
+                num(at, sep) + " erreicht" + actual,
+            true};
+}
+
+// The bisection steps of the stage search as the module reads them from the project's start
+// record.
+int bisectionSteps(const TProject& p) {
+    return p.IPar[6] >= 2 && p.IPar[6] <= 50 ? p.IPar[6] : 10;
 }
 
 double betaMaximum(const Node* project) {
@@ -151,43 +224,54 @@ double namedOvershoot(const Node& restriction, double level) {
     return worst >= (tol > 0.0 ? tol * 1.01 : kViolationShown) ? worst : 0.0;
 }
 
-std::vector<Binding> bindingRestrictions(const Node& motionSpec) {
+std::vector<Binding> bindingRestrictions(const Node& motionSpec, char decimalSeparator) {
     std::vector<Binding> out;
     const Node* project = projectOf(&motionSpec);
     if (!hasCurrentResults(motionSpec.as<TPaintObj>())) return out;
+    const auto* p = project != nullptr ? project->as<TProject>() : nullptr;
+    const double betaMax = betaMaximum(project);
+    std::optional<Levels> kept;
+    if (const auto beta = p != nullptr ? recordedBeta(*p) : std::nullopt)
+        kept =
+            Levels{*beta, std::min(*beta + betaMax / std::ldexp(1.0, bisectionSteps(*p)), betaMax)};
+    // With the maximum requirements met nothing limits beta.
+    const bool maximumMet = kept && p->RPar[12] == 11.0;
     std::vector<Side> own;
-    collectSides(motionSpec, own);
+    collectSides(motionSpec, own, kept);
     if (own.empty()) return out;
 
-    const auto* p = project != nullptr ? project->as<TProject>() : nullptr;
-    const std::optional<double> kept = p != nullptr ? recordedBeta(*p) : std::nullopt;
-    const double level = kept                 ? *kept
+    const double level = kept                 ? kept->reached
                          : project != nullptr ? estimatedLevel(*project)
                                               : estimatedLevel(own, 1.0);
 
     for (const Side& s : own) {
-        const std::string why = sideBinds(s, level, !kept, betaMaximum(project));
-        if (why.empty()) continue;
+        const SideResult r = sideBinds(s, kept, level, betaMax, decimalSeparator);
+        if (r.why.empty()) continue;
         if (!out.empty() && out.back().restriction == s.restriction)
-            out.back().why += "; " + why;
+            out.back().why += "; " + r.why;
         else
-            out.push_back({s.restriction, why});
+            out.push_back({s.restriction, r.why});
+        out.back().limiting = out.back().limiting || (s.moves && r.stops && !maximumMet);
     }
     // Overshoots between the sample angles, in tree order with the others.
-    if (project == nullptr) return out;
-    std::vector<Binding> all;
-    std::size_t next = 0;
-    for (const auto& c : motionSpec.children) {
-        Binding* b = next < out.size() && out[next].restriction == c.get() ? &out[next++] : nullptr;
-        const double over = namedOvershoot(*c, level);
-        if (b == nullptr && over == 0.0) continue;
-        all.push_back(b != nullptr ? *b : Binding{c.get(), {}});
-        if (over == 0.0) continue;
-        all.back().overshoot = over;
-        if (!all.back().why.empty()) all.back().why += ", ";
-        all.back().why += overshootText(over, '.');
+    if (project != nullptr) {
+        std::vector<Binding> all;
+        std::size_t next = 0;
+        for (const auto& c : motionSpec.children) {
+            Binding* b =
+                next < out.size() && out[next].restriction == c.get() ? &out[next++] : nullptr;
+            const double over = namedOvershoot(*c, level);
+            if (b == nullptr && over == 0.0) continue;
+            all.push_back(b != nullptr ? *b : Binding{c.get(), {}});
+            if (over == 0.0) continue;
+            all.back().overshoot = over;
+            if (!all.back().why.empty()) all.back().why += ", ";
+            all.back().why += overshootText(over, decimalSeparator);
+        }
+        out = std::move(all);
     }
-    return all;
+    std::stable_partition(out.begin(), out.end(), [](const Binding& b) { return b.limiting; });
+    return out;
 }
 
 } // namespace model

@@ -348,6 +348,8 @@ void TDlgRestr::buildMotionPage() {
     Coefficients = new QGroupBox(HSHeader);
     Coefficients->setObjectName(QStringLiteral("Coefficients"));
     v->addWidget(Coefficients, 1);
+    // Without coefficients the fields stay at the top rather than in the middle of the page.
+    v->addStretch(0);
     auto* c = new QGridLayout(Coefficients);
     CBResSelect = new QComboBox(Coefficients);
     CBResSelect->setObjectName(QStringLiteral("CBResSelect"));

@@ -26,7 +26,9 @@
 #include "model/import.h"
 #include "net/remote_settings.h"
 #include "ui/about.h"
+#include "ui/binding_panel.h"
 #include "ui/editor.h"
+#include "ui/help_window.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tab_opt.h"
 #include "ui/tree_history.h"
@@ -77,6 +79,11 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     LRunStatus->setObjectName(QStringLiteral("LRunStatus"));
     LRunStatus->setWordWrap(true);
     SB->addWidget(LRunStatus, 1);
+    DBinding = new TBindingPanel(this);
+    addDockWidget(Qt::BottomDockWidgetArea, DBinding);
+    connect(DBinding, &TBindingPanel::restrictionChosen, this, [this](model::Node* r) {
+        if (isAlive(r)) selectNode(r);
+    });
     DlgTab = new TDlgTab(this);
     DlgRConfig = new net::TDlgRConfig(true, this);
     DlgRProgress = new net::TDlgRProgress(this);
@@ -262,6 +269,9 @@ void TDlgMain::buildMenus() {
     connect(NewReport, &QAction::triggered, this, [this] {
         if (Node* project = model::projectOf(selectedNode())) reports_->open(*project);
     });
+    ShowBinding = DBinding->toggleViewAction();
+    ShowBinding->setText(QStringLiteral("beta &begrenzt durch"));
+    windows->addAction(ShowBinding);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     HelpTopics = add(help, "&Hilfethemen", &TDlgMain::HelpTopicsClick);
@@ -329,9 +339,10 @@ Answer TDlgMain::ask(const model::Message& m, Buttons buttons) {
 
 // ---- help ----
 
-QStringList TDlgMain::helpCandidates() {
-    const QString dir = QCoreApplication::applicationDirPath();
-    QStringList list{dir + "/" + kHelpFile, dir + "/../share/doc/tervana/" + kHelpFile};
+QStringList TDlgMain::helpCandidates(QString programDir) {
+    if (programDir.isEmpty()) programDir = QCoreApplication::applicationDirPath();
+    // Beside the program, where the package puts it, then the sources of a build tree.
+    QStringList list{programDir + "/" + kHelpFile, programDir + "/../share/tervana/" + kHelpFile};
 #ifdef TERVANA_HELP_SOURCE
     list << QStringLiteral(TERVANA_HELP_SOURCE);
 #endif
@@ -339,13 +350,21 @@ QStringList TDlgMain::helpCandidates() {
 }
 
 void TDlgMain::HelpTopicsClick() {
-    for (const QString& f : helpCandidates()) {
-        if (!QFileInfo(f).isFile()) continue;
-        if (!prompts_->openUrl(QUrl::fromLocalFile(QFileInfo(f).absoluteFilePath())))
-            inform(model::errorMessage(kNoBrowser));
+    const QStringList candidates = helpCandidates();
+    const auto found = std::find_if(candidates.begin(), candidates.end(),
+                                    [](const QString& f) { return QFileInfo(f).isFile(); });
+    if (found == candidates.end()) {
+        inform(model::errorMessage(kNoHelp));
         return;
     }
-    inform(model::errorMessage(kNoBrowser));
+    const QString file = QFileInfo(*found).absoluteFilePath();
+    if (prompts_->openUrl(QUrl::fromLocalFile(file))) return;
+    // No browser: the program's own window.
+    if (DlgHelp == nullptr) DlgHelp = new THelpWindow(this);
+    DlgHelp->showManual(file);
+    DlgHelp->show();
+    DlgHelp->raise();
+    DlgHelp->activateWindow();
 }
 
 void TDlgMain::AboutClick() {
@@ -387,8 +406,9 @@ void TDlgMain::closeEvent(QCloseEvent* event) {
     for (graphics::TGrafik* g : diagrams) g->close();
     for (const auto& r : tree_.roots)
         if (QWidget* report = reports_->windowOf(*r)) report->close();
+    // A floating panel stays as it is: the settings keep it shown.
     for (QWidget* w : findChildren<QWidget*>())
-        if (w->isWindow() && w->isVisible()) w->close();
+        if (w->isWindow() && w->isVisible() && w != DBinding) w->close();
 }
 
 void TDlgMain::resizeEvent(QResizeEvent* event) {

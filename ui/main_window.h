@@ -52,6 +52,8 @@ using graphics::FileRequest;
 using graphics::Prompts;
 
 class ProjectTreeWidget;
+class TBindingPanel;
+class THelpWindow;
 class TreeHistory;
 class TDlgTab;
 class TDlgRestr;
@@ -64,7 +66,7 @@ inline constexpr const char* kOptionsGroup = "V0398/Options";
 inline constexpr const char* kCloseWhileRunning = "Laufende Berechnung abbrechen?";
 inline constexpr const char* kCloseUnsaved =
     "Es wurden nicht alle Änderungen gesichert.\rWollen Sie das Programm trotzdem beenden?";
-inline constexpr const char* kNoBrowser = "HTML-Browser nicht gefunden!";
+inline constexpr const char* kNoHelp = "Die Hilfe (tvhelp.html) wurde nicht gefunden.";
 inline constexpr const char* kHelpFile = "tvhelp.html";
 
 // The window geometry as the settings keep it: Left, Top, Width, Height.
@@ -97,6 +99,7 @@ public:
     net::TDlgRConfig* DlgRConfig = nullptr;     // "Remote-Config", kept for the program run
     net::TDlgRProgress* DlgRProgress = nullptr; // "externe Berechnung"
     TDlgRestr* DlgRestr = nullptr;              // the editor
+    TBindingPanel* DBinding = nullptr;          // "beta begrenzt durch", under the tree
 
     // The selection is the model's (ProjectTree::selected); selectNode selects through the
     // model, which announces it to every observer.
@@ -150,6 +153,7 @@ public:
     QAction* ExportOptions = nullptr;   // "Bitmap-&Export..."
     QAction* NewDiagram = nullptr;      // "&Fenster" → "&Diagramm"
     QAction* NewReport = nullptr;       // "&Fenster" → "&Report"
+    QAction* ShowBinding = nullptr;     // "&Fenster" → "beta &begrenzt durch" (the panel)
     graphics::DiagramWindows& diagrams() { return *diagrams_; }
     graphics::ReportWindows& reports() { return *reports_; }
     QAction* HelpTopics = nullptr;
@@ -159,8 +163,11 @@ public:
     QString lastProjectDir() const { return lastK4PPath_; }
     QString lastImportDir() const { return lastImportPath_; }
     int lastImportType() const { return lastFType_; }
-    // Where the help is looked for, first found first.
-    static QStringList helpCandidates();
+    // Where the help is looked for, first found first, for the program in programDir (empty:
+    // this program's folder).
+    static QStringList helpCandidates(QString programDir = {});
+    // The manual's window, made when no browser shows it.
+    THelpWindow* DlgHelp = nullptr;
 
     // Moves a restriction under the motion specification of target (dropping it there), as one
     // step of the project's history.

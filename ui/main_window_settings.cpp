@@ -9,6 +9,7 @@
 #include "calcctl/platform.h"
 #include "model/import.h"
 #include "net/remote_settings.h"
+#include "ui/binding_panel.h"
 
 #include "ui/main_window_support.h"
 
@@ -19,14 +20,16 @@ using model::ObjectKind;
 
 namespace {
 
-// Values of the Options key: name, default and the action that shows it.
+// Values of the Options key: name, the action that shows it and its default.
 struct OptionFlag {
     const char* name;
     QAction* TDlgMain::*action;
+    int byDefault = 0;
 };
 constexpr OptionFlag kOptionFlags[] = {
     {"DelConfirm", &TDlgMain::DelConfirm},
     {"ShowEditor", &TDlgMain::ShowEditor},
+    {"ShowBinding", &TDlgMain::ShowBinding, 1},
 };
 constexpr int kDefaultPriorityClass = 2; // 1 low, 2 normal, 3 high
 constexpr int kRemotePriorityClass = 4;  // "&extern ..."
@@ -74,9 +77,11 @@ void TDlgMain::readSettings() {
     s.endGroup();
 
     s.beginGroup(QString::fromUtf8(kOptionsGroup));
+    for (const OptionFlag& f : kOptionFlags) (this->*f.action)->setChecked(f.byDefault != 0);
     if (!s.childKeys().isEmpty()) {
         for (const OptionFlag& f : kOptionFlags)
-            (this->*f.action)->setChecked(s.value(QString::fromUtf8(f.name), 0).toInt() != 0);
+            (this->*f.action)
+                ->setChecked(s.value(QString::fromUtf8(f.name), f.byDefault).toInt() != 0);
         switch (s.value(QStringLiteral("PriorityClass"), kDefaultPriorityClass).toInt()) {
         case 1:
             PrioLow->setChecked(true);
@@ -103,6 +108,8 @@ void TDlgMain::readSettings() {
         resize(p.width, p.height);
     }
     s.endGroup();
+    // The panel's action shows or hides the panel only when triggered.
+    DBinding->setVisible(ShowBinding->isChecked());
 }
 
 void TDlgMain::writeSettings() {

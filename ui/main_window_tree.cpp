@@ -9,9 +9,7 @@
 #include <functional>
 
 #include "calcctl/batch.h"
-#include "calcctl/platform.h"
-#include "model/band.h"
-#include "model/binding.h"
+#include "ui/binding_panel.h"
 #include "ui/editor.h"
 #include "ui/project_tree_widget.h"
 #include "ui/tree_history.h"
@@ -128,11 +126,14 @@ void TDlgMain::notifyChanged(const model::Node& node, model::ChangeFlags what) {
 }
 
 void TDlgMain::notifyChangesDone() {
+    // An edit, a calculation, a deletion or an undo may change what binds.
+    DBinding->showFor(tree_.selected());
     fitWidth();
     updateMenus();
 }
 
 void TDlgMain::notifyRemoved(const model::Node& node) {
+    DBinding->forget(&node);
     expanded_.erase(&node);
     expandedBeforeRun_.erase(&node);
     if (calcNode_ == &node) calcNode_ = nullptr;
@@ -157,22 +158,7 @@ void TDlgMain::notifySelection(const model::Node* node) {
         DlgRestr->hide();
     else if (ShowEditor->isChecked() && !DlgRestr->isVisible())
         DlgRestr->show();
-    // A calculated motion names the restrictions that limit beta; any other selection shows
-    // the run's status again.
-    QStringList names;
-    if (sel != nullptr && sel->as<model::TPaintObj>() != nullptr) {
-        const char sep = calcctl::localeDecimalSeparator();
-        for (const model::Binding& b : model::bindingRestrictions(*sel))
-            names << qs(b.restriction->obj().Caption) +
-                         (b.overshoot > 0.0
-                              ? QStringLiteral(" (") + qs(model::overshootText(b.overshoot, sep)) +
-                                    QStringLiteral(")")
-                              : QString());
-    }
-    if (names.isEmpty())
-        SB->clearMessage();
-    else
-        SB->showMessage(QStringLiteral("beta begrenzt durch: ") + names.join(QStringLiteral("; ")));
+    DBinding->showFor(sel);
     fitWidth();
     updateMenus();
 }

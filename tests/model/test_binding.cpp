@@ -1,6 +1,7 @@
 // The restrictions that bind at the reached level, against an evaluation of the motion of its
 // own: the example projects with their stored results, and motions with known extremes.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <variant>
 
@@ -184,6 +185,40 @@ TEST(Binding, RestrictionOnAVariableBoundAtTheKeptBeta) {
         EXPECT_NE(find(b, *target.node), nullptr);
         EXPECT_NE(find(b, *decoy.node), nullptr); // its peak 1 is beyond it at that level
         EXPECT_DOUBLE_EQ(reachedLevel(*projectOf(&a)), c.beta);
+    }
+}
+
+// What limits beta comes first: a restriction whose requirement moves with beta and sits at it
+// (an interval end that moves, a variable bound), before one that merely touches a fixed bound;
+// with the maximum requirements met (code 1) nothing limits. A moving interval end is taken at
+// the kept beta: s = sin φ on 0° … 60° → 100° reaches sin 80° at beta 0.5, on 0° … 60° only
+// sin 60°. Regression: a variable bound that the bisection left less than one step short of
+// the curve (the spectrum sum of the examples) was not named, and nothing seemed to limit beta.
+TEST(Binding, LimitingRestrictionsFirstAndIntervalEndsAtTheKeptBeta) {
+    ProjectTree tree;
+    Node& a = sineProject(tree, 0.5);
+    TRestr& dwell = addRestr(a, 10, 0.0, 180.0, -5.0, 1.0);
+    TRestr& end = addRestr(a, 10, 0.0, 60.0, -5.0, std::sin(80.0 * M_PI / 180.0));
+    end.IPar[5] = 1, end.RPar[3] = 100.0;
+    TRestr& bound = addRestr(a, 10, 0.0, 360.0, -5.0, 2.0); // 2 → 0: 1 at beta 0.5
+    bound.IPar[7] = 1, bound.RPar[7] = 0.0;
+    // Σ |a|+|b| = 1 against 2.002 → 0: 1.001 at beta 0.5, 0.99904 one step (1/1024) higher.
+    TRestr& nearly = addRestr(a, 20, 0.0, 0.0, 2.002);
+    nearly.IPar[6] = 1, nearly.RPar[5] = 0.0;
+    for (const double code : {10.0, 11.0}) {
+        projectObj(*projectOf(&a)).RPar[12] = code;
+        const auto b = bindingRestrictions(a, ',');
+        ASSERT_EQ(b.size(), 4u) << code;
+        const bool met = code == 11.0;
+        // Without limits the tree's order.
+        const std::array<const TRestr*, 4> order =
+            met ? std::array<const TRestr*, 4>{&dwell, &end, &bound, &nearly}
+                : std::array<const TRestr*, 4>{&end, &bound, &nearly, &dwell};
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(b[i].restriction, order[i]->node) << i;
+            EXPECT_EQ(b[i].limiting, !met && i < 3) << i;
+            EXPECT_EQ(b[i].why.find('.'), std::string::npos) << b[i].why;
+        }
     }
 }
 
