@@ -171,8 +171,9 @@ TEST_F(Cli, ShowBindingAndValues) {
                          "...  30.0) -> (-0.05 ...  0.05): "),
               std::string::npos)
         << r.out;
+    // The relative band's variable bound is what limits beta here, and says so.
     EXPECT_NE(r.out.find("\n  Bewegungsvorgabe (rel) 1-2\n    [s0]: ( 0.0 ...  360.0) -> ( ...  "
-                         "32.0): "),
+                         "32.0) (begrenzt beta): "),
               std::string::npos)
         << r.out;
     const std::size_t values = r.out.find("Kennwerte:\n  Bewegungsvorgabe (abs) 1\n    s     min ");

@@ -35,6 +35,17 @@ std::pair<double, double> dense(const TPaintObj& m, bool q, int order, double a,
     return {lo, hi};
 }
 
+// Motion 1 of project p as s = sin φ with current results (q = s).
+Node& sineMotion(Node& p) {
+    Node& a = findOrCreateAbs(p, 1);
+    auto* h = a.as<THSHeader>();
+    h->sSC.ReSize(4);
+    h->sSC.set(2, 1.0);
+    h->qSC = h->sSC;
+    h->HasResults = h->ResultsCurrent = true;
+    return a;
+}
+
 } // namespace
 
 // Fixed bounds of point and interval restrictions: a bound met within half the tolerance (or
@@ -88,13 +99,8 @@ TEST(Binding, ExamplesAgreeWithDenseEvaluation) {
 // met estimates the reached beta.
 TEST(Binding, KnownMotion) {
     ProjectTree tree;
-    Node& p = tree.newProject();
-    Node& a = findOrCreateAbs(p, 1);
+    Node& a = sineMotion(tree.newProject());
     auto* h = a.as<THSHeader>();
-    h->sSC.ReSize(4);
-    h->sSC.set(2, 1.0);
-    h->qSC = h->sSC;
-    h->HasResults = h->ResultsCurrent = true;
     EXPECT_TRUE(bindingRestrictions(a).empty());
 
     TRestr& reached = addRestr(a, 10, 0.0, 180.0, -5.0, 1.0);
@@ -137,12 +143,7 @@ namespace {
 // A project whose motion 1 is s = sin φ with current results, reaching beta (kept with code).
 Node& sineProject(ProjectTree& tree, double beta) {
     Node& p = tree.newProject();
-    Node& a = findOrCreateAbs(p, 1);
-    auto* h = a.as<THSHeader>();
-    h->sSC.ReSize(4);
-    h->sSC.set(2, 1.0);
-    h->qSC = h->sSC;
-    h->HasResults = h->ResultsCurrent = true;
+    Node& a = sineMotion(p);
     TProject& proj = projectObj(p);
     proj.ResultsStored = proj.AllCurrent = true;
     proj.RPar[11] = beta;
