@@ -151,13 +151,16 @@ test)
     # The loopback FTP, telnet and SSH servers are installed above: a test that cannot start
     # one fails here instead of skipping.
     export TERVANA_REQUIRE_TEST_SERVERS=1
+    # One test more than there are cores: the remote tests spend most of their time waiting for
+    # the loopback servers and their time-outs.
+    tjobs=$((jobs + 1))
     echo "=== tests (after ${SECONDS} s)"
-    (cd build && ctest --output-on-failure -j "$jobs") || status=1
+    (cd build && ctest --output-on-failure -j "$tjobs") || status=1
     # Every test once more under ASan+UBSan, and the file readers under libFuzzer (the fuzz_
     # tests: a few seconds each from their corpus).
     echo "=== tests (ASan+UBSan) and fuzzing the readers (after ${SECONDS} s)"
     (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        ctest --output-on-failure -j "$jobs") || status=1
+        ctest --output-on-failure -j "$tjobs") || status=1
     echo "=== without Qt (-DTERVANA_GUI=OFF; after ${SECONDS} s)"
     check_without_qt || status=1
     echo "=== Debian package (install, installed kq4calc on the demo, remove; after ${SECONDS} s)"
