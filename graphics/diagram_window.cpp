@@ -123,7 +123,7 @@ TGrafik::TGrafik(DiagramServices& services, std::vector<model::Node*> members, Q
             // The window grows by the panel and shrinks when it goes: the picture keeps its size.
             if (!isMaximized() && !isFullScreen())
                 resize(width() + sidePanelWidth() - before, height());
-            layoutArea();
+            if (placeArea()) paintArea();
         });
         return a;
     };
@@ -162,8 +162,12 @@ void TGrafik::removeMember(const model::Node* node) {
 void TGrafik::Redraw() {
     setWindowTitle(QStringLiteral("Grafik"));
     refreshPanels();
-    // The panel's width follows the members: when the area moves, it is drawn there.
-    if (layoutArea()) return;
+    // The panel's width follows the members: the area may move.
+    placeArea();
+    paintArea();
+}
+
+void TGrafik::paintArea() {
     const QSize size = DrawArea->size();
     if (size.isEmpty()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -203,7 +207,7 @@ int TGrafik::sidePanelWidth() const {
     return std::min(side, std::max(kMostWidth, width() / 2));
 }
 
-bool TGrafik::layoutArea() {
+bool TGrafik::placeArea() {
     const int side = sidePanelWidth();
     if (side > 0)
         SidePanel->setGeometry(width() - side - kMargin, kMargin, side, height() - 2 * kMargin);
@@ -213,13 +217,12 @@ bool TGrafik::layoutArea() {
     const QRect r(QPoint((w - size.width()) / 2, (height() - size.height()) / 2), size);
     if (DrawArea->geometry() == r) return false;
     DrawArea->setGeometry(r);
-    Redraw();
     return true;
 }
 
 void TGrafik::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    layoutArea();
+    if (placeArea()) paintArea();
 }
 
 void TGrafik::changeEvent(QEvent* event) {

@@ -93,8 +93,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Places the side panel and the drawing area; redraws and says so when the area moved.
-    bool layoutArea();
+    // Places the side panel and the drawing area; says whether the area moved.
+    bool placeArea();
+    // Draws the picture into the area's bitmap.
+    void paintArea();
     // The side panel's width: the whole table of values, room for the spectrum; 0 when hidden.
     int sidePanelWidth() const;
     void refreshPanels();
