@@ -110,11 +110,9 @@ TDlgMain::TDlgMain(std::unique_ptr<Prompts> prompts, QWidget* parent)
     history_ = std::make_unique<TreeHistory>(tree_);
     for (QDialog* d : findChildren<QDialog*>()) keepTitleWhole(*d);
     buildMenus();
-    QUndoGroup* group = history_->group();
-    for (auto signal : {&QUndoGroup::canUndoChanged, &QUndoGroup::canRedoChanged})
-        connect(group, signal, this, [this] { updateMenus(); });
-    connect(group, &QUndoGroup::activeStackChanged, this, [this] { updateMenus(); });
-    connect(group, &QUndoGroup::indexChanged, this, [this] { updateMenus(); });
+    // The group tells every step of its active history and every change of the active history
+    // by indexChanged: undo, redo, a new command, a cleared history, another project.
+    connect(history_->group(), &QUndoGroup::indexChanged, this, [this] { updateMenus(); });
 
     connect(TVProjects, &QTreeWidget::currentItemChanged, this, &TDlgMain::TVProjectsChange);
     connect(TVProjects, &QTreeWidget::itemExpanded, this, &TDlgMain::TVProjectsExpanding);

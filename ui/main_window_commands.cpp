@@ -35,13 +35,11 @@ using model::ObjectKind;
 void TDlgMain::UndoClick() {
     if (!Undo->isEnabled()) return;
     history_->group()->undo();
-    updateMenus();
 }
 
 void TDlgMain::RedoClick() {
     if (!Redo->isEnabled()) return;
     history_->group()->redo();
-    updateMenus();
 }
 
 void TDlgMain::CopyClick() {
