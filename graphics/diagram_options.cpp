@@ -30,12 +30,6 @@ namespace graphics {
 using model::Node;
 using model::ObjectKind;
 
-QColor colourOf(std::int32_t bgr) {
-    const auto v = static_cast<std::uint32_t>(bgr);
-    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
-                  static_cast<int>((v >> 16) & 0xFF));
-}
-
 std::int32_t bgrOf(const QColor& c) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(c.red()) |
                                      (static_cast<std::uint32_t>(c.green()) << 8) |
@@ -103,7 +97,7 @@ StyleBox::StyleBox(Prompts& prompts, QWidget* parent) : QWidget(parent), prompts
         connect(b, &QPushButton::clicked, this, [this, i] {
             std::int32_t* fields[5] = {&style_.sColor, &style_.qColor, &style_.minColor,
                                        &style_.maxColor, &style_.DomainColor};
-            const QColor initial = i < 5 ? colourOf(*fields[i]) : highlight_;
+            const QColor initial = i < 5 ? colorOf(*fields[i]) : highlight_;
             const QColor c = prompts_.chooseColor(this, initial);
             if (!c.isValid()) return;
             if (i == 5) {
@@ -155,8 +149,8 @@ void StyleBox::setStyle(const model::PaintStyle& style, bool enabled) {
     show();
 }
 
-void StyleBox::setAutomatic(const std::array<QColor, 3>& colours) {
-    automatic_ = colours;
+void StyleBox::setMemberIndex(std::optional<std::size_t> index) {
+    memberIndex_ = index;
     show();
 }
 
@@ -166,16 +160,16 @@ void StyleBox::setHighlight(const QColor& c) {
 }
 
 void StyleBox::show() {
-    const model::PaintStyle initial;
     const std::int32_t values[5] = {style_.sColor, style_.qColor, style_.minColor, style_.maxColor,
                                     style_.DomainColor};
-    const std::int32_t initials[3] = {initial.sColor, initial.qColor, initial.minColor};
-    for (int i = 0; i < 5; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        const bool automatic = i < 3 && values[i] == initials[i] && automatic_[k].isValid();
-        paintButton(colours[k], automatic ? automatic_[k] : colourOf(values[i]),
-                    colours[k]->isEnabled());
+    std::array<QColor, 5> shown;
+    for (std::size_t k = 0; k < shown.size(); ++k) shown[k] = colorOf(values[k]);
+    if (memberIndex_) {
+        const MotionColours c = motionColours(style_, *memberIndex_);
+        shown[0] = c.s, shown[1] = c.q, shown[2] = c.bound;
     }
+    for (std::size_t k = 0; k < shown.size(); ++k)
+        paintButton(colours[k], shown[k], colours[k]->isEnabled());
 }
 
 // ---- TDlgDiagOpt ----
@@ -379,14 +373,13 @@ void TDlgDiagOpt::treeSelectionChanged() {
                               : static_cast<Node*>(items[0]->data(0, Qt::UserRole).value<void*>());
     auto* m = motion_ != nullptr ? motion_->as<model::TPaintObj>() : nullptr;
     // The colours the motion has in the bound window (or would have as its next member).
-    std::array<QColor, 3> automatic;
+    std::optional<std::size_t> index;
     if (m != nullptr && window_ != nullptr) {
         const auto& members = window_->pic.members;
-        const auto at = std::find(members.begin(), members.end(), motion_);
-        const MotionColours c = motionColours(*m, static_cast<std::size_t>(at - members.begin()));
-        automatic = {c.s, c.q, c.bound};
+        index = static_cast<std::size_t>(std::find(members.begin(), members.end(), motion_) -
+                                         members.begin());
     }
-    Style->setAutomatic(automatic);
+    Style->setMemberIndex(index);
     Style->setStyle(m != nullptr ? m->PaintStyle : model::PaintStyle{}, m != nullptr);
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "graphics/axis.h"
 #include "model/paint_style.h"
@@ -26,7 +27,6 @@ namespace graphics {
 class Prompts;
 class TGrafik;
 
-QColor colourOf(std::int32_t bgr); // 0x00BBGGRR
 std::int32_t bgrOf(const QColor& c);
 
 // " Darstellung ": the five colours and two pen styles of a style record, and the highlight.
@@ -40,7 +40,9 @@ public:
     QColor highlight() const { return highlight_; }
     // What the s, q and bound buttons show while those colours are left to the diagram (invalid
     // colours: their values).
-    void setAutomatic(const std::array<QColor, 3>& colours);
+    // The motion's place among the members of the bound window (or the place it would take):
+    // the colours it keeps unpicked are shown as the window draws them; none: as they are stored.
+    void setMemberIndex(std::optional<std::size_t> index);
 
     // sColor, qColor, minColor, maxColor, DomainColor, then activColor. A picked colour carries
     // model::kPickedColour.
@@ -57,7 +59,7 @@ private:
     void show();
     Prompts& prompts_;
     model::PaintStyle style_;
-    std::array<QColor, 3> automatic_;
+    std::optional<std::size_t> memberIndex_;
     QColor highlight_;
     bool filling_ = false;
 };

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "graphics/diagram_options.h"
+#include "graphics/motion_curves.h"
 #include "graphics/pict_ex_opt.h"
 #include "graphics/prompts.h"
 #include "model/editing.h"
@@ -174,7 +175,7 @@ void DiagramWindows::readSettings(QSettings& s) {
     s.beginGroup(QString::fromLatin1(kGroup));
     bool ok = false;
     const uint hl = s.value(QStringLiteral("HLColor")).toUInt(&ok);
-    if (ok) defaultHighlight = colourOf(static_cast<std::int32_t>(hl & 0x00FFFFFF));
+    if (ok) defaultHighlight = colorOf(static_cast<std::int32_t>(hl & 0x00FFFFFF));
     model::PaintStyle style;
     if (decodeStyle(s.value(QStringLiteral("DColor")).toByteArray(), style))
         model::diagramDefaults() = style;

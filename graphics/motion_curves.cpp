@@ -43,7 +43,10 @@ QColor lighter(const QColor& c) {
 } // namespace
 
 MotionColours motionColours(const model::TPaintObj& motion, std::size_t index) {
-    const model::PaintStyle& st = motion.PaintStyle;
+    return motionColours(motion.PaintStyle, index);
+}
+
+MotionColours motionColours(const model::PaintStyle& st, std::size_t index) {
     const model::PaintStyle initial;
     MotionColours c;
     c.s = st.sColor == initial.sColor ? QColor(kPalette[index % kPalette.size()])

@@ -30,6 +30,7 @@ inline constexpr std::size_t kPaletteSize = 10;
 // other than its initial value, see model::kPickedColour) are kept; an s colour left alone is
 // the palette's colour of the index, a q colour left alone a lighter shade of the s colour, a
 // bound colour left alone the s colour.
+MotionColours motionColours(const model::PaintStyle& style, std::size_t index);
 MotionColours motionColours(const model::TPaintObj& motion, std::size_t index);
 
 // The pen style of a style code 0 .. 4 (solid, dash, dot, dash-dot, dash-dot-dot; others solid).

@@ -16,6 +16,7 @@
 
 #include "graphics/diagram_options.h"
 #include "graphics/diagrams.h"
+#include "graphics/motion_curves.h"
 #include "graphics/side_panels.h"
 #include "model/editing.h"
 #include "model/project_file.h"
@@ -252,6 +253,32 @@ private slots:
             }
             QVERIFY2(entries == inTree(), what);
         }
+        w->close();
+    }
+
+    // "automatische Farben" on a motion with colours of its own showed the picked colours on the
+    // buttons (taken when the motion was selected), though the window draws the palette's.
+    void automaticColoursShowWhatTheWindowDraws() {
+        Node* project = open("slide_gripper.k4p");
+        TGrafik* w = windows_->open(motions(project));
+        graphics::TDlgDiagOpt& o = *windows_->options();
+        QTreeWidgetItem* item = o.TVGrafs->topLevelItem(0)->child(1);
+        const auto select = [&] {
+            o.TVGrafs->clearSelection();
+            item->setSelected(true);
+        };
+        select();
+        script_.colours = {QColor(10, 20, 30)};
+        o.Style->colours[0]->click();
+        select();
+        o.Style->BtAuto->click();
+        const graphics::MotionColours drawn = graphics::motionColours(model::PaintStyle{}, 1);
+        const std::pair<QPushButton*, QColor> buttons[] = {{o.Style->colours[0], drawn.s},
+                                                           {o.Style->colours[1], drawn.q},
+                                                           {o.Style->colours[2], drawn.bound}};
+        for (const auto& [button, colour] : buttons)
+            QVERIFY2(button->styleSheet().contains(colour.name()),
+                     qPrintable(button->styleSheet()));
         w->close();
     }
 
