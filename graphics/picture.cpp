@@ -206,6 +206,7 @@ struct Legend {
     std::vector<std::vector<std::size_t>> rows;
     bool besideTitle = false;
     int sample = 0, gap = 0; // length of a line sample, space between the parts
+    int spacing = 0;         // between two entries of a row
 };
 
 // The legend of the members; titleRoom: the width beside the first title, rowWidth: of a row.
@@ -214,7 +215,7 @@ Legend legendOf(const std::vector<model::Node*>& members, const QFontMetrics& fm
     Legend lg;
     lg.sample = 2 * cw;
     lg.gap = std::max(1, cw / 2);
-    const int spacing = 2 * cw;
+    lg.spacing = 2 * cw;
     for (std::size_t i = 0; i < members.size(); ++i) {
         const auto* m = members[i] != nullptr ? members[i]->as<model::TPaintObj>() : nullptr;
         if (m == nullptr) continue;
@@ -231,16 +232,16 @@ Legend legendOf(const std::vector<model::Node*>& members, const QFontMetrics& fm
         lg.entries.push_back(std::move(e));
     }
     int total = 0;
-    for (const LegendEntry& e : lg.entries) total += e.width + (total > 0 ? spacing : 0);
+    for (const LegendEntry& e : lg.entries) total += e.width + (total > 0 ? lg.spacing : 0);
     lg.besideTitle = total <= titleRoom;
     int used = 0;
     for (std::size_t i = 0; i < lg.entries.size(); ++i) {
         const int w = lg.entries[i].width;
-        if (lg.rows.empty() || (!lg.besideTitle && used + spacing + w > rowWidth)) {
+        if (lg.rows.empty() || (!lg.besideTitle && used + lg.spacing + w > rowWidth)) {
             lg.rows.emplace_back();
             used = w;
         } else {
-            used += spacing + w;
+            used += lg.spacing + w;
         }
         lg.rows.back().push_back(i);
     }
@@ -251,10 +252,9 @@ Legend legendOf(const std::vector<model::Node*>& members, const QFontMetrics& fm
 void drawLegendRow(QPainter& p, const Legend& lg, const std::vector<std::size_t>& row, int right,
                    int top) {
     const QFontMetrics fm = p.fontMetrics();
-    const int spacing = 2 * fm.horizontalAdvance(QLatin1Char('0'));
     int x = right;
-    for (std::size_t i : row) x -= lg.entries[i].width + spacing;
-    x += spacing;
+    for (std::size_t i : row) x -= lg.entries[i].width + lg.spacing;
+    x += lg.spacing;
     const int ym = top + fm.height() / 2;
     const int penWidth = std::max(1, fm.height() / 10);
     for (std::size_t i : row) {
@@ -269,7 +269,7 @@ void drawLegendRow(QPainter& p, const Legend& lg, const std::vector<std::size_t>
         if (e.q) sample(e.colours.q, e.qLine);
         p.setPen(e.stale ? QColor(0x80, 0x80, 0x80) : QColor(Qt::black));
         p.drawText(QPoint(x, top + fm.ascent()), e.name);
-        x = start + e.width + spacing;
+        x = start + e.width + lg.spacing;
     }
     p.setPen(QPen(Qt::black, 0, Qt::SolidLine));
 }

@@ -781,8 +781,7 @@ void TDlgRestr::Refresh() {
         default:
             break;
         }
-        const QString point = QLocale().decimalPoint();
-        const char decimal = point.size() == 1 ? point.at(0).toLatin1() : '.';
+        const char decimal = calcctl::localeDecimalSeparator();
         if (page != Error && !obj.CheckValid()) {
             caption += QStringLiteral(" !");
             if (auto reason = model::inconsistencyReason(obj, decimal))
@@ -963,9 +962,8 @@ model::CoefSeries seriesOf(const QComboBox* box) {
 void TDlgRestr::copyCoefficients() {
     auto* h = current_ != nullptr ? current_->as<model::THSHeader>() : nullptr;
     if (h == nullptr || coefRows_.empty()) return;
-    const QString point = QLocale().decimalPoint();
     const auto lines = model::coefficientLines(coefRows_, h->sSC.at(0), seriesOf(CBResSelect),
-                                               point.isEmpty() ? '.' : point.at(0).toLatin1());
+                                               calcctl::localeDecimalSeparator());
     QStringList text;
     for (const auto& l : lines) text << qs(l);
     QApplication::clipboard()->setText(text.join(QLatin1Char('\r')));

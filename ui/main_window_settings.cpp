@@ -77,11 +77,9 @@ void TDlgMain::readSettings() {
     s.endGroup();
 
     s.beginGroup(QString::fromUtf8(kOptionsGroup));
-    for (const OptionFlag& f : kOptionFlags) (this->*f.action)->setChecked(f.byDefault != 0);
+    for (const OptionFlag& f : kOptionFlags)
+        (this->*f.action)->setChecked(s.value(QString::fromUtf8(f.name), f.byDefault).toInt() != 0);
     if (!s.childKeys().isEmpty()) {
-        for (const OptionFlag& f : kOptionFlags)
-            (this->*f.action)
-                ->setChecked(s.value(QString::fromUtf8(f.name), f.byDefault).toInt() != 0);
         switch (s.value(QStringLiteral("PriorityClass"), kDefaultPriorityClass).toInt()) {
         case 1:
             PrioLow->setChecked(true);
