@@ -116,8 +116,7 @@ public:
         for (int k = 1; k <= o.nh; ++k) {
             if (r_.kind == 24 && k != r_.second) continue;
             const DynamicFactors d = dynamicFactors(k, eta, theta(r_.object));
-            double kp = 1.0;
-            for (int j = 0; j < p && r_.kind != 24; ++j) kp *= k;
+            const double kp = power(k, p);
             const auto v = static_cast<std::size_t>(o.first + o.np + 4 * k - 2); // 0-based a_k+
             sum += kp * ((d.w - d.E) * (x_[v] + x_[v + 1]) + (d.w + d.E) * (x_[v + 2] + x_[v + 3]));
         }
