@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "calc/lp_dump.h"
@@ -131,14 +132,10 @@ private:
                 }
                 if (!inside) continue;
             }
-            NewRow row;
-            row.spec = s;
-            if (!restrictionRow(in_, lp_, s, row.coefficients)) continue;
-            row.after = r.firstRow + r.rows;
-            row.lower = r.lower;
-            row.upper = r.upper;
-            row.state = from.addedStates[i];
-            rows.push_back(std::move(row));
+            std::optional<NewRow> row = rowBetweenSamples(in_, lp_, s);
+            if (!row) continue;
+            row->state = from.addedStates[i];
+            rows.push_back(std::move(*row));
             kept.push_back(s);
         }
         insertRows(lp_, std::move(rows), states.empty() ? nullptr : &states);
