@@ -15,23 +15,17 @@ namespace calc {
 class Curve {
 public:
     explicit Curve(int p) : p_(p) {}
-    // Adds sign times an object's motion: its coefficients, or those of its elastic output at
-    // eta with damping theta (q).
+    // Adds sign (+1 or -1) times an object's motion: its coefficients, or those of its elastic
+    // output at eta with damping theta (q).
     void add(const Coefficients& c, double sign, bool dynamic = false, double eta = 0.0,
              double theta = 0.0) {
+        if (dynamic) return add(outputCoefficients(c, eta, theta), sign);
         c2_ += sign * c.c2, c1_ += sign * c.c1, a0_ += sign * c.a0;
         if (a_.size() < c.a.size()) a_.resize(c.a.size(), 0.0), b_.resize(c.a.size(), 0.0);
         for (std::size_t i = 0; i < c.a.size(); ++i) {
-            double kp = sign;
-            for (int j = 0; j < p_; ++j) kp *= static_cast<double>(i + 1);
-            double a = c.a[i], b = c.b[i];
-            if (dynamic) {
-                const DynamicFactors d = dynamicFactors(static_cast<int>(i + 1), eta, theta);
-                a = d.w * c.a[i] - d.E * c.b[i];
-                b = d.w * c.b[i] + d.E * c.a[i];
-            }
-            a_[i] += kp * a;
-            b_[i] += kp * b;
+            const double kp = sign * power(static_cast<int>(i + 1), p_);
+            a_[i] += kp * c.a[i];
+            b_[i] += kp * c.b[i];
         }
     }
 
@@ -46,13 +40,7 @@ public:
     // Derivatives p, p+1, p+2 at phi (count of them, at most 3) into out.
     void at(double phi, int count, double* out) const {
         const double x = radians(phi);
-        for (int i = 0; i < count; ++i) {
-            const int d = p_ + i;
-            out[i] = d == 0   ? c2_ * x * x / 2.0 + c1_ * x + a0_
-                     : d == 1 ? c2_ * x + c1_
-                     : d == 2 ? c2_
-                              : 0.0;
-        }
+        for (int i = 0; i < count; ++i) out[i] = polynomial(p_ + i, x);
         const double c = std::cos(x), s = std::sin(x);
         double ck = 1.0, sk = 0.0;
         for (std::size_t i = 0; i < a_.size(); ++i) {
@@ -80,11 +68,7 @@ public:
                                const std::vector<double>& s) const {
         const std::size_t n = x.size();
         std::vector<double> v(n), ck(n, 1.0), sk(n, 0.0);
-        for (std::size_t j = 0; j < n; ++j)
-            v[j] = p_ == 0   ? c2_ * x[j] * x[j] / 2.0 + c1_ * x[j] + a0_
-                   : p_ == 1 ? c2_ * x[j] + c1_
-                   : p_ == 2 ? c2_
-                             : 0.0;
+        for (std::size_t j = 0; j < n; ++j) v[j] = polynomial(p_, x[j]);
         const int d = p_ % 4;
         for (std::size_t i = 0; i < a_.size(); ++i) {
             const double a = a_[i], b = b_[i];
@@ -101,6 +85,14 @@ public:
     std::size_t harmonics() const { return a_.size(); }
 
 private:
+    // The derivative of order d of the polynomial part at x (radians).
+    double polynomial(int d, double x) const {
+        return d == 0   ? c2_ * x * x / 2.0 + c1_ * x + a0_
+               : d == 1 ? c2_ * x + c1_
+               : d == 2 ? c2_
+                        : 0.0;
+    }
+
     double c2_ = 0.0, c1_ = 0.0, a0_ = 0.0;
     std::vector<double> a_, b_;
     int p_ = 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "calc/lp_dump.h"
@@ -58,7 +59,8 @@ private:
         lp_.sampleStride = stride > 0 ? stride : run_.env->sampleStride;
         const ResultCode c = MSMOD(in_, run_.records, b, lp_, run_.listing);
         if (c == ResultCode::Normal) {
-            run_.rowRecord = allRowRecords(lp_);
+            allRecords_ = allRowRecords(lp_);
+            run_.rowRecord = allRecords_;
             run_.objects = lp_.objects;
         }
         return c;
@@ -130,27 +132,22 @@ private:
                 }
                 if (!inside) continue;
             }
-            NewRow row;
-            row.spec = s;
-            if (!restrictionRow(in_, lp_, s, row.coefficients)) continue;
-            row.after = r.firstRow + r.rows;
-            row.lower = r.lower;
-            row.upper = r.upper;
-            row.state = from.addedStates[i];
-            rows.push_back(std::move(row));
+            std::optional<NewRow> row = rowBetweenSamples(in_, lp_, s);
+            if (!row) continue;
+            row->state = from.addedStates[i];
+            rows.push_back(std::move(*row));
             kept.push_back(s);
         }
         insertRows(lp_, std::move(rows), states.empty() ? nullptr : &states);
         return kept;
     }
 
-    // The end of a solved level: the states of all the program's rows, and the inserted rows
-    // apart.
-    void keepLevel(const SampleRows& samples, const std::vector<double>& x,
-                   const std::vector<int>& states, const std::vector<RowSpec>& inserted,
-                   SolvedLevel& end) const {
+    // The end of a solved level: the states of all the program's rows (allStates), and the
+    // inserted rows apart (their states among those of lp's rows, `states`).
+    void keepLevel(const std::vector<int>& allStates, const std::vector<int>& states,
+                   const std::vector<RowSpec>& inserted, SolvedLevel& end) const {
         const auto n = static_cast<std::size_t>(lp_.nvar);
-        end.states = samples.allStates(lp_, states, x);
+        end.states = allStates;
         end.rowRecord = allRecords_;
         std::vector<int> next(lp_.restrictions.size(), 0); // inserted rows seen per restriction
         end.added = inserted;
@@ -233,7 +230,6 @@ private:
         const double tolerance = p_.wholeCycleTolerance;
         // Up to a quarter more rows than the program's (at least 32): memory stays bounded.
         rowLimit_ = std::max(lp_.allRows / 4, 32);
-        allRecords_ = allRowRecords(lp_);
         dump(b);
         SampleRows samples(in_, lp_);
         std::vector<int> states = run_.env->warmStarts ? startStates(from) : std::vector<int>{};
@@ -256,13 +252,14 @@ private:
         s = g.last;
         if (rows.evaluations() > 0)
             noteRefinement(b, g, rows.largest(), s.status == SolveStatus::Feasible);
-        samples.reportRows(lp_, states, x, run_.rowRecord, run_.rowState);
+        const std::vector<int> allStates = samples.allStates(lp_, states, x);
+        samples.reportRows(lp_, states, allStates, run_.rowRecord, run_.rowState);
         if (s.status == SolveStatus::IterationLimit) {
             run_.listing.line(" Iterationsgrenze des LP-Loesers erreicht bei beta=" +
                               fio::listDirected({b}) + " : Ergebnis unsicher");
             end = SolvedLevel{};
         } else {
-            keepLevel(samples, x, states, rows.inserted(), end);
+            keepLevel(allStates, states, rows.inserted(), end);
         }
         return s.status;
     }

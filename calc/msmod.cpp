@@ -14,12 +14,6 @@ double atLevel(bool variable, double constant, double atOne, double beta) {
     return variable ? constant + beta * (atOne - constant) : constant;
 }
 
-double power(int k, int p) {
-    double r = 1.0;
-    for (int i = 0; i < p; ++i) r *= k;
-    return r;
-}
-
 // One object's share of a row.
 struct Share {
     int first = 0; // first LP variable of the object, 0-based offset

@@ -87,6 +87,13 @@ struct LPProgram {
 // object without grid takes eta = 0 (q = s) at every point.
 void ABETA2(EtaGrid& a, EtaGrid& b);
 
+// k^p, as the factor of the derivative of order p of harmonic k.
+inline double power(int k, int p) {
+    double r = 1.0;
+    for (int i = 0; i < p; ++i) r *= k;
+    return r;
+}
+
 // Coefficients of the dynamic output of harmonic k at frequency ratio eta and damping theta.
 struct DynamicFactors {
     double w = 1.0, E = 0.0, den = 1.0;

@@ -252,7 +252,7 @@ Generation generateRows(ProgramSolver& solver, const std::vector<RowSource*>& so
         const int added = static_cast<int>(rows.size());
         source->accepted(rows);
         solver.insert(std::move(rows), states);
-        (own ? g.ownRowsAdded : g.rowsAdded) += added;
+        if (!own) g.rowsAdded += added;
         const int round = own ? ++g.passes : ++g.rounds;
         const std::vector<double> before = x;
         g.last = solver.solve(x, rowState, &states);

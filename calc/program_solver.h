@@ -129,10 +129,9 @@ struct GenerationLimits {
 };
 
 struct Generation {
-    int rounds = 0; // solves after the first that added rows not the program's own
-    int rowsAdded = 0;
-    int passes = 0; // solves after the first that added rows of the program's own
-    int ownRowsAdded = 0;
+    int rounds = 0;      // solves after the first that added rows not the program's own
+    int rowsAdded = 0;   // rows added in them
+    int passes = 0;      // solves after the first that added rows of the program's own
     bool capped = false; // a limit ended it while a source still had rows
     SolveReport last;    // of the last solve
 };

@@ -113,7 +113,7 @@ std::vector<int> SampleRows::startFrom(LPProgram& lp, const std::vector<int>& st
     std::vector<NewRow> rows;
     for (std::size_t q = 0; q < lp.restrictions.size(); ++q) {
         int place = lp.restrictions[q].firstRow;
-        const int end = q + 1 < first_.size() ? first_[q + 1] : allRows();
+        const int end = endOf(q);
         for (int i = firstOf(q); i < end; ++i) {
             const int state = states[n + static_cast<std::size_t>(i)];
             if (held_[static_cast<std::size_t>(i)] != 0) {
@@ -137,7 +137,7 @@ std::vector<NewRow> SampleRows::violatedRows(const LPProgram& lp, const std::vec
     for (std::size_t q = 0; q < lp.restrictions.size(); ++q) {
         const RestrictionRows& r = lp.restrictions[q];
         int place = r.firstRow; // where the next row left out goes
-        const int end = q + 1 < first_.size() ? first_[q + 1] : allRows();
+        const int end = endOf(q);
         for (int i = firstOf(q); i < end; ++i) {
             const auto iu = static_cast<std::size_t>(i);
             if (held_[iu] != 0) {
@@ -168,7 +168,7 @@ std::vector<int> SampleRows::allStates(const LPProgram& lp, const std::vector<in
     for (std::size_t q = 0; q < lp.restrictions.size(); ++q) {
         const RestrictionRows& r = lp.restrictions[q];
         int at = r.firstRow;
-        const int end = q + 1 < first_.size() ? first_[q + 1] : allRows();
+        const int end = endOf(q);
         for (int i = firstOf(q); i < end; ++i) {
             const auto iu = static_cast<std::size_t>(i);
             out.push_back(held_[iu] != 0 ? states[n + static_cast<std::size_t>(at++)]
@@ -179,15 +179,14 @@ std::vector<int> SampleRows::allStates(const LPProgram& lp, const std::vector<in
 }
 
 void SampleRows::reportRows(const LPProgram& lp, const std::vector<int>& states,
-                            const std::vector<double>& x, std::vector<int>& records,
+                            const std::vector<int>& all, std::vector<int>& records,
                             std::vector<int>& rowStates) const {
     const auto n = static_cast<std::size_t>(lp.nvar);
-    const std::vector<int> all = allStates(lp, states, x);
     records.clear();
     rowStates.clear();
     for (std::size_t q = 0; q < lp.restrictions.size(); ++q) {
         const RestrictionRows& r = lp.restrictions[q];
-        const int end = q + 1 < first_.size() ? first_[q + 1] : allRows();
+        const int end = endOf(q);
         for (int i = firstOf(q); i < end; ++i) {
             records.push_back(r.record);
             rowStates.push_back(all[n + static_cast<std::size_t>(i)]);

@@ -52,15 +52,18 @@ public:
     // the tolerance, -1 above its upper one, else 0; it has no state of the solver's).
     std::vector<int> allStates(const LPProgram& lp, const std::vector<int>& states,
                                const std::vector<double>& x) const;
-    // For the violation report: the records and states of all rows (as allStates), with the
-    // rows inserted into lp that are not the program's own after each restriction's.
+    // For the violation report: the records and states of all rows (`all`, as allStates gives
+    // them for `states`), with the rows inserted into lp that are not the program's own after
+    // each restriction's.
     void reportRows(const LPProgram& lp, const std::vector<int>& states,
-                    const std::vector<double>& x, std::vector<int>& records,
+                    const std::vector<int>& all, std::vector<int>& records,
                     std::vector<int>& rowStates) const;
 
 private:
-    // Where each restriction's rows begin among all rows.
+    // Where each restriction's rows begin among all rows, and where they end (the next one's
+    // first).
     int firstOf(std::size_t q) const { return first_[q]; }
+    int endOf(std::size_t q) const { return q + 1 < first_.size() ? first_[q + 1] : allRows(); }
     // The values at x of the rows left out (all rows; 0 where held).
     std::vector<double> leftOutValues(const LPProgram& lp, const std::vector<double>& x) const;
     // What row i of all rows samples.

@@ -116,8 +116,7 @@ public:
         for (int k = 1; k <= o.nh; ++k) {
             if (r_.kind == 24 && k != r_.second) continue;
             const DynamicFactors d = dynamicFactors(k, eta, theta(r_.object));
-            double kp = 1.0;
-            for (int j = 0; j < p && r_.kind != 24; ++j) kp *= k;
+            const double kp = power(k, p);
             const auto v = static_cast<std::size_t>(o.first + o.np + 4 * k - 2); // 0-based a_k+
             sum += kp * ((d.w - d.E) * (x_[v] + x_[v + 1]) + (d.w + d.E) * (x_[v + 2] + x_[v + 3]));
         }
@@ -413,6 +412,18 @@ CycleExcess wholeCycleExcess(const RunInput& input, const LPProgram& lp,
     return out;
 }
 
+std::optional<NewRow> rowBetweenSamples(const RunInput& input, const LPProgram& lp,
+                                        const RowSpec& spec) {
+    NewRow row;
+    row.spec = spec;
+    if (!restrictionRow(input, lp, spec, row.coefficients)) return std::nullopt;
+    const RestrictionRows& r = lp.restrictions[static_cast<std::size_t>(spec.restriction)];
+    row.after = r.firstRow + r.rows;
+    row.lower = r.lower;
+    row.upper = r.upper;
+    return row;
+}
+
 std::vector<NewRow> WholeCycleRows::violatedRows(const LPProgram& lp,
                                                  const std::vector<double>& x) {
     const CycleExcess e = wholeCycleExcess(input_, lp, x, tolerance_, inserted_);
@@ -420,15 +431,10 @@ std::vector<NewRow> WholeCycleRows::violatedRows(const LPProgram& lp,
     ++evaluations_;
     std::vector<NewRow> rows;
     for (const Excess& ex : e.above) {
-        NewRow row;
-        row.spec = ex.at;
-        if (!restrictionRow(input_, lp, ex.at, row.coefficients)) continue;
-        const RestrictionRows& r = lp.restrictions[static_cast<std::size_t>(ex.at.restriction)];
-        row.after = r.firstRow + r.rows;
-        row.lower = r.lower;
-        row.upper = r.upper;
-        row.excess = ex.relative;
-        rows.push_back(std::move(row));
+        std::optional<NewRow> row = rowBetweenSamples(input_, lp, ex.at);
+        if (!row) continue;
+        row->excess = ex.relative;
+        rows.push_back(std::move(*row));
     }
     return rows;
 }

@@ -14,6 +14,7 @@
 // that lies between them), each local maximum refined by a golden-section search.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "calc/msinp.h"
@@ -40,6 +41,11 @@ struct CycleExcess {
 CycleExcess wholeCycleExcess(const RunInput& input, const LPProgram& lp,
                              const std::vector<double>& x, double tolerance,
                              const std::vector<RowSpec>& inserted = {});
+
+// A row between the sample angles: the row of spec as the builder forms it, with the bounds of
+// its restriction, to go after that restriction's present rows. None on resonance.
+std::optional<NewRow> rowBetweenSamples(const RunInput& input, const LPProgram& lp,
+                                        const RowSpec& spec);
 
 // The rows that hold a solution's bounds on the whole cycle: one row of the restriction's own
 // kind and bounds at each local maximum of its relative violation above the tolerance.
