@@ -149,11 +149,10 @@ bool allMotionsHaveResults(const Node& project, bool current) {
 
 } // namespace
 
-bool reviveResults(Node& project) {
+bool reviveResults(Node& project, const std::string& input) {
     TProject& p = projectObj(project);
     if (!p.ResultsStored || !p.CalculatedInput || p.Locked || p.TestMode ||
-        !allMotionsHaveResults(project, false) ||
-        inputFingerprint(project) != p.CalculatedInput->text)
+        !allMotionsHaveResults(project, false) || input != p.CalculatedInput->text)
         return false;
     ChangeBatch batch(project);
     // What is written equals what was calculated: nothing of it is Modified any more.

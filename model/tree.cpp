@@ -300,8 +300,12 @@ void computeRelativeCoefficients(Node& project, Node& relNode, bool actualValues
 }
 
 void updateCurrency(Node& project) {
+    // What the project would write now, compared with the input of the stored results (there
+    // is nothing to compare without them).
+    const TProject& proj = projectObj(project);
+    const std::string input = proj.CalculatedInput ? inputFingerprint(project) : std::string();
     // The input is again the one of the stored results: they are current.
-    if (reviveResults(project)) return;
+    if (reviveResults(project, input)) return;
     ChangeBatch batch(project);
     // Marks the motion of n stale; true (and reported) when it was current.
     auto stale = [](Node* n) {
@@ -313,9 +317,8 @@ void updateCurrency(Node& project) {
     };
     // A changed start record (whole-cycle tolerance, optimisation settings, beta maximum)
     // concerns every motion.
-    const TProject& proj = projectObj(project);
-    const bool startChanged = proj.CalculatedInput && startRecordOf(inputFingerprint(project)) !=
-                                                          startRecordOf(proj.CalculatedInput->text);
+    const bool startChanged =
+        proj.CalculatedInput && startRecordOf(input) != startRecordOf(proj.CalculatedInput->text);
     for (Node* hn : childrenOf<THSHeader>(project)) {
         bool modified = startChanged || hn->obj().Modified;
         for (const auto& c : hn->children) modified = modified || c->obj().Modified;
