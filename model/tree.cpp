@@ -9,6 +9,7 @@
 
 #include "model/calc_input.h"
 #include "model/results.h"
+#include "model/scoped_value.h"
 
 namespace model {
 
@@ -47,19 +48,7 @@ template <class T> std::vector<Node*> childrenOf(const Node& parent) {
     return out;
 }
 
-// Sets a variable for the life of a scope and puts the old value back, also when an exception
-// leaves the scope.
-template <class T> class ScopedValue {
-public:
-    ScopedValue(T& variable, T value) : variable_(variable), old_(variable) { variable_ = value; }
-    ScopedValue(const ScopedValue&) = delete;
-    ScopedValue& operator=(const ScopedValue&) = delete;
-    ~ScopedValue() { variable_ = old_; }
-
-private:
-    T& variable_;
-    T old_;
-};
+} // namespace
 
 bool contains(const Node& root, const Node* target) {
     if (&root == target) return true;
@@ -67,8 +56,6 @@ bool contains(const Node& root, const Node* target) {
         if (contains(*c, target)) return true;
     return false;
 }
-
-} // namespace
 
 Node::Node(std::unique_ptr<TNLMember> obj) : object(std::move(obj)) {
     object->node = this;
