@@ -29,9 +29,7 @@ struct Side {
 };
 
 std::string num(double x, char sep) {
-    std::string t = FormatReal(x, 6);
-    if (!t.empty() && t[0] == ' ') t.erase(0, 1);
-    return localizeDecimal(t, sep);
+    return displayReal(x, 6, sep);
 }
 
 double atLevel(bool variable, double fixed, double atOne, double level) {
