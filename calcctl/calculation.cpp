@@ -28,7 +28,6 @@ void Calculation::calculate(model::Node& node) {
     dir_.clear();
     stopRequested_ = false;
     seconds_ = 0.0;
-    beta_.reset();
     clock_.start();
     // Only a consistent project with something in it, and only one run at a time.
     if (!calculationPossible(node)) {
@@ -179,7 +178,6 @@ void Calculation::windUp(int code) {
     model::CalcResults results;
     if (code == kCodeOk) results = readResults();
     results.code = code_;
-    results.beta = beta_;
     results.seconds = seconds_;
     const model::PublishOutcome out = model::publishResults(*project_, results);
     if (out.derivationFailed) {
@@ -213,7 +211,7 @@ model::CalcResults Calculation::readResults() {
         // Every coefficient file carries the level of the result; the first one's is taken.
         std::optional<double> beta;
         if (!readCoefficientFile(fk.toStdString(), h->IPar[3], s, &beta)) break;
-        if (r.series.empty()) beta_ = beta;
+        if (r.series.empty()) r.beta = beta;
         r.series.emplace_back(c.get(), std::move(s));
     }
     return r;

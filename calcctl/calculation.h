@@ -62,8 +62,6 @@ public:
 
     // Outcome of the last calculation.
     int code() const { return code_; }
-    // Wall-clock seconds of the last run (0 for one that never started the module).
-    double seconds() const { return seconds_; }
     // The outcome for the status bar: "β = 0,9783 — Maximalforderungen nicht erfüllt, 2,4 s"
     // for results, else what went wrong and the time; numbers in the user's locale.
     QString resultStatus() const;
@@ -91,8 +89,7 @@ private:
     bool running_ = false;
     bool stopRequested_ = false;
     int code_ = 0;
-    double seconds_ = 0.0;
-    std::optional<double> beta_; // of the results read
+    double seconds_ = 0.0; // wall-clock seconds of the last calculation
     QElapsedTimer clock_;
     std::optional<ListingProgress> progress_;
     model::Node* project_ = nullptr;

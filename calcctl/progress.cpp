@@ -40,9 +40,7 @@ ListingProgress::ListingProgress(const model::TProject& project, char decimalSep
 }
 
 std::string ListingProgress::number(double v) const {
-    std::string t = model::FormatReal(v, 6);
-    if (!t.empty() && t.front() == ' ') t.erase(0, 1);
-    return model::localizeDecimal(t, separator_);
+    return model::displayReal(v, 6, separator_);
 }
 
 std::string ListingProgress::startText() const {
@@ -82,10 +80,8 @@ std::optional<std::string> ListingProgress::line(std::string_view text) {
     t.remove_prefix(1);
     const auto percent = take(t);
     if (!percent || trimmed(t) != "%") return std::nullopt;
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, *percent, std::chars_format::fixed, 1);
     return "Berechnung läuft: globale Optimierung " +
-           model::localizeDecimal(std::string(buf, r.ptr), separator_) + " %";
+           model::fixedDecimals(*percent, 1, separator_) + " %";
 }
 
 } // namespace calcctl

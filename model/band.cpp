@@ -11,10 +11,6 @@ namespace model {
 
 namespace {
 
-double atLevel(bool variable, double fixed, double atOne, double beta) {
-    return variable ? fixed + beta * (atOne - fixed) : fixed;
-}
-
 // The largest value of f on [lo, hi] near x, by golden-section search (f unimodal there).
 double refineMax(const auto& f, double lo, double hi) {
     constexpr double g = 0.6180339887498949;

@@ -18,6 +18,12 @@
 
 namespace model {
 
+// A requirement at level beta: fixed + beta · (atOne − fixed) when it is variable (atOne is its
+// value at beta 1), else fixed.
+inline double atLevel(bool variable, double fixed, double atOne, double beta) {
+    return variable ? fixed + beta * (atOne - fixed) : fixed;
+}
+
 // The largest relative violation over the interval of restriction r (interval kinds only; 0 for
 // the others and for a restriction without a bound), with its parameters P (RPar, or GlobalPar
 // for a group's restriction), on motion, for s or for the stored q, at level beta. The motion

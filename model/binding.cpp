@@ -29,13 +29,7 @@ struct Side {
 };
 
 std::string num(double x, char sep) {
-    std::string t = FormatReal(x, 6);
-    if (!t.empty() && t[0] == ' ') t.erase(0, 1);
-    return localizeDecimal(t, sep);
-}
-
-double atLevel(bool variable, double fixed, double atOne, double level) {
-    return variable ? fixed + level * (atOne - fixed) : fixed;
+    return displayReal(x, 6, sep);
 }
 
 // Whether the frequency ratio of the motion (of either motion of a relative one) moves with beta.
@@ -240,9 +234,7 @@ std::vector<Binding> bindingRestrictions(const Node& motionSpec, char decimalSep
     collectSides(motionSpec, own, kept);
     if (own.empty()) return out;
 
-    const double level = kept                 ? kept->reached
-                         : project != nullptr ? estimatedLevel(*project)
-                                              : estimatedLevel(own, 1.0);
+    const double level = project != nullptr ? reachedLevel(*project) : estimatedLevel(own, 1.0);
 
     for (const Side& s : own) {
         const SideResult r = sideBinds(s, kept, level, betaMax, decimalSeparator);

@@ -14,12 +14,7 @@ public:
     explicit Reasons(char decimalPoint) : point_(decimalPoint) {}
 
     // A number as the field shows it: ten significant digits, the user's decimal separator.
-    std::string n(double v) const {
-        std::string t = FormatReal(v, 10);
-        if (!t.empty() && t[0] == ' ') t.erase(0, 1);
-        if (const std::size_t p = t.find('.'); p != std::string::npos) t[p] = point_;
-        return t;
-    }
+    std::string n(double v) const { return displayReal(v, 10, point_); }
     std::string range(double lo, double hi) const { return n(lo) + " … " + n(hi); }
 
 private:

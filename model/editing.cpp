@@ -130,9 +130,7 @@ std::optional<std::string> fewHarmonicsReason(const Node& motionSpec, char decim
     const int k = motionSpec.obj().IPar[3];
     const int needed = static_cast<int>(std::ceil(180.0 / closest - 1e-9));
     if (k >= needed) return std::nullopt;
-    std::string gap = FormatReal(closest, 4);
-    if (!gap.empty() && gap[0] == ' ') gap.erase(0, 1);
-    if (const std::size_t p = gap.find('.'); p != std::string::npos) gap[p] = decimalPoint;
+    const std::string gap = displayReal(closest, 4, decimalPoint);
     std::string reason = "K = " + std::to_string(k) +
                          " ist zu klein: Winkel der Restriktionen liegen nur " + gap +
                          "° auseinander; so kurze Abschnitte formt erst eine Reihe mit K ≥ " +

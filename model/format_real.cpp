@@ -85,6 +85,18 @@ std::string localizeDecimal(std::string text, char separator) {
     return text;
 }
 
+std::string displayReal(double x, int p, char separator) {
+    std::string t = FormatReal(x, p);
+    if (!t.empty() && t[0] == ' ') t.erase(0, 1);
+    return localizeDecimal(t, separator);
+}
+
+std::string fixedDecimals(double x, int decimals, char separator) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+    return localizeDecimal(r.ec == std::errc() ? std::string(buf, r.ptr) : "?", separator);
+}
+
 std::string formatReal23(double x) {
     if (!std::isfinite(x)) {
         const char* word = std::isnan(x) ? "Nan" : (x > 0 ? "+Inf" : "-Inf");

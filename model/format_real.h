@@ -17,6 +17,14 @@ std::string FormatReal(double x, int p);
 // for display in an edit field.
 std::string localizeDecimal(std::string text, char separator);
 
+// The text of x as the windows show it: FormatReal with p significant digits, without the
+// leading blank, and the given decimal separator ("12,5", "-90.0", "0,1235E+05").
+std::string displayReal(double x, int p, char separator);
+
+// x with the given number of decimals in fixed notation and the given decimal separator
+// ("2,4"); "?" when that takes more than 32 characters.
+std::string fixedDecimals(double x, int decimals, char separator);
+
 // The 23-character real of the project file: sign character (blank or "-"), one digit, ".",
 // 14 digits, "E", exponent sign and four exponent digits. Non-finite values are written as
 // "Nan", "+Inf" or "-Inf", right-aligned in 23 characters (the reader takes them back).

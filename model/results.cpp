@@ -1,6 +1,5 @@
 #include "model/results.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "model/calc_input.h"
@@ -149,11 +148,10 @@ bool allMotionsHaveResults(const Node& project, bool current) {
 
 } // namespace
 
-bool reviveResults(Node& project) {
+bool reviveResults(Node& project, const std::string& input) {
     TProject& p = projectObj(project);
     if (!p.ResultsStored || !p.CalculatedInput || p.Locked || p.TestMode ||
-        !allMotionsHaveResults(project, false) ||
-        inputFingerprint(project) != p.CalculatedInput->text)
+        !allMotionsHaveResults(project, false) || input != p.CalculatedInput->text)
         return false;
     ChangeBatch batch(project);
     // What is written equals what was calculated: nothing of it is Modified any more.
@@ -211,10 +209,8 @@ std::optional<KeptResult> keptResult(const Node& project) {
 }
 
 std::string resultText(const KeptResult& result, char decimalSeparator) {
-    std::string beta = FormatReal(result.beta, 4);
-    if (!beta.empty() && beta[0] == ' ') beta.erase(0, 1);
     // Code 1 at beta 0: nothing depends on beta, the constant requirements are all.
-    std::string text = "β = " + localizeDecimal(beta, decimalSeparator) + " — " +
+    std::string text = "β = " + displayReal(result.beta, 4, decimalSeparator) + " — " +
                        (result.code != 1    ? "Maximalforderungen nicht erfüllt"
                         : result.beta > 0.0 ? "Maximalforderungen erfüllt"
                                             : "Forderungen erfüllt (keine variablen Forderungen)");
@@ -224,10 +220,7 @@ std::string resultText(const KeptResult& result, char decimalSeparator) {
 }
 
 std::string secondsText(double seconds, char decimalSeparator) {
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, seconds, std::chars_format::fixed, 1);
-    return localizeDecimal(r.ec == std::errc() ? std::string(buf, r.ptr) : "?", decimalSeparator) +
-           " s";
+    return fixedDecimals(seconds, 1, decimalSeparator) + " s";
 }
 
 } // namespace model

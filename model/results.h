@@ -55,12 +55,13 @@ struct PublishOutcome {
 // (CalculatedInput); a run without results clears all three.
 PublishOutcome publishResults(Node& project, const CalcResults& results);
 
-// When the project keeps results whose input fingerprint equals the input it would write now,
-// those results are current again: every motion's ResultsCurrent, AllCurrent, the
-// restrictions' GlobalPar of the run, q and M, the relative motions and the actual values
-// follow, and what is written is no longer Modified. True when that is the case (whether or
-// not something was stale). Called by updateCurrency after every edit; nothing else revives.
-bool reviveResults(Node& project);
+// When the project keeps results whose input fingerprint equals input, the fingerprint of what
+// it would write now (inputFingerprint; not looked at without CalculatedInput), those results
+// are current again: every motion's ResultsCurrent, AllCurrent, the restrictions' GlobalPar of
+// the run, q and M, the relative motions and the actual values follow, and what is written is
+// no longer Modified. True when that is the case (whether or not something was stale). Called
+// by updateCurrency after every edit; nothing else revives.
+bool reviveResults(Node& project, const std::string& input);
 
 // The fingerprint of what the project's current results were calculated from, after reading a
 // file whose flags say every result is current (the file is then taken as their input).

@@ -9,6 +9,7 @@
 
 #include "model/calc_input.h"
 #include "model/results.h"
+#include "model/scoped_value.h"
 
 namespace model {
 
@@ -47,19 +48,7 @@ template <class T> std::vector<Node*> childrenOf(const Node& parent) {
     return out;
 }
 
-// Sets a variable for the life of a scope and puts the old value back, also when an exception
-// leaves the scope.
-template <class T> class ScopedValue {
-public:
-    ScopedValue(T& variable, T value) : variable_(variable), old_(variable) { variable_ = value; }
-    ScopedValue(const ScopedValue&) = delete;
-    ScopedValue& operator=(const ScopedValue&) = delete;
-    ~ScopedValue() { variable_ = old_; }
-
-private:
-    T& variable_;
-    T old_;
-};
+} // namespace
 
 bool contains(const Node& root, const Node* target) {
     if (&root == target) return true;
@@ -67,8 +56,6 @@ bool contains(const Node& root, const Node* target) {
         if (contains(*c, target)) return true;
     return false;
 }
-
-} // namespace
 
 Node::Node(std::unique_ptr<TNLMember> obj) : object(std::move(obj)) {
     object->node = this;
@@ -300,8 +287,12 @@ void computeRelativeCoefficients(Node& project, Node& relNode, bool actualValues
 }
 
 void updateCurrency(Node& project) {
+    // What the project would write now, compared with the input of the stored results (there
+    // is nothing to compare without them).
+    const TProject& proj = projectObj(project);
+    const std::string input = proj.CalculatedInput ? inputFingerprint(project) : std::string();
     // The input is again the one of the stored results: they are current.
-    if (reviveResults(project)) return;
+    if (reviveResults(project, input)) return;
     ChangeBatch batch(project);
     // Marks the motion of n stale; true (and reported) when it was current.
     auto stale = [](Node* n) {
@@ -313,9 +304,8 @@ void updateCurrency(Node& project) {
     };
     // A changed start record (whole-cycle tolerance, optimisation settings, beta maximum)
     // concerns every motion.
-    const TProject& proj = projectObj(project);
-    const bool startChanged = proj.CalculatedInput && startRecordOf(inputFingerprint(project)) !=
-                                                          startRecordOf(proj.CalculatedInput->text);
+    const bool startChanged =
+        proj.CalculatedInput && startRecordOf(input) != startRecordOf(proj.CalculatedInput->text);
     for (Node* hn : childrenOf<THSHeader>(project)) {
         bool modified = startChanged || hn->obj().Modified;
         for (const auto& c : hn->children) modified = modified || c->obj().Modified;

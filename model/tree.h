@@ -119,6 +119,9 @@ std::vector<Node*> inconsistentNodes(Node& project);
 // Calls f for every node of the subtree in tree order (pre-order).
 void forEachNode(Node& node, const std::function<void(Node&)>& f);
 
+// Whether target is root or a node of root's subtree.
+bool contains(const Node& root, const Node* target);
+
 // All open projects, as the main window's tree view holds them, with the observers of every
 // change and the selection that the windows follow.
 class ProjectTree {

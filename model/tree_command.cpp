@@ -9,6 +9,8 @@
 #include <string>
 #include <type_traits>
 
+#include "model/scoped_value.h"
+
 namespace model {
 
 namespace {
@@ -148,13 +150,6 @@ private:
     std::uint64_t h_ = 0xcbf29ce484222325ULL;
 };
 
-bool contains(const Node& root, const Node* target) {
-    if (&root == target) return true;
-    for (const auto& c : root.children)
-        if (contains(*c, target)) return true;
-    return false;
-}
-
 std::vector<Node*> childList(const Node& n) {
     std::vector<Node*> out;
     for (const auto& c : n.children) out.push_back(c.get());
@@ -187,8 +182,8 @@ bool sameObject(TNLMember& now, const TNLMember& then) {
     return equal;
 }
 
-} // namespace
-
+// A fingerprint of everything a tree command records of the project: its nodes, their order
+// and every field but the view's marks (Highlighted, Locked, TestMode).
 std::uint64_t projectStateHash(const Node& project) {
     Hasher h;
     forEachNode(const_cast<Node&>(project), [&](Node& n) {
@@ -201,6 +196,8 @@ std::uint64_t projectStateHash(const Node& project) {
     return h.result();
 }
 
+} // namespace
+
 std::unique_ptr<TreeCommand> TreeCommand::record(ProjectTree& tree, Node& project,
                                                  const std::function<void()>& op) {
     std::unique_ptr<TreeCommand> cmd(new TreeCommand(tree, project));
@@ -209,12 +206,7 @@ std::unique_ptr<TreeCommand> TreeCommand::record(ProjectTree& tree, Node& projec
     cmd->selectionBefore_ = tree.selected();
     {
         // Handed back also when op throws.
-        struct Keep {
-            ProjectTree& tree;
-            std::vector<std::unique_ptr<Node>>* old;
-            ~Keep() { tree.keepRemoved = old; }
-        } keep{tree, tree.keepRemoved};
-        tree.keepRemoved = &cmd->kept_;
+        const ScopedValue<std::vector<std::unique_ptr<Node>>*> keep(tree.keepRemoved, &cmd->kept_);
         op();
     }
     std::map<Node*, Snapshot> after = snapshot(project);

@@ -65,8 +65,4 @@ private:
     Node* selectionAfter_ = nullptr;
 };
 
-// A fingerprint of everything a tree command records of the project: its nodes, their order
-// and every field but the view's marks (Highlighted, Locked, TestMode).
-std::uint64_t projectStateHash(const Node& project);
-
 } // namespace model

@@ -50,13 +50,6 @@ QString joinFolder(QString parent, const QString& child) {
     return parent.isEmpty() ? child : parent + QLatin1Char('/') + child;
 }
 
-// s as one word of the host's shell: in single quotes, a quote inside as '\''.
-QString shellWord(const QString& s) {
-    QString q = s;
-    q.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-    return QLatin1Char('\'') + q + QLatin1Char('\'');
-}
-
 QString text(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -516,7 +509,8 @@ void RemoteRunner::onPrompt() {
         telnet_->removeEvent(kEventLoginAgain);
         telnet_->removeEvent(kEventLoginAgain + 1);
         // One word for the shell, whatever the folder's name holds.
-        telnet_->sendLine(QStringLiteral("cd ") + shellWord(hostFolder_));
+        telnet_->sendLine(QStringLiteral("cd ") +
+                          QString::fromStdString(shellQuote(hostFolder_.toStdString())));
     } else if (prompts_ == 2) {
         telnet_->sendLine(settings_.command);
         log(QString::fromUtf8(kTextCommandStarted));
@@ -567,9 +561,6 @@ void RemoteRunner::poll() {
     RemoteLink* link = link_.get();
     runJob(
         [link, target]() -> Step {
-            const QString notFetched =
-                QStringLiteral("\"%1\" konnte nicht vom Host geholt werden: ")
-                    .arg(QString::fromLatin1(calcctl::kStatusFile));
             int status = 0;
             if (link->commandRunning) {
                 // Waits most of a second, reading the command's output meanwhile.
@@ -590,7 +581,10 @@ void RemoteRunner::poll() {
                 if (!link->ssh) return {Outcome::NotFound, {}};
                 return {Outcome::Failed, endedWithoutStatus(status, link->ssh->outputTail())};
             default:
-                return {Outcome::Failed, notFetched + link->error()};
+                return {Outcome::Failed,
+                        QStringLiteral("\"%1\" konnte nicht vom Host geholt werden: ")
+                                .arg(QString::fromLatin1(calcctl::kStatusFile)) +
+                            link->error()};
             }
         },
         [this](const Step& step) {

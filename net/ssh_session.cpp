@@ -35,7 +35,8 @@ constexpr size_t kChunk = 32 * 1024;
 constexpr size_t kMaxDrain = 1024 * 1024;
 constexpr size_t kTailLines = 10;
 
-// The folder as one word for sh: in single quotes, a quote inside as '\''.
+} // namespace
+
 std::string shellQuote(const std::string& s) {
     std::string out = "'";
     for (char c : s) {
@@ -46,8 +47,6 @@ std::string shellQuote(const std::string& s) {
     }
     return out + "'";
 }
-
-} // namespace
 
 struct SshSession::Impl {
     SshConfig cfg;

@@ -36,6 +36,9 @@ enum class HostKeyState {
 
 enum class SshResult { Ok, NotFound, Failed };
 
+// s as one word for the host's shell: in single quotes, a quote inside as '\''.
+std::string shellQuote(const std::string& s);
+
 class SshSession {
 public:
     explicit SshSession(SshConfig config);

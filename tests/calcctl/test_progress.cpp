@@ -59,6 +59,9 @@ TEST(ListingProgress, SkippedStepsRandomSearchAndOtherLines) {
     EXPECT_DOUBLE_EQ(progress.nextLevel(), 0.3); // 0.4 refused, 0.2 reached
     EXPECT_NE(progress.line("    0.123 s   12.50 %").value_or("").find("12.5 %"),
               std::string::npos);
+    // A share too long for its text is not shown as digits.
+    EXPECT_EQ(progress.line("    0.1 s   1e300 %").value_or(""),
+              "Berechnung läuft: globale Optimierung ? %");
     for (const char* other :
          {"", " Maximalforderungen erfuellbar", " 5-te Optimierungsstufe: beta= 1",
           " 3-te Optimierungsstufe: beta= eins", "   0.1 s   12.50", "12 %"})
