@@ -1,7 +1,6 @@
 #include "model/band.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -83,11 +82,8 @@ double relativeViolation(const TRestr& r, const std::array<double, 13>& P, const
 std::string overshootText(double relative, char decimalSeparator) {
     // One decimal, two below 0.1 % (named only with a tolerance that small).
     const double percent = relative * 100.0;
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, percent, std::chars_format::fixed,
-                                 percent < 0.095 ? 2 : 1);
     return "zwischen den Stützstellen überschritten um " +
-           localizeDecimal(std::string(buf, r.ptr), decimalSeparator) + " %";
+           fixedDecimals(percent, percent < 0.095 ? 2 : 1, decimalSeparator) + " %";
 }
 
 } // namespace model

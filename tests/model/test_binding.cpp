@@ -264,6 +264,16 @@ TEST(Band, RelativeViolationOfSine) {
     }
 }
 
+// The overshoot's text: one decimal, two below 0.1 %; a value too large for the field is "?"
+// (it wrote whatever the buffer held).
+TEST(Band, OvershootText) {
+    const std::pair<double, const char*> cases[] = {
+        {0.029, "2,9"}, {0.00033, "0,03"}, {1e300, "?"}};
+    for (const auto& [relative, percent] : cases)
+        EXPECT_EQ(overshootText(relative, ','),
+                  std::string("zwischen den Stützstellen überschritten um ") + percent + " %");
+}
+
 // Which overshoot is named: with the whole-cycle switch off from 0.05 % on, with it on only
 // beyond its tolerance.
 TEST(Band, NamedOvershootFollowsTheSwitch) {
