@@ -92,10 +92,8 @@ void TBindingPanel::showFor(const model::Node* selection) {
     const int maximumMet = !kept || kept->code != 1 ? 0 : kept->beta > 0.0 ? 1 : 2;
     if (project != nullptr) {
         const double level = kept ? kept->beta : model::reachedLevel(*project);
-        std::string beta = model::FormatReal(level, 4);
-        if (!beta.empty() && beta[0] == ' ') beta.erase(0, 1);
         text += QString::fromUtf8(kept ? ": β = " : ": β ≈ ") +
-                html(model::localizeDecimal(beta, sep)) +
+                html(model::displayReal(level, 4, sep)) +
                 (kept ? QString() : QStringLiteral(" (aus den Schranken geschätzt)"));
     }
     text += QStringLiteral("</p>");
